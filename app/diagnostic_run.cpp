@@ -1,0 +1,40 @@
+#include "app/diagnostic_run.h"
+
+#include <conio.h>
+
+#include "app/local_system.h"
+#include "log/run_log.h"
+
+namespace {
+
+constexpr wchar_t kPrompt[] = L"\r\n\r\nPress any key to quit...";
+
+void PromptAndClose(bool isLocalSystem)
+{
+    LogPrint(kPrompt);
+    // LocalSystem has no interactive user to press a key.
+    if (!isLocalSystem)
+        _getch();
+    CloseRunLog();
+    DestroyRunLog();
+}
+
+}  // namespace
+
+void RunTestSequence()
+{
+}
+
+int RunDiagnostics(int argc, const wchar_t* const* argv)
+{
+    if (!OpenRunLog(argc > 0 ? argv[0] : nullptr))
+        return 1;
+
+    const bool isLocalSystem = IsLocalSystemAccount();
+    if (isLocalSystem)
+        LogPrint(L"User: NT AUTHORITY\\SYSTEM\r\n");
+
+    RunTestSequence();
+    PromptAndClose(isLocalSystem);
+    return 0;
+}

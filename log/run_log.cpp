@@ -1,0 +1,264 @@
+#include "log/run_log.h"
+
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <new>
+
+RunLog* g_runLog = nullptr;
+
+namespace {
+
+constexpr wchar_t kErrorPrefix[] = L"error: ";
+constexpr wchar_t kWarningPrefix[] = L"warning: ";
+constexpr int kErrorPrefixChars = 7;
+constexpr int kWarningPrefixChars = 9;
+
+constexpr wchar_t kStartBanner[] =
+    L"\r\n###########################################\r\n"
+    L"Log start time: %04d.%02d.%02d %02d:%02d.%02d\r\n"
+    L"###########################################\r\n";
+constexpr wchar_t kEndBanner[] =
+    L"\r\n###########################################\r\n"
+    L"Log end time: %04d.%02d.%02d %02d:%02d.%02d\r\n"
+    L"###########################################\r\n";
+
+constexpr wchar_t kCannotWrite[] = L"\r\nCannot write to file (gle: 0x%08X)";
+constexpr wchar_t kShortWrite[] =
+    L"\r\nCannot write all data from file, requested %d bytes, written %d bytes.";
+
+// Growth to exactly 2 x needed; a failed allocation leaves the old buffer.
+bool EnsureCapacity(RunLog& log, int neededChars)
+{
+    const long long wanted = 2LL * neededChars;
+    if (log.capacity >= wanted)
+        return true;
+    if (wanted > INT_MAX || static_cast<unsigned long long>(wanted) > SIZE_MAX / sizeof(wchar_t))
+        return false;
+    void* grown = std::realloc(log.buffer, static_cast<size_t>(wanted) * sizeof(wchar_t));
+    if (grown == nullptr)
+        return false;
+    log.buffer = static_cast<wchar_t*>(grown);
+    log.capacity = static_cast<int>(wanted);
+    return true;
+}
+
+// The console shows the text the log holds. The C runtime's text mode turns
+// every '\n' into "\r\n", so the "\r\n" pairs of the messages are handed over
+// as '\n'; characters the "C" locale cannot convert would end the whole echo,
+// so they show as '?'.
+void EchoToConsole(wchar_t* text, int length)
+{
+    int out = 0;
+    for (int in = 0; in < length; ++in) {
+        wchar_t ch = text[in];
+        if (ch == L'\r' && in + 1 < length && text[in + 1] == L'\n')
+            continue;
+        if (ch > 0xFF)
+            ch = L'?';
+        text[out++] = ch;
+    }
+    text[out] = L'\0';
+    std::fputws(text, stderr);
+}
+
+bool Emit(RunLog& log, LogKind kind, bool reportWriteFailures, const wchar_t* format, va_list args);
+
+bool EmitReport(RunLog& log, const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    // A report about a failed write must not report its own failure again.
+    const bool formatted = Emit(log, LogKind::Error, false, format, args);
+    va_end(args);
+    return formatted;
+}
+
+bool Emit(RunLog& log, LogKind kind, bool reportWriteFailures, const wchar_t* format, va_list args)
+{
+    va_list countArgs;
+    va_copy(countArgs, args);
+    const int formattedChars = _vscwprintf(format, countArgs);
+    va_end(countArgs);
+    if (formattedChars < 0)
+        return false;
+
+    const bool grown = EnsureCapacity(log, RequiredLogChars(kind, formattedChars));
+    if (log.buffer != nullptr)
+        std::memset(log.buffer, 0, static_cast<size_t>(log.capacity) * sizeof(wchar_t));
+    if (!grown)
+        return false;
+
+    int prefixChars = 0;
+    if (kind == LogKind::Error) {
+        std::memcpy(log.buffer, kErrorPrefix, kErrorPrefixChars * sizeof(wchar_t));
+        prefixChars = kErrorPrefixChars;
+    } else if (kind == LogKind::Warning) {
+        std::memcpy(log.buffer, kWarningPrefix, kWarningPrefixChars * sizeof(wchar_t));
+        prefixChars = kWarningPrefixChars;
+    }
+    _vsnwprintf(log.buffer + prefixChars, static_cast<size_t>(formattedChars) + 1, format, args);
+    const int textChars = prefixChars + formattedChars;
+
+    const DWORD requestedBytes = static_cast<DWORD>(textChars) * sizeof(wchar_t);
+    DWORD writtenBytes = 0;
+    const BOOL wrote = WriteFile(log.file, log.buffer, requestedBytes, &writtenBytes, nullptr);
+    const DWORD writeError = wrote ? ERROR_SUCCESS : GetLastError();
+
+    // Echo before any report: the report reuses the buffer.
+    if (kind != LogKind::Write)
+        EchoToConsole(log.buffer, textChars);
+
+    if (reportWriteFailures) {
+        if (!wrote)
+            EmitReport(log, kCannotWrite, writeError);
+        else if (writtenBytes < requestedBytes)
+            EmitReport(log, kShortWrite, static_cast<int>(requestedBytes), static_cast<int>(writtenBytes));
+    }
+    return true;
+}
+
+bool EmitToRunLog(LogKind kind, const wchar_t* format, va_list args)
+{
+    if (g_runLog == nullptr)
+        return false;
+    return Emit(*g_runLog, kind, true, format, args);
+}
+
+bool WriteBanner(RunLog& log, const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const bool formatted = Emit(log, LogKind::Write, true, format, args);
+    va_end(args);
+    return formatted;
+}
+
+void WriteTimeBanner(RunLog& log, const wchar_t* format)
+{
+    SYSTEMTIME now = {};
+    GetSystemTime(&now);
+    WriteBanner(log, format, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+}
+
+}  // namespace
+
+RunLog::~RunLog()
+{
+    std::free(buffer);
+}
+
+int RequiredLogChars(LogKind kind, int formattedChars)
+{
+    switch (kind) {
+    case LogKind::Error:
+        return formattedChars + kErrorPrefixChars + 2;
+    case LogKind::Warning:
+        return formattedChars + kWarningPrefixChars + 2;
+    case LogKind::Print:
+    case LogKind::Write:
+        break;
+    }
+    return formattedChars + 1;
+}
+
+bool BuildLogFileName(const wchar_t* programPath, wchar_t** logFileName)
+{
+    *logFileName = nullptr;
+    const size_t pathChars = std::wcslen(programPath);
+    if (pathChars > SIZE_MAX / sizeof(wchar_t) - 6)
+        return false;
+    wchar_t* name = static_cast<wchar_t*>(std::calloc(pathChars + 6, sizeof(wchar_t)));
+    if (name == nullptr)
+        return false;
+    std::memcpy(name, programPath, pathChars * sizeof(wchar_t));
+    wchar_t* lastDot = std::wcsrchr(name, L'.');
+    if (lastDot == nullptr) {
+        std::free(name);
+        return false;
+    }
+    std::memcpy(lastDot, L".txt", 5 * sizeof(wchar_t));
+    *logFileName = name;
+    return true;
+}
+
+bool OpenRunLog(const wchar_t* programPath)
+{
+    if (programPath == nullptr)
+        return false;
+
+    // A path without any '.' is reported like an allocation failure.
+    wchar_t* logFileName = nullptr;
+    if (!BuildLogFileName(programPath, &logFileName)) {
+        std::fputws(L"Fatal error: Out of memory", stdout);
+        return false;
+    }
+
+    RunLog* log = new (std::nothrow) RunLog;
+    if (log == nullptr) {
+        std::free(logFileName);
+        std::fputws(L"Fatal error: Out of memory", stdout);
+        return false;
+    }
+    log->file = CreateFileW(logFileName, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::free(logFileName);
+    if (log->file == INVALID_HANDLE_VALUE) {
+        delete log;
+        std::fputws(L"Fatal error: While creating log file.", stdout);
+        return false;
+    }
+
+    if (SetFilePointer(log->file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
+        EmitReport(*log, L"\r\nCannot set file pointer (gle: 0x%08X)", GetLastError());
+
+    if (GetFileSize(log->file, nullptr) == 0) {
+        static const BYTE byteOrderMark[] = {0xFF, 0xFE};
+        DWORD written = 0;
+        if (!WriteFile(log->file, byteOrderMark, sizeof(byteOrderMark), &written, nullptr))
+            EmitReport(*log, kCannotWrite, GetLastError());
+        else if (written < sizeof(byteOrderMark))
+            EmitReport(*log, kShortWrite, static_cast<int>(sizeof(byteOrderMark)), static_cast<int>(written));
+    }
+
+    WriteTimeBanner(*log, kStartBanner);
+    g_runLog = log;
+    return true;
+}
+
+void CloseRunLog()
+{
+    RunLog* log = g_runLog;
+    if (log == nullptr)
+        return;
+    WriteTimeBanner(*log, kEndBanner);
+    if (log->file != INVALID_HANDLE_VALUE) {
+        if (!CloseHandle(log->file))
+            LogError(L"\r\nCannot close file");
+        else
+            log->file = INVALID_HANDLE_VALUE;
+    }
+}
+
+void DestroyRunLog()
+{
+    delete g_runLog;
+    g_runLog = nullptr;
+}
+
+#define ZEMLO_DEFINE_LOG_OPERATION(name, kind)         \
+    bool name(const wchar_t* format, ...)              \
+    {                                                  \
+        va_list args;                                  \
+        va_start(args, format);                        \
+        const bool formatted = EmitToRunLog(kind, format, args); \
+        va_end(args);                                  \
+        return formatted;                              \
+    }
+
+ZEMLO_DEFINE_LOG_OPERATION(LogPrint, LogKind::Print)
+ZEMLO_DEFINE_LOG_OPERATION(LogError, LogKind::Error)
+ZEMLO_DEFINE_LOG_OPERATION(LogWarning, LogKind::Warning)
+ZEMLO_DEFINE_LOG_OPERATION(LogWrite, LogKind::Write)

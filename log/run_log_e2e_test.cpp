@@ -1,0 +1,170 @@
+// The run log as the real program writes it, in a fresh prefix per case.
+
+#include <gtest/gtest.h>
+
+#include "tests/harness/prefix_seed.h"
+#include "tests/harness/product_run.h"
+#include "tests/harness/report_text.h"
+
+namespace {
+
+size_t CountOf(const std::wstring& text, const std::wstring& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+const std::wstring kPromptTail = std::wstring(L"\r\n\r\nPress any key to quit...") + kMaskedEndBanner;
+
+TEST(RunLogFile, IsCreatedBesideTheProgramAsUtf16WithOneBanner)
+{
+    const ProductInstall product(L"C:\\Diag Tools\\zemlo");
+    ASSERT_TRUE(product.Install());
+    const ProductRun run = product.Run();
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_TRUE(run.logExists) << "expected C:\\Diag Tools\\zemlo\\zemlodiag.txt";
+    ASSERT_GE(run.logBytes.size(), 2u);
+    EXPECT_EQ(run.logBytes.substr(0, 2), std::string("\xFF\xFE"));
+    EXPECT_EQ(run.logBytes.size() % 2, 0u);
+
+    const std::wstring masked = MaskBannerTimes(run.logText);
+    EXPECT_EQ(masked.rfind(std::wstring(L"\xFEFF") + kMaskedStartBanner, 0), 0u) << Printable(masked);
+    ASSERT_GE(masked.size(), kPromptTail.size());
+    EXPECT_EQ(masked.substr(masked.size() - kPromptTail.size()), kPromptTail) << Printable(masked);
+    EXPECT_EQ(CountOf(masked, L"Log start time: "), 1u);
+    EXPECT_EQ(CountOf(masked, L"Log end time: "), 1u);
+    EXPECT_EQ(run.standardOutput, "");
+}
+
+TEST(RunLogFile, BannerTimeIsUtcInItsOwnFormat)
+{
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    SYSTEMTIME before = {};
+    GetSystemTime(&before);
+    const ProductRun run = product.Run();
+    ASSERT_TRUE(run.logExists);
+    wchar_t expectedDay[32] = {};
+    swprintf(expectedDay, 32, L"Log start time: %04d.%02d.%02d ", before.wYear, before.wMonth, before.wDay);
+    EXPECT_NE(run.logText.find(expectedDay), std::wstring::npos) << Printable(run.logText);
+    // hour:minute.second
+    const size_t at = run.logText.find(L"Log start time: ") + 16 + 11;
+    ASSERT_LT(at + 8, run.logText.size());
+    EXPECT_EQ(run.logText[at + 2], L':');
+    EXPECT_EQ(run.logText[at + 5], L'.');
+    EXPECT_EQ(run.logText.substr(at + 8, 2), L"\r\n");
+}
+
+TEST(RunLogFile, SecondRunAppendsWithoutAnotherByteOrderMark)
+{
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    const ProductRun first = product.Run();
+    ASSERT_TRUE(first.logExists);
+    const ProductRun second = product.Run();
+    ASSERT_TRUE(second.logExists);
+    EXPECT_EQ(second.logBytes.substr(0, first.logBytes.size()), first.logBytes);
+    EXPECT_EQ(CountOf(second.logText, L"\xFEFF"), 1u);
+    EXPECT_EQ(second.logText[0], L'\xFEFF');
+    EXPECT_EQ(CountOf(second.logText, L"Log start time: "), 2u);
+    EXPECT_EQ(CountOf(second.logText, L"Log end time: "), 2u);
+    // The second run's report is the first one's again.
+    const std::wstring firstReport = MaskBannerTimes(first.logText);
+    EXPECT_EQ(MaskBannerTimes(second.logText), firstReport + firstReport.substr(1));
+}
+
+TEST(RunLogFile, ExistingFileWithoutByteOrderMarkGetsNone)
+{
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    const std::string earlier("e\0a\0r\0l\0i\0e\0r\0", 14);
+    ASSERT_TRUE(WriteWholeFile(product.LogPath(), earlier));
+    const ProductRun run = product.Run();
+    ASSERT_TRUE(run.logExists);
+    EXPECT_EQ(run.logBytes.substr(0, earlier.size()), earlier);
+    EXPECT_EQ(CountOf(run.logText, L"\xFEFF"), 0u);
+    EXPECT_EQ(MaskBannerTimes(run.logText).substr(7, std::wstring(kMaskedStartBanner).size()), kMaskedStartBanner);
+}
+
+TEST(RunLogFile, ConsoleEchoIsTheLogWithoutBanners)
+{
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    const ProductRun run = product.Run();
+    ASSERT_TRUE(run.logExists);
+    EXPECT_EQ(BytesToWide(run.standardError), WithoutBanners(run.logText))
+        << "console:\n" << Printable(BytesToWide(run.standardError)) << "\nlog:\n" << Printable(run.logText);
+    EXPECT_EQ(run.standardOutput, "");
+}
+
+struct UnwritableLogCase {
+    const char* name;
+    void (*arrange)(const ProductInstall& product, HANDLE* held);
+};
+
+void HoldLogOpenWithoutSharing(const ProductInstall& product, HANDLE* held)
+{
+    *held = CreateFileW(product.LogPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(*held, INVALID_HANDLE_VALUE);
+}
+
+void MakeLogNameAFolder(const ProductInstall& product, HANDLE*)
+{
+    ASSERT_TRUE(CreateDirectoryW(product.LogPath().c_str(), nullptr));
+}
+
+class UnwritableLog : public ::testing::TestWithParam<UnwritableLogCase> {};
+
+TEST_P(UnwritableLog, EndsTheRunWithTheFatalTextOnStandardOutput)
+{
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    HANDLE held = INVALID_HANDLE_VALUE;
+    GetParam().arrange(product, &held);
+    const ProductRun run = product.Run();
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardOutput, "Fatal error: While creating log file.");
+    EXPECT_EQ(run.standardError, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnwritableLog,
+                         ::testing::Values(UnwritableLogCase{"HeldOpenElsewhere", HoldLogOpenWithoutSharing},
+                                           UnwritableLogCase{"NameIsAFolder", MakeLogNameAFolder}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RunLogFile, ProgramPathWithoutAnyDotMakesNoLog)
+{
+    const ProductInstall product(L"C:\\diag", L"zemlodiag");
+    ASSERT_TRUE(product.Install());
+    const ProductRun run = product.Run();
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardOutput, "Fatal error: Out of memory");
+    EXPECT_EQ(run.standardError, "");
+    WIN32_FIND_DATAW found = {};
+    const HANDLE search = FindFirstFileW(L"C:\\diag\\*.txt", &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a log was created";
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
+TEST(RunLogFile, DotInTheFolderNamesTheLogAfterIt)
+{
+    const ProductInstall product(L"C:\\my.tools", L"diag");
+    ASSERT_TRUE(product.Install());
+    const ProductRun run = product.Run();
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(L"C:\\my.txt", &bytes)) << "expected the log C:\\my.txt";
+    EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE"));
+}
+
+}  // namespace

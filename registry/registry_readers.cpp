@@ -1,0 +1,75 @@
+#include "registry/registry_readers.h"
+
+#include <cstdlib>
+
+#include "log/run_log.h"
+
+bool ReadRegDword(HKEY key, const wchar_t* valueName, DWORD* out)
+{
+    DWORD type = 0;
+    DWORD size = sizeof(DWORD);
+    LSTATUS status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS) {
+        SetLastError(static_cast<DWORD>(status));
+        return false;
+    }
+    if (type != REG_DWORD) {
+        SetLastError(ERROR_INVALID_DATA);
+        return false;
+    }
+    // A value stored with fewer than four bytes fills only those: the rest stays zero.
+    DWORD value = 0;
+    size = sizeof(DWORD);
+    status = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    SetLastError(static_cast<DWORD>(status));
+    if (status != ERROR_SUCCESS)
+        return false;
+    *out = value;
+    return true;
+}
+
+bool ReadRegString(HKEY key, const wchar_t* valueName, wchar_t* buffer, DWORD capacityChars,
+                   DWORD* outLengthChars)
+{
+    if (outLengthChars != nullptr)
+        *outLengthChars = 0;
+
+    DWORD type = 0;
+    DWORD size = capacityChars * sizeof(wchar_t);
+    LSTATUS status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS) {
+        SetLastError(static_cast<DWORD>(status));
+        return false;
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        SetLastError(ERROR_INVALID_DATA);
+        return false;
+    }
+    if (outLengthChars != nullptr)
+        *outLengthChars = size >> 1;
+    // Compared in bytes: an odd byte count needs the character it half fills.
+    if (static_cast<unsigned long long>(size) > static_cast<unsigned long long>(capacityChars) * sizeof(wchar_t)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    status = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+}
+
+void PrintRegString(const wchar_t* subKey, const wchar_t* valueName)
+{
+    ScopedRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, kRegistryReadAccess, key.put()) != ERROR_SUCCESS)
+        return;
+
+    DWORD lengthChars = 0;
+    ReadRegString(key.get(), valueName, nullptr, 0, &lengthChars);
+
+    wchar_t* value = static_cast<wchar_t*>(std::calloc(static_cast<size_t>(lengthChars) + 1, sizeof(wchar_t)));
+    if (value == nullptr)
+        return;
+    if (ReadRegString(key.get(), valueName, value, lengthChars + 1, nullptr))
+        LogPrint(L"%s: %s", valueName, value);
+    std::free(value);
+}

@@ -1,0 +1,95 @@
+#include "tests/harness/report_text.h"
+
+#include <cwctype>
+
+const wchar_t kMaskedStartBanner[] =
+    L"\r\n###########################################\r\n"
+    L"Log start time: ####.##.## ##:##.##\r\n"
+    L"###########################################\r\n";
+const wchar_t kMaskedEndBanner[] =
+    L"\r\n###########################################\r\n"
+    L"Log end time: ####.##.## ##:##.##\r\n"
+    L"###########################################\r\n";
+
+std::wstring Utf16LeToWide(const std::string& bytes)
+{
+    std::wstring text;
+    text.reserve(bytes.size() / 2);
+    for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[at]) |
+                                     (static_cast<unsigned char>(bytes[at + 1]) << 8));
+    }
+    return text;
+}
+
+std::wstring BytesToWide(const std::string& bytes)
+{
+    std::wstring text;
+    text.reserve(bytes.size());
+    for (char ch : bytes)
+        text += static_cast<wchar_t>(static_cast<unsigned char>(ch));
+    return text;
+}
+
+std::wstring MaskBannerTimes(const std::wstring& report)
+{
+    std::wstring masked = report;
+    for (const wchar_t* label : {L"Log start time: ", L"Log end time: "}) {
+        const std::wstring marker = label;
+        for (size_t at = masked.find(marker); at != std::wstring::npos; at = masked.find(marker, at + 1)) {
+            // "YYYY.MM.DD hh:mm.ss" follows the label
+            for (size_t digit = at + marker.size(); digit < at + marker.size() + 19 && digit < masked.size(); ++digit) {
+                if (std::iswdigit(masked[digit]))
+                    masked[digit] = L'#';
+            }
+        }
+    }
+    return masked;
+}
+
+std::wstring WithoutBanners(const std::wstring& report)
+{
+    std::wstring text = MaskBannerTimes(report);
+    if (!text.empty() && text[0] == 0xFEFF)
+        text.erase(0, 1);
+    for (const wchar_t* banner : {kMaskedStartBanner, kMaskedEndBanner}) {
+        const std::wstring bannerText = banner;
+        for (size_t at = text.find(bannerText); at != std::wstring::npos; at = text.find(bannerText))
+            text.erase(at, bannerText.size());
+    }
+    return text;
+}
+
+std::wstring ReportBody(const std::wstring& report)
+{
+    const std::wstring text = MaskBannerTimes(report);
+    const std::wstring start = kMaskedStartBanner;
+    const size_t begin = text.find(start);
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    const size_t bodyStart = begin + start.size();
+    const size_t end = text.find(kMaskedEndBanner, bodyStart);
+    return text.substr(bodyStart, end == std::wstring::npos ? std::wstring::npos : end - bodyStart);
+}
+
+std::string Printable(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t ch : text) {
+        switch (ch) {
+        case L'\r': out += "\\r"; break;
+        case L'\n': out += "\\n\n"; break;
+        case L'\t': out += "\\t"; break;
+        default:
+            if (ch >= 0x20 && ch < 0x7F) {
+                out += static_cast<char>(ch);
+            } else {
+                static const char hex[] = "0123456789abcdef";
+                out += "\\u";
+                for (int shift = 12; shift >= 0; shift -= 4)
+                    out += hex[(ch >> shift) & 0xF];
+            }
+        }
+    }
+    return out;
+}

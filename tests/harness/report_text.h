@@ -1,0 +1,25 @@
+#pragma once
+
+// Turning what the product wrote into text that tests can compare.
+
+#include <string>
+
+// UTF-16LE bytes as wide text; a byte-order mark stays as U+FEFF.
+std::wstring Utf16LeToWide(const std::string& bytes);
+// Console bytes as wide text, each byte the character of the same value (the
+// program's "C" locale).
+std::wstring BytesToWide(const std::string& bytes);
+// The digits of every "Log start time:"/"Log end time:" banner replaced by
+// '#', so reports of different runs compare equal.
+std::wstring MaskBannerTimes(const std::wstring& report);
+// The report without its start and end banners and without a byte-order mark:
+// what the console echo shows.
+std::wstring WithoutBanners(const std::wstring& report);
+// The report between the start and end banner of one run (banners excluded).
+std::wstring ReportBody(const std::wstring& report);
+// Printable form for failure messages: \r, \n, \t spelled out.
+std::string Printable(const std::wstring& text);
+
+// The banner texts as the log writes them, with masked digits.
+extern const wchar_t kMaskedStartBanner[];
+extern const wchar_t kMaskedEndBanner[];

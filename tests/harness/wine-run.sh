@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in a throwaway prefix.
+#
+# The prefix is a copy of the test run's template (made once, on first use, and
+# shared by hard links), so every invocation starts from the same clean
+# Windows. The program also gets a private mount namespace in which
+# /etc/hosts is a file of its own ($ZEMLO_RESOLVER_HOSTS) and the resolver
+# consults nothing else, so a test decides what the service host resolves to.
+set -euo pipefail
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+template=${ZEMLO_WINE_TEMPLATE:-${TMPDIR:-/tmp}/zemlodiag-wine-template-$(id -u)}
+
+ensure_template() {
+    mkdir -p "$(dirname "$template")"
+    exec 9>"$template.lock"
+    flock 9
+    if [ ! -f "$template/.zemlo-ready" ]; then
+        rm -rf "$template"
+        WINEPREFIX="$template" wineboot -i >/dev/null 2>&1
+        WINEPREFIX="$template" wineserver -w
+        touch "$template/.zemlo-ready"
+    fi
+    flock -u 9
+    exec 9>&-
+}
+
+if [ "${1:-}" = "--make-template" ]; then
+    ensure_template
+    exit 0
+fi
+
+ensure_template
+case_dir=$(mktemp -d "${TMPDIR:-/tmp}/zemlodiag-case.XXXXXX")
+prefix="$case_dir/prefix"
+cleanup() {
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+    if [ -z "${ZEMLO_KEEP_CASE:-}" ]; then rm -rf "$case_dir"; else echo "kept $case_dir" >&2; fi
+}
+trap cleanup EXIT
+
+cp -al "$template" "$prefix"
+# Files a case may rewrite are real copies, so the template stays clean.
+for file in "$template"/*.reg; do
+    cp --remove-destination "$file" "$prefix/"
+done
+for etc in drive_c/windows/system32/drivers/etc drive_c/windows/syswow64/drivers/etc; do
+    if [ -d "$template/$etc" ]; then
+        rm -rf "${prefix:?}/$etc"
+        cp -a "$template/$etc" "$prefix/$etc"
+    fi
+done
+rm -f "$prefix/.zemlo-ready"
+
+export WINEPREFIX="$prefix"
+export ZEMLO_RESOLVER_HOSTS="$case_dir/resolver-hosts"
+printf '127.0.0.1 localhost\n' >"$ZEMLO_RESOLVER_HOSTS"
+printf 'hosts: files\n' >"$case_dir/nsswitch.conf"
+
+program=$1
+shift
+namespaced='mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 && exec wine "$@"'
+if unshare -m true 2>/dev/null; then
+    unshare -m bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$program" "$@" </dev/null
+else
+    unshare -r -m bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$program" "$@" </dev/null
+fi
