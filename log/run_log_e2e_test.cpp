@@ -30,7 +30,7 @@ TEST(RunLogFile, IsCreatedBesideTheProgramAsUtf16WithOneBanner)
     EXPECT_EQ(run.logBytes.substr(0, 2), std::string("\xFF\xFE"));
     EXPECT_EQ(run.logBytes.size() % 2, 0u);
 
-    const std::wstring masked = MaskBannerTimes(run.logText);
+    const std::wstring masked = MaskTimes(run.logText);
     EXPECT_EQ(masked.rfind(std::wstring(L"\xFEFF") + kMaskedStartBanner, 0), 0u) << Printable(masked);
     ASSERT_GE(masked.size(), kPromptTail.size());
     EXPECT_EQ(masked.substr(masked.size() - kPromptTail.size()), kPromptTail) << Printable(masked);
@@ -72,8 +72,8 @@ TEST(RunLogFile, SecondRunAppendsWithoutAnotherByteOrderMark)
     EXPECT_EQ(CountOf(second.logText, L"Log start time: "), 2u);
     EXPECT_EQ(CountOf(second.logText, L"Log end time: "), 2u);
     // The second run's report is the first one's again.
-    const std::wstring firstReport = MaskBannerTimes(first.logText);
-    EXPECT_EQ(MaskBannerTimes(second.logText), firstReport + firstReport.substr(1));
+    const std::wstring firstReport = MaskTimes(first.logText);
+    EXPECT_EQ(MaskTimes(second.logText), firstReport + firstReport.substr(1));
 }
 
 TEST(RunLogFile, ExistingFileWithoutByteOrderMarkGetsNone)
@@ -86,7 +86,7 @@ TEST(RunLogFile, ExistingFileWithoutByteOrderMarkGetsNone)
     ASSERT_TRUE(run.logExists);
     EXPECT_EQ(run.logBytes.substr(0, earlier.size()), earlier);
     EXPECT_EQ(CountOf(run.logText, L"\xFEFF"), 0u);
-    EXPECT_EQ(MaskBannerTimes(run.logText).substr(7, std::wstring(kMaskedStartBanner).size()), kMaskedStartBanner);
+    EXPECT_EQ(MaskTimes(run.logText).substr(7, std::wstring(kMaskedStartBanner).size()), kMaskedStartBanner);
 }
 
 TEST(RunLogFile, ConsoleEchoIsTheLogWithoutBanners)

@@ -41,7 +41,7 @@ protected:
         DestroyRunLog();
         std::string bytes;
         EXPECT_TRUE(ReadWholeFile(logPath_, &bytes));
-        const std::wstring text = MaskBannerTimes(Utf16LeToWide(bytes));
+        const std::wstring text = MaskTimes(Utf16LeToWide(bytes));
         const std::wstring start = std::wstring(L"\xFEFF") + kMaskedStartBanner;
         const std::wstring end = kMaskedEndBanner;
         EXPECT_EQ(text.compare(0, start.size(), start), 0) << Printable(text);

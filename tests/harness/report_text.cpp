@@ -31,10 +31,10 @@ std::wstring BytesToWide(const std::string& bytes)
     return text;
 }
 
-std::wstring MaskBannerTimes(const std::wstring& report)
+std::wstring MaskTimes(const std::wstring& report)
 {
     std::wstring masked = report;
-    for (const wchar_t* label : {L"Log start time: ", L"Log end time: "}) {
+    for (const wchar_t* label : {L"Log start time: ", L"Log end time: ", L"System time is: "}) {
         const std::wstring marker = label;
         for (size_t at = masked.find(marker); at != std::wstring::npos; at = masked.find(marker, at + 1)) {
             // "YYYY.MM.DD hh:mm.ss" follows the label
@@ -49,7 +49,7 @@ std::wstring MaskBannerTimes(const std::wstring& report)
 
 std::wstring WithoutBanners(const std::wstring& report)
 {
-    std::wstring text = MaskBannerTimes(report);
+    std::wstring text = MaskTimes(report);
     if (!text.empty() && text[0] == 0xFEFF)
         text.erase(0, 1);
     for (const wchar_t* banner : {kMaskedStartBanner, kMaskedEndBanner}) {
@@ -62,7 +62,7 @@ std::wstring WithoutBanners(const std::wstring& report)
 
 std::wstring ReportBody(const std::wstring& report)
 {
-    const std::wstring text = MaskBannerTimes(report);
+    const std::wstring text = MaskTimes(report);
     const std::wstring start = kMaskedStartBanner;
     const size_t begin = text.find(start);
     if (begin == std::wstring::npos)

@@ -9,9 +9,10 @@ std::wstring Utf16LeToWide(const std::string& bytes);
 // Console bytes as wide text, each byte the character of the same value (the
 // program's "C" locale).
 std::wstring BytesToWide(const std::string& bytes);
-// The digits of every "Log start time:"/"Log end time:" banner replaced by
-// '#', so reports of different runs compare equal.
-std::wstring MaskBannerTimes(const std::wstring& report);
+// The time digits of every "Log start time:"/"Log end time:" banner and of the
+// "System time is:" line replaced by '#', so reports of different runs
+// compare equal.
+std::wstring MaskTimes(const std::wstring& report);
 // The report without its start and end banners and without a byte-order mark:
 // what the console echo shows.
 std::wstring WithoutBanners(const std::wstring& report);
