@@ -5,8 +5,8 @@
 #include "tests/harness/prefix_seed.h"
 #include "tests/harness/report_text.h"
 
-#ifndef ZEMLO_PRODUCT_EXE_UNIX_PATH
-#error "ZEMLO_PRODUCT_EXE_UNIX_PATH names the zemlodiag.exe under test"
+#if !defined(ZEMLO_PRODUCT_EXE_UNIX_PATH) || !defined(ZEMLO_PRODUCT_MAP_UNIX_PATH)
+#error "ZEMLO_PRODUCT_EXE_UNIX_PATH and ZEMLO_PRODUCT_MAP_UNIX_PATH name the zemlodiag.exe under test"
 #endif
 
 namespace {
@@ -32,6 +32,16 @@ HANDLE CreateCaptureFile(const std::wstring& path)
 }
 
 }  // namespace
+
+std::wstring ProductExePath()
+{
+    return UnixToWindowsPath(ZEMLO_PRODUCT_EXE_UNIX_PATH);
+}
+
+std::wstring ProductLinkerMapPath()
+{
+    return UnixToWindowsPath(ZEMLO_PRODUCT_MAP_UNIX_PATH);
+}
 
 bool CreateFolderPath(const std::wstring& folder)
 {
@@ -107,7 +117,7 @@ bool ProductInstall::Install() const
 {
     if (!CreateFolderPath(folder_))
         return false;
-    const std::wstring source = UnixToWindowsPath(ZEMLO_PRODUCT_EXE_UNIX_PATH);
+    const std::wstring source = ProductExePath();
     if (!CopyFileW(source.c_str(), ExePath().c_str(), FALSE)) {
         ADD_FAILURE() << "copying the product failed with " << GetLastError();
         return false;

@@ -37,6 +37,10 @@ private:
     std::wstring exeName_;
 };
 
+// The zemlodiag.exe under test, as built, and its linker map (Z: paths).
+std::wstring ProductExePath();
+std::wstring ProductLinkerMapPath();
+
 // Runs a command line in the prefix with its output captured through files
 // (Wine's helper processes inherit pipes, so pipes would not reach EOF).
 ProductRun RunCapturing(const std::wstring& applicationPath, const std::wstring& commandLine, DWORD timeoutMs);
