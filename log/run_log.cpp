@@ -144,6 +144,19 @@ void WriteTimeBanner(RunLog& log, const wchar_t* format)
     WriteBanner(log, format, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
 }
 
+// A log that is a reparse point, a hard link to some other file or not a disk
+// file at all would let the run write where its user could not.
+bool IsPlainDiskFile(HANDLE file)
+{
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        return false;
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!GetFileInformationByHandle(file, &information))
+        return false;
+    return (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+           information.nNumberOfLinks == 1;
+}
+
 }  // namespace
 
 RunLog::~RunLog()
@@ -203,8 +216,15 @@ bool OpenRunLog(const wchar_t* programPath)
         std::fputws(L"Fatal error: Out of memory", stdout);
         return false;
     }
-    log->file = CreateFileW(logFileName, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The program runs elevated in a folder that an unprivileged user may
+    // write to: a link planted under the log's name must not be followed.
+    log->file = CreateFileW(logFileName, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     std::free(logFileName);
+    if (log->file != INVALID_HANDLE_VALUE && !IsPlainDiskFile(log->file)) {
+        CloseHandle(log->file);
+        log->file = INVALID_HANDLE_VALUE;
+    }
     if (log->file == INVALID_HANDLE_VALUE) {
         delete log;
         std::fputws(L"Fatal error: While creating log file.", stdout);

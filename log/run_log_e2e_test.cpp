@@ -117,6 +117,13 @@ void MakeLogNameAFolder(const ProductInstall& product, HANDLE*)
     ASSERT_TRUE(CreateDirectoryW(product.LogPath().c_str(), nullptr));
 }
 
+// A user plants a hard link to a file the run must not write to.
+void MakeLogNameAHardLink(const ProductInstall& product, HANDLE*)
+{
+    ASSERT_TRUE(WriteWholeFile(L"C:\\protected.bin", "protected"));
+    ASSERT_TRUE(CreateHardLinkW(product.LogPath().c_str(), L"C:\\protected.bin", nullptr)) << GetLastError();
+}
+
 class UnwritableLog : public ::testing::TestWithParam<UnwritableLogCase> {};
 
 TEST_P(UnwritableLog, EndsTheRunWithTheFatalTextOnStandardOutput)
@@ -132,11 +139,16 @@ TEST_P(UnwritableLog, EndsTheRunWithTheFatalTextOnStandardOutput)
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(run.standardOutput, "Fatal error: While creating log file.");
     EXPECT_EQ(run.standardError, "");
+    std::string protectedBytes;
+    if (ReadWholeFile(L"C:\\protected.bin", &protectedBytes)) {
+        EXPECT_EQ(protectedBytes, "protected") << "the run wrote through the link";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UnwritableLog,
                          ::testing::Values(UnwritableLogCase{"HeldOpenElsewhere", HoldLogOpenWithoutSharing},
-                                           UnwritableLogCase{"NameIsAFolder", MakeLogNameAFolder}),
+                                           UnwritableLogCase{"NameIsAFolder", MakeLogNameAFolder},
+                                           UnwritableLogCase{"NameIsAHardLink", MakeLogNameAHardLink}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunLogFile, ProgramPathWithoutAnyDotMakesNoLog)
