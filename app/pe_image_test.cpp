@@ -1,0 +1,132 @@
+// The shipped image's own hardening, read back from its PE headers: the
+// program runs elevated, often from a folder any user can write to.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "tests/harness/prefix_seed.h"
+#include "tests/harness/product_run.h"
+
+namespace {
+
+class ProductImage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ReadWholeFile(ProductExePath(), &image_));
+        ASSERT_GT(image_.size(), 0x400u);
+        const auto* dos = At<IMAGE_DOS_HEADER>(0);
+        ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
+        nt_ = At<IMAGE_NT_HEADERS>(static_cast<size_t>(dos->e_lfanew));
+        ASSERT_EQ(nt_->Signature, IMAGE_NT_SIGNATURE);
+        // The image is of this test's own architecture.
+        ASSERT_EQ(nt_->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC);
+    }
+
+    template <typename T>
+    const T* At(size_t offset) const
+    {
+        if (offset + sizeof(T) > image_.size()) {
+            ADD_FAILURE() << "offset " << offset << " lies outside the image";
+            static const T empty = {};
+            return &empty;
+        }
+        return reinterpret_cast<const T*>(image_.data() + offset);
+    }
+
+    size_t FileOffset(DWORD rva) const
+    {
+        const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt_);
+        for (WORD index = 0; index < nt_->FileHeader.NumberOfSections; ++index) {
+            const IMAGE_SECTION_HEADER& section = sections[index];
+            const DWORD extent = std::max(section.Misc.VirtualSize, section.SizeOfRawData);
+            if (rva >= section.VirtualAddress && rva < section.VirtualAddress + extent)
+                return rva - section.VirtualAddress + section.PointerToRawData;
+        }
+        ADD_FAILURE() << "RVA " << rva << " lies in no section";
+        return 0;
+    }
+
+    const IMAGE_DATA_DIRECTORY& Directory(int index) const
+    {
+        return nt_->OptionalHeader.DataDirectory[index];
+    }
+
+    std::string image_;
+    const IMAGE_NT_HEADERS* nt_ = nullptr;
+};
+
+TEST_F(ProductImage, AslrAndDepAreOn)
+{
+    const WORD characteristics = nt_->OptionalHeader.DllCharacteristics;
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+#ifdef _WIN64
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
+#endif
+    // A relocatable image keeps its relocations, or ASLR cannot move it.
+    EXPECT_FALSE(nt_->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+    EXPECT_NE(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
+}
+
+// Only KnownDLLs are imported at start-up: Windows never takes those from the
+// program's folder. Everything else is delay-loaded from System32.
+TEST_F(ProductImage, ImportsOnlyKnownSystemDlls)
+{
+    const IMAGE_DATA_DIRECTORY& imports = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    ASSERT_NE(imports.Size, 0u);
+    std::set<std::string> names;
+    for (size_t offset = FileOffset(imports.VirtualAddress);; offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto* descriptor = At<IMAGE_IMPORT_DESCRIPTOR>(offset);
+        if (descriptor->Name == 0)
+            break;
+        std::string name = image_.c_str() + FileOffset(descriptor->Name);
+        std::transform(name.begin(), name.end(), name.begin(), [](char ch) { return static_cast<char>(::tolower(ch)); });
+        names.insert(name);
+    }
+    const std::set<std::string> knownDlls = {"advapi32.dll", "kernel32.dll", "msvcrt.dll"};
+    for (const std::string& name : names)
+        EXPECT_TRUE(knownDlls.count(name)) << name << " is imported at start-up";
+    EXPECT_TRUE(names.count("kernel32.dll"));
+}
+
+// DependentLoadFlags, which GNU ld cannot set, is written into the load
+// configuration after linking; this is where the loader finds it.
+TEST_F(ProductImage, LoadConfigurationSearchesSystem32Only)
+{
+    const IMAGE_DATA_DIRECTORY& directory = Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG);
+    ASSERT_NE(directory.VirtualAddress, 0u) << "no load configuration";
+    ASSERT_EQ(directory.Size, sizeof(IMAGE_LOAD_CONFIG_DIRECTORY));
+    const auto* config = At<IMAGE_LOAD_CONFIG_DIRECTORY>(FileOffset(directory.VirtualAddress));
+    EXPECT_EQ(config->Size, sizeof(IMAGE_LOAD_CONFIG_DIRECTORY));
+    // Named DependentLoadFlags in current SDKs.
+    EXPECT_EQ(config->Reserved1, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    EXPECT_EQ(offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, Reserved1), sizeof(void*) == 8 ? 0x4Eu : 0x36u);
+}
+
+// The stack protector is linked in statically: its runtime is in the map,
+// and no libssp DLL is imported (previous test).
+TEST(ProductLinkerMap, StackProtectorIsLinkedStatically)
+{
+    std::string map;
+    ASSERT_TRUE(ReadWholeFile(ProductLinkerMapPath(), &map));
+    EXPECT_NE(map.find("__stack_chk_fail"), std::string::npos);
+    EXPECT_NE(map.find("__stack_chk_guard"), std::string::npos);
+}
+
+TEST(ProductLinkerMap, SystemDllsOutsideTheKnownSetAreDelayLoaded)
+{
+    std::string map;
+    ASSERT_TRUE(ReadWholeFile(ProductLinkerMapPath(), &map));
+    EXPECT_NE(map.find("__delayLoadHelper2"), std::string::npos);
+    EXPECT_NE(map.find("libcrypt32_delay.a"), std::string::npos);
+    EXPECT_NE(map.find("libws2_32_delay.a"), std::string::npos);
+}
+
+}  // namespace
