@@ -33,24 +33,24 @@ class RecordList {
 public:
     explicit RecordList(const std::vector<Record>& records)
     {
-        for (const Record& spec : records) {
+        for (const Record& wanted : records) {
             ADDRINFOW record = {};
-            record.ai_family = spec.family;
-            record.ai_socktype = spec.socktype;
-            record.ai_protocol = spec.protocol;
-            record.ai_flags = spec.flags;
-            record.ai_canonname = const_cast<wchar_t*>(spec.canonicalName);
+            record.ai_family = wanted.family;
+            record.ai_socktype = wanted.socktype;
+            record.ai_protocol = wanted.protocol;
+            record.ai_flags = wanted.flags;
+            record.ai_canonname = const_cast<wchar_t*>(wanted.canonicalName);
             sockaddr_in6& address = addresses_.emplace_back();
-            if (spec.family == kIpv6) {
+            if (wanted.family == kIpv6) {
                 address.sin6_family = AF_INET6;
                 address.sin6_port = htons(443);
-                EXPECT_EQ(inet_pton(AF_INET6, spec.address, &address.sin6_addr), 1) << spec.address;
+                EXPECT_EQ(inet_pton(AF_INET6, wanted.address, &address.sin6_addr), 1) << wanted.address;
                 record.ai_addrlen = sizeof(sockaddr_in6);
             } else {
                 sockaddr_in ipv4 = {};
-                ipv4.sin_family = static_cast<ADDRESS_FAMILY>(spec.addressFamily < 0 ? AF_INET : spec.addressFamily);
+                ipv4.sin_family = static_cast<ADDRESS_FAMILY>(wanted.addressFamily < 0 ? AF_INET : wanted.addressFamily);
                 ipv4.sin_port = htons(443);
-                EXPECT_EQ(inet_pton(AF_INET, spec.address, &ipv4.sin_addr), 1) << spec.address;
+                EXPECT_EQ(inet_pton(AF_INET, wanted.address, &ipv4.sin_addr), 1) << wanted.address;
                 std::memcpy(&address, &ipv4, sizeof(ipv4));
                 record.ai_addrlen = sizeof(sockaddr_in);
             }
