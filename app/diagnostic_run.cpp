@@ -4,6 +4,9 @@
 
 #include "app/local_system.h"
 #include "log/run_log.h"
+#include "network/hosts_file.h"
+#include "network/name_resolution.h"
+#include "network/proxy_settings.h"
 
 namespace {
 
@@ -23,6 +26,9 @@ void PromptAndClose(bool isLocalSystem)
 
 void RunTestSequence()
 {
+    CheckProxySettings();
+    CheckHostsFile();
+    CheckNameResolution();
 }
 
 int RunDiagnostics(int argc, const wchar_t* const* argv)

@@ -35,7 +35,7 @@ bool ReadRegString(HKEY key, const wchar_t* valueName, wchar_t* buffer, DWORD ca
         *outLengthChars = 0;
 
     DWORD type = 0;
-    DWORD size = capacityChars * sizeof(wchar_t);
+    DWORD size = capacityChars * static_cast<DWORD>(sizeof(wchar_t));
     LSTATUS status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
     if (status != ERROR_SUCCESS) {
         SetLastError(static_cast<DWORD>(status));

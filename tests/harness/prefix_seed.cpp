@@ -33,7 +33,12 @@ bool SeedRegValue(HKEY root, const std::wstring& subKey, const std::wstring& val
         ADD_FAILURE() << "RegCreateKeyExW " << Narrow(subKey) << " failed with " << status;
         return false;
     }
-    status = RegSetValueExW(key, valueName.c_str(), 0, type, static_cast<const BYTE*>(data), sizeBytes);
+    // The registry adds a terminator to string data that lacks one when the
+    // memory right after it holds a zero character; non-zero bytes after the
+    // data make it store exactly the bytes given.
+    std::vector<BYTE> stored(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + sizeBytes);
+    stored.insert(stored.end(), {0xFF, 0xFF, 0xFF});
+    status = RegSetValueExW(key, valueName.c_str(), 0, type, stored.data(), sizeBytes);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS) {
         ADD_FAILURE() << "RegSetValueExW " << Narrow(valueName) << " failed with " << status;

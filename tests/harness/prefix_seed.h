@@ -14,6 +14,7 @@ enum class RegView {
     Wow32,     // the 32-bit view (WOW6432Node) only
 };
 
+// Stores exactly `sizeBytes` bytes, also string data without a terminator.
 bool SeedRegValue(HKEY root, const std::wstring& subKey, const std::wstring& valueName, DWORD type,
                   const void* data, DWORD sizeBytes, RegView view = RegView::Native64);
 bool SeedRegDword(HKEY root, const std::wstring& subKey, const std::wstring& valueName, DWORD value,

@@ -72,6 +72,31 @@ std::wstring ReportBody(const std::wstring& report)
     return text.substr(bodyStart, end == std::wstring::npos ? std::wstring::npos : end - bodyStart);
 }
 
+std::wstring ReportSection(const std::wstring& report, const std::wstring& title)
+{
+    // Every text that opens a section of its own, and the prompt that ends the report.
+    static const wchar_t* const kSectionStarts[] = {
+        L"\r\n\r\nSHA2 support:",
+        L"\r\n\r\nTrusted store auto update configuration:",
+        L"\r\n\r\nProxy detection:",
+        L"\r\n\r\n%SystemRoot%\\System32\\drivers\\etc\\hosts test:",
+        L"\r\n\r\nGetAddrInfoW response test:",
+        L"\r\n\r\nVerify chain test: [",
+        L"\r\n\r\n==================\r\nTest after import",
+        L"\r\n\r\nPress any key to quit...",
+    };
+    const size_t begin = report.find(title);
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    size_t end = report.size();
+    for (const wchar_t* start : kSectionStarts) {
+        const size_t at = report.find(start, begin + title.size());
+        if (at < end)
+            end = at;
+    }
+    return report.substr(begin, end - begin);
+}
+
 std::string Printable(const std::wstring& text)
 {
     std::string out;

@@ -18,6 +18,10 @@ std::wstring MaskTimes(const std::wstring& report);
 std::wstring WithoutBanners(const std::wstring& report);
 // The report between the start and end banner of one run (banners excluded).
 std::wstring ReportBody(const std::wstring& report);
+// One section of a report: from its title (which starts with "\r\n\r\n") up to
+// the next section title or the closing prompt, whichever comes first. Empty
+// when the title is not in the report.
+std::wstring ReportSection(const std::wstring& report, const std::wstring& title);
 // Printable form for failure messages: \r, \n, \t spelled out.
 std::string Printable(const std::wstring& text);
 

@@ -1,0 +1,136 @@
+#include "network/hosts_file.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "log/run_log.h"
+#include "network/service_names.h"
+
+namespace {
+
+constexpr wchar_t kHostsPathSource[] = L"%SystemRoot%\\System32\\drivers\\etc\\hosts";
+constexpr DWORD kPathBufferChars = 521;
+constexpr DWORD kPathExpansionChars = 520;
+
+constexpr wchar_t kRule[] = L"\r\n==================\r\n";
+constexpr wchar_t kClosingRule[] = L"\r\n==================";
+
+struct FreeDeleter {
+    void operator()(void* block) const { std::free(block); }
+};
+using ByteBuffer = std::unique_ptr<char, FreeDeleter>;
+
+}  // namespace
+
+ScopedFileHandle& ScopedFileHandle::operator=(ScopedFileHandle&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+}
+
+bool ScopedFileHandle::Close()
+{
+    if (handle_ == INVALID_HANDLE_VALUE)
+        return true;
+    if (!CloseHandle(handle_)) {
+        LogError(L"\r\nCannot close file");
+        return false;
+    }
+    handle_ = INVALID_HANDLE_VALUE;
+    return true;
+}
+
+bool ReadHostsBytes(HANDLE file, char* buffer, DWORD size)
+{
+    DWORD bytesRead = 0;
+    if (!ReadFile(file, buffer, size, &bytesRead, nullptr)) {
+        LogError(L"\r\nCannot read from file (gle: 0x%08X)", GetLastError());
+        return false;
+    }
+    if (bytesRead != size) {
+        LogError(L"\r\nCannot read all data from file, requested %d bytes, read %d bytes.", static_cast<int>(size),
+                 static_cast<int>(bytesRead));
+        return false;
+    }
+    return true;
+}
+
+void ReportHostsMentions(const char* contents, char* searchCopy, DWORD size)
+{
+    std::memcpy(searchCopy, contents, size);
+    // The "C" locale changes A to Z only; every other byte stays as it is.
+    for (DWORD at = 0; at < size; ++at)
+        searchCopy[at] = static_cast<char>(std::tolower(static_cast<unsigned char>(searchCopy[at])));
+
+    bool found = false;
+    if (std::strstr(searchCopy, kServiceHostA) != nullptr) {
+        LogError(L"\r\nerror: %S in hosts detected!\r\n", kServiceHostA);
+        found = true;
+    }
+    if (std::strstr(searchCopy, kPrimaryDomainA) != nullptr) {
+        LogWarning(L"\r\nwarning: %S in hosts detected!\r\n", kPrimaryDomainA);
+        found = true;
+    }
+    if (std::strstr(searchCopy, kRegionalDomainA) != nullptr) {
+        LogWarning(L"\r\nwarning: %S in hosts detected!\r\n", kRegionalDomainA);
+        found = true;
+    }
+
+    if (found) {
+        LogPrint(kRule);
+        LogPrint(L"%S", contents);
+        LogPrint(kClosingRule);
+    } else {
+        LogPrint(L"\r\nOK");
+    }
+}
+
+void CheckHostsFile()
+{
+    LogPrint(L"\r\n\r\n%%SystemRoot%%\\System32\\drivers\\etc\\hosts test:");
+
+    wchar_t path[kPathBufferChars] = {};
+    const DWORD expanded = ExpandEnvironmentStringsW(kHostsPathSource, path, kPathExpansionChars);
+    // A result above the allowed size means the path was cut short: as unusable as no path.
+    if (expanded == 0 || expanded > kPathExpansionChars) {
+        LogError(L"\r\nerror: Cannot expand path '%%SystemRoot%%\\System32\\drivers\\etc\\hosts'\r\n");
+        return;
+    }
+
+    // Declared before the buffers: they are freed first, the file closed last.
+    ScopedFileHandle file(
+        CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        LogError(L"\r\nerror: Cannot open file '%s'\r\n", path);
+        return;
+    }
+
+    const DWORD size = GetFileSize(file.get(), nullptr);
+    if (size == 0 || size == INVALID_FILE_SIZE) {
+        LogWarning(L"\r\nwarning: Empty file '%s'\r\n", path);
+        return;
+    }
+
+    const ByteBuffer contents(static_cast<char*>(std::calloc(static_cast<size_t>(size) + 1, 1)));
+    const ByteBuffer searchCopy(static_cast<char*>(std::calloc(static_cast<size_t>(size) + 1, 1)));
+    if (contents == nullptr || searchCopy == nullptr) {
+        LogError(L"\r\nerror: Out of memory\r\n");
+        return;
+    }
+
+    const bool readWhole = ReadHostsBytes(file.get(), contents.get(), size);
+    // Nothing stays open while the findings are written.
+    file.Close();
+    if (!readWhole) {
+        LogError(L"\r\nerror: Cannot read data from file '%s'\r\n", path);
+        return;
+    }
+
+    ReportHostsMentions(contents.get(), searchCopy.get(), size);
+}

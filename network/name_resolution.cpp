@@ -1,0 +1,162 @@
+#include "network/name_resolution.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+#include "log/run_log.h"
+#include "network/service_names.h"
+
+namespace {
+
+constexpr int kServicePort = 443;
+constexpr DWORD kAddressTextChars = 46;  // INET6_ADDRSTRLEN
+
+struct CodeName {
+    unsigned long code;
+    const wchar_t* name;
+};
+
+constexpr CodeName kSocketTypeNames[] = {
+    {0, L"Unspecified"},
+    {SOCK_STREAM, L"SOCK_STREAM (stream)"},
+    {SOCK_DGRAM, L"SOCK_DGRAM (datagram)"},
+    {SOCK_RAW, L"SOCK_RAW (raw)"},
+    {SOCK_RDM, L"SOCK_RDM (reliable message datagram)"},
+    {SOCK_SEQPACKET, L"SOCK_SEQPACKET (pseudo-stream packet)"},
+};
+
+constexpr CodeName kProtocolNames[] = {
+    {0, L"Unspecified"},
+    {IPPROTO_TCP, L"IPPROTO_TCP (TCP)"},
+    {IPPROTO_UDP, L"IPPROTO_UDP (UDP)"},
+};
+
+template <size_t Rows>
+void PrintCodeName(const CodeName (&table)[Rows], int value)
+{
+    // Compared unsigned, so a negative value is "Other".
+    for (const CodeName& row : table) {
+        if (row.code == static_cast<unsigned long>(static_cast<unsigned int>(value))) {
+            LogPrint(row.name);
+            return;
+        }
+    }
+    LogPrint(L"Other %ld", static_cast<long>(value));
+}
+
+// The record's address as text; false after reporting why it cannot be had.
+bool AddressText(const ADDRINFOW& record, wchar_t (&text)[kAddressTextChars])
+{
+    DWORD length = kAddressTextChars;
+    if (WSAAddressToStringW(record.ai_addr, static_cast<DWORD>(record.ai_addrlen), nullptr, text, &length) != 0) {
+        LogError(L"\r\nerror: WSAAddressToString failed with %u\r\n", static_cast<unsigned>(WSAGetLastError()));
+        return false;
+    }
+    return true;
+}
+
+bool IsKnownServiceAddress(const ADDRINFOW& record)
+{
+    if (record.ai_addr == nullptr || record.ai_addrlen < sizeof(sockaddr_in))
+        return false;
+    sockaddr_in ipv4 = {};
+    std::memcpy(&ipv4, record.ai_addr, sizeof(ipv4));
+    for (std::uint32_t known : KnownServiceAddresses) {
+        if (ipv4.sin_addr.s_addr == known)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ADDRINFOW* ResolveServiceHost()
+{
+    wchar_t service[16] = {};
+    _snwprintf_s(service, _countof(service), _TRUNCATE, L"%i", kServicePort);
+
+    ADDRINFOW hints = {};
+    hints.ai_socktype = SOCK_STREAM;
+    ADDRINFOW* records = nullptr;
+    const int code = GetAddrInfoW(kServiceHostW, service, &hints, &records);
+    if (code != 0) {
+        LogError(L"\r\nerror: GetAddrInfoW failed with code %d (0x%08x)\r\n", code, static_cast<unsigned>(code));
+        return nullptr;
+    }
+    return records;
+}
+
+bool ReportAddressRecords(const ADDRINFOW* records)
+{
+    bool knownAddressFound = false;
+    int index = 0;
+    for (const ADDRINFOW* record = records; record != nullptr; record = record->ai_next, ++index) {
+        LogPrint(L"\r\n% 3d: Flags: 0x%x, Family: ", index, static_cast<unsigned>(record->ai_flags));
+        wchar_t text[kAddressTextChars] = {};
+        switch (record->ai_family) {
+        case AF_UNSPEC:
+            LogPrint(L"Unspecified");
+            break;
+        case AF_INET:
+            LogPrint(L"AF_INET (IPv4)");
+            if (AddressText(*record, text)) {
+                LogPrint(L" IPv4 address %ws", text);
+                if (IsKnownServiceAddress(*record))
+                    knownAddressFound = true;
+            }
+            break;
+        case AF_INET6:
+            LogPrint(L"AF_INET6 (IPv6) ");
+            if (AddressText(*record, text))
+                LogPrint(L" IPv6 address %ws", text);
+            break;
+        default:
+            LogPrint(L"Other %ld", static_cast<long>(record->ai_family));
+            break;
+        }
+        LogPrint(L", Socket type: ");
+        PrintCodeName(kSocketTypeNames, record->ai_socktype);
+        LogPrint(L", Protocol: ");
+        PrintCodeName(kProtocolNames, record->ai_protocol);
+        LogPrint(L", Length of sockaddr: %d", static_cast<int>(record->ai_addrlen));
+        if (record->ai_canonname != nullptr)
+            LogPrint(L", Canonical name: %s", record->ai_canonname);
+    }
+    return knownAddressFound;
+}
+
+void ReportResolutionVerdict(bool knownAddressFound)
+{
+    if (knownAddressFound) {
+        LogPrint(L"\r\nOK");
+        return;
+    }
+    LogWarning(L"\r\nWarning: did not find known ip address of %s\r\n\tThere were expected one of following ip:",
+               kServiceHostW);
+    const wchar_t* separator = L" ";
+    for (std::uint32_t known : KnownServiceAddresses) {
+        unsigned char octets[4] = {};
+        std::memcpy(octets, &known, sizeof(octets));
+        LogPrint(L"%s%d.%d.%d.%d", separator, octets[0], octets[1], octets[2], octets[3]);
+        separator = L", ";
+    }
+}
+
+void CheckNameResolution()
+{
+    LogPrint(L"\r\n\r\nGetAddrInfoW response test:");
+
+    const ScopedWinsock winsock;
+    if (winsock.StartupResult() != 0) {
+        LogError(L"\r\nerror: WSAStartup failed\r\n");
+        return;
+    }
+
+    ADDRINFOW* records = ResolveServiceHost();
+    if (records == nullptr)
+        return;
+    const bool knownAddressFound = ReportAddressRecords(records);
+    FreeAddrInfoW(records);
+    ReportResolutionVerdict(knownAddressFound);
+}

@@ -1,0 +1,129 @@
+#include "network/proxy_settings.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "log/run_log.h"
+#include "registry/registry_readers.h"
+
+namespace {
+
+constexpr wchar_t kInternetSettings[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr wchar_t kPolicyInternetSettings[] =
+    L"SOFTWARE\\Policies\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr wchar_t kLocalSystemInternetSettings[] =
+    L"S-1-5-18\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+struct ProxyPlace {
+    HKEY root;
+    const wchar_t* subKey;
+    bool reportOpenFailure;
+};
+
+// The order of the report.
+const ProxyPlace kProxyPlaces[] = {
+    {HKEY_LOCAL_MACHINE, kInternetSettings, true},
+    {HKEY_LOCAL_MACHINE, kPolicyInternetSettings, false},
+    {HKEY_CURRENT_USER, kInternetSettings, true},
+    {HKEY_USERS, kLocalSystemInternetSettings, true},
+};
+
+const wchar_t* RootPrefix(HKEY root)
+{
+    if (root == HKEY_USERS)
+        return L"HKU\\";
+    if (root == HKEY_CURRENT_USER)
+        return L"HKCU\\";
+    return L"HKLM\\";
+}
+
+struct FreeDeleter {
+    void operator()(void* block) const { std::free(block); }
+};
+
+struct StringValue {
+    std::unique_ptr<wchar_t, FreeDeleter> text;  // zero-terminated when read
+    bool read = false;
+};
+
+// The value by the two-call size protocol. No buffer for a missing value, a
+// value of another type, one stored without data, or when memory runs out.
+StringValue ReadProxyString(HKEY key, const wchar_t* valueName)
+{
+    StringValue value;
+    DWORD lengthChars = 0;
+    ReadRegString(key, valueName, nullptr, 0, &lengthChars);
+    if (lengthChars == 0)
+        return value;
+    // One more character, zero, terminates data stored without a terminator.
+    const std::uint64_t wantedBytes = (static_cast<std::uint64_t>(lengthChars) + 1) * sizeof(wchar_t);
+    const size_t bytes = wantedBytes > SIZE_MAX ? SIZE_MAX : static_cast<size_t>(wantedBytes);
+    value.text.reset(static_cast<wchar_t*>(std::calloc(1, bytes)));
+    if (value.text == nullptr)
+        return value;
+    value.read = ReadRegString(key, valueName, value.text.get(), lengthChars, nullptr);
+    return value;
+}
+
+}  // namespace
+
+bool ReportProxyKey(HKEY root, const wchar_t* subKey, bool reportOpenFailure)
+{
+    const wchar_t* prefix = RootPrefix(root);
+    ScopedRegKey key;
+    const LSTATUS openStatus = RegOpenKeyExW(root, subKey, 0, kRegistryReadAccess, key.put());
+    if (openStatus != ERROR_SUCCESS) {
+        // The registry returns its error instead of setting the thread's last error.
+        if (reportOpenFailure)
+            LogError(L"\r\nError: Cannot open key %s [gle:0x%08x]", subKey, static_cast<unsigned>(openStatus));
+        return false;
+    }
+
+    bool reported = false;
+    DWORD number = 0xFFFFFFFF;
+    if (ReadRegDword(key.get(), L"ProxyEnable", &number) && number != 0) {
+        LogWarning(L"\r\nWarning: %s%s\r\n           @ProxyEnable=%d", prefix, subKey, static_cast<int>(number));
+        reported = true;
+    }
+
+    number = 0xFFFFFFFF;
+    if (ReadRegDword(key.get(), L"ProxySettingsPerUser", &number)) {
+        LogPrint(L"\r\nInfo: %s%s\r\n           @ProxySettingsPerUser=%d%s", prefix, subKey,
+                 static_cast<int>(number), number == 0 ? L" (Proxy settings are managed by system administrator.)" : L"");
+    }
+
+    const StringValue server = ReadProxyString(key.get(), L"ProxyServer");
+    if (server.read) {
+        if (reported)
+            LogPrint(L"\r\n           @ProxyServer=\"%s\"", server.text.get());
+        else
+            LogPrint(L"\r\n%s%s%s\r\n           @ProxyServer=\"%s\"", L"Info   : ", prefix, subKey, server.text.get());
+        reported = true;
+    }
+
+    const StringValue bypass = ReadProxyString(key.get(), L"ProxyOverride");
+    if (bypass.read) {
+        if (reported)
+            LogPrint(L"\r\n           @ProxyOverride=\"%s\"", bypass.text.get());
+        else
+            LogPrint(L"\r\n%s%s%s\r\n           @ProxyOverride=\"%s\"", L"Info   : ", prefix, subKey,
+                     bypass.text.get());
+    }
+    // Unlike the server, a bypass list counts once it was there to be read.
+    if (bypass.text != nullptr)
+        reported = true;
+    return reported;
+}
+
+void CheckProxySettings()
+{
+    LogPrint(L"\r\n\r\nProxy detection:");
+    bool anyFinding = false;
+    for (const ProxyPlace& place : kProxyPlaces) {
+        if (ReportProxyKey(place.root, place.subKey, place.reportOpenFailure))
+            anyFinding = true;
+    }
+    if (!anyFinding)
+        LogPrint(L"\r\nOK");
+}
