@@ -4,6 +4,10 @@
 
 #include "app/local_system.h"
 #include "log/run_log.h"
+#include "system/root_auto_update.h"
+#include "system/sha2_support.h"
+#include "system/system_info.h"
+#include "system/system_time.h"
 
 namespace {
 
@@ -23,6 +27,11 @@ void PromptAndClose(bool isLocalSystem)
 
 void RunTestSequence()
 {
+    PrintSystemInfo();
+    PrintProductInfo();
+    CheckSystemTime();
+    CheckSha2Support();
+    CheckRootAutoUpdate();
 }
 
 int RunDiagnostics(int argc, const wchar_t* const* argv)

@@ -72,6 +72,15 @@ std::wstring ReportBody(const std::wstring& report)
     return text.substr(bodyStart, end == std::wstring::npos ? std::wstring::npos : end - bodyStart);
 }
 
+std::wstring SectionOf(const std::wstring& report, const std::wstring& title, const std::wstring& nextTitle)
+{
+    const size_t begin = report.find(title);
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    const size_t end = report.find(nextTitle, begin + title.size());
+    return report.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin);
+}
+
 std::string Printable(const std::wstring& text)
 {
     std::string out;

@@ -18,6 +18,9 @@ std::wstring MaskTimes(const std::wstring& report);
 std::wstring WithoutBanners(const std::wstring& report);
 // The report between the start and end banner of one run (banners excluded).
 std::wstring ReportBody(const std::wstring& report);
+// The part of `report` that starts with the first `title` and runs up to the
+// next `nextTitle` after it (excluded) or to the end; empty without `title`.
+std::wstring SectionOf(const std::wstring& report, const std::wstring& title, const std::wstring& nextTitle);
 // Printable form for failure messages: \r, \n, \t spelled out.
 std::string Printable(const std::wstring& text);
 
