@@ -49,13 +49,20 @@ std::wstring MaskTimes(const std::wstring& report)
 
 std::wstring WithoutBanners(const std::wstring& report)
 {
-    std::wstring text = MaskTimes(report);
-    if (!text.empty() && text[0] == 0xFEFF)
+    // Banners are found in the masked text; masking keeps every position, so
+    // they are cut from the real one and every other time line stays as printed.
+    std::wstring masked = MaskTimes(report);
+    std::wstring text = report;
+    if (!text.empty() && text[0] == 0xFEFF) {
         text.erase(0, 1);
+        masked.erase(0, 1);
+    }
     for (const wchar_t* banner : {kMaskedStartBanner, kMaskedEndBanner}) {
         const std::wstring bannerText = banner;
-        for (size_t at = text.find(bannerText); at != std::wstring::npos; at = text.find(bannerText))
+        for (size_t at = masked.find(bannerText); at != std::wstring::npos; at = masked.find(bannerText)) {
+            masked.erase(at, bannerText.size());
             text.erase(at, bannerText.size());
+        }
     }
     return text;
 }

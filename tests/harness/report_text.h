@@ -13,8 +13,8 @@ std::wstring BytesToWide(const std::string& bytes);
 // "System time is:" line replaced by '#', so reports of different runs
 // compare equal.
 std::wstring MaskTimes(const std::wstring& report);
-// The report without its start and end banners and without a byte-order mark:
-// what the console echo shows.
+// The report without its start and end banners and without a byte-order mark,
+// everything else as stored: what the console echo shows.
 std::wstring WithoutBanners(const std::wstring& report);
 // The report between the start and end banner of one run (banners excluded).
 std::wstring ReportBody(const std::wstring& report);
