@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <cwchar>
 
-#include "system/os_version.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/report_text.h"
 
@@ -94,19 +92,6 @@ TEST(ProcessorArchitectureLine, NamesAndNumber)
         ReportProcessorArchitecture(c.architecture);
         EXPECT_EQ(log.Take(), c.expected) << c.architecture;
     }
-}
-
-// The lookup against Wine's real ntdll.
-TEST(OsVersionQuery, FindsAndCallsTheKernelFunction)
-{
-    const RtlGetVersionFn rtlGetVersion = FindRtlGetVersion();
-    ASSERT_NE(rtlGetVersion, nullptr);
-    RTL_OSVERSIONINFOEXW version;
-    std::memset(&version, 0xCC, sizeof(version));
-    ASSERT_TRUE(QueryOsVersion(rtlGetVersion, &version));
-    EXPECT_EQ(version.dwOSVersionInfoSize, 284u);
-    EXPECT_EQ(version.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
-    EXPECT_GE(version.dwMajorVersion, 5u);
 }
 
 }  // namespace
