@@ -7,6 +7,10 @@
 #include "network/hosts_file.h"
 #include "network/name_resolution.h"
 #include "network/proxy_settings.h"
+#include "system/root_auto_update.h"
+#include "system/sha2_support.h"
+#include "system/system_info.h"
+#include "system/system_time.h"
 
 namespace {
 
@@ -26,6 +30,11 @@ void PromptAndClose(bool isLocalSystem)
 
 void RunTestSequence()
 {
+    PrintSystemInfo();
+    PrintProductInfo();
+    CheckSystemTime();
+    CheckSha2Support();
+    CheckRootAutoUpdate();
     CheckProxySettings();
     CheckHostsFile();
     CheckNameResolution();

@@ -47,5 +47,6 @@ std::wstring CapturedRunLog::Text()
     DestroyRunLog();
     std::string bytes;
     EXPECT_TRUE(ReadWholeFile(logPath_, &bytes));
-    return ReportBody(Utf16LeToWide(bytes));
+    // Only the banners go; every other time line stays as printed.
+    return WithoutBanners(Utf16LeToWide(bytes));
 }

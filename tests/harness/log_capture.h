@@ -14,7 +14,8 @@ public:
     ~CapturedRunLog();
 
     bool IsOpen() const;
-    // Closes the log and gives what was written between its two banners.
+    // Closes the log and gives what was written between its two banners,
+    // exactly as stored.
     std::wstring Text();
 
 private:

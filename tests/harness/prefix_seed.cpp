@@ -103,6 +103,12 @@ bool RegValueExists(HKEY root, const std::wstring& subKey, const std::wstring& v
     return status == ERROR_SUCCESS;
 }
 
+bool SetWineWindowsVersion(const std::wstring& version)
+{
+    // Read by each new process's ntdll at start; HKCU\Software is one key for both views.
+    return SeedRegString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", version);
+}
+
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
 {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,

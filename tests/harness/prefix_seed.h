@@ -29,6 +29,10 @@ bool DeleteRegTree(HKEY root, const std::wstring& subKey, RegView view = RegView
 bool RegValueExists(HKEY root, const std::wstring& subKey, const std::wstring& valueName,
                     RegView view = RegView::Native64);
 
+// The Windows version that Wine reports to processes started from now on in
+// this prefix (its per-prefix setting, e.g. L"winxp", L"win10", L"win98").
+bool SetWineWindowsVersion(const std::wstring& version);
+
 // Whole files in the prefix, byte for byte.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 bool ReadWholeFile(const std::wstring& path, std::string* bytes);

@@ -49,13 +49,20 @@ std::wstring MaskTimes(const std::wstring& report)
 
 std::wstring WithoutBanners(const std::wstring& report)
 {
-    std::wstring text = MaskTimes(report);
-    if (!text.empty() && text[0] == 0xFEFF)
+    // Banners are found in the masked text; masking keeps every position, so
+    // they are cut from the real one and every other time line stays as printed.
+    std::wstring masked = MaskTimes(report);
+    std::wstring text = report;
+    if (!text.empty() && text[0] == 0xFEFF) {
         text.erase(0, 1);
+        masked.erase(0, 1);
+    }
     for (const wchar_t* banner : {kMaskedStartBanner, kMaskedEndBanner}) {
         const std::wstring bannerText = banner;
-        for (size_t at = text.find(bannerText); at != std::wstring::npos; at = text.find(bannerText))
+        for (size_t at = masked.find(bannerText); at != std::wstring::npos; at = masked.find(bannerText)) {
+            masked.erase(at, bannerText.size());
             text.erase(at, bannerText.size());
+        }
     }
     return text;
 }
@@ -95,6 +102,15 @@ std::wstring ReportSection(const std::wstring& report, const std::wstring& title
             end = at;
     }
     return report.substr(begin, end - begin);
+}
+
+std::wstring SectionOf(const std::wstring& report, const std::wstring& title, const std::wstring& nextTitle)
+{
+    const size_t begin = report.find(title);
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    const size_t end = report.find(nextTitle, begin + title.size());
+    return report.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin);
 }
 
 std::string Printable(const std::wstring& text)

@@ -13,8 +13,8 @@ std::wstring BytesToWide(const std::string& bytes);
 // "System time is:" line replaced by '#', so reports of different runs
 // compare equal.
 std::wstring MaskTimes(const std::wstring& report);
-// The report without its start and end banners and without a byte-order mark:
-// what the console echo shows.
+// The report without its start and end banners and without a byte-order mark,
+// everything else as stored: what the console echo shows.
 std::wstring WithoutBanners(const std::wstring& report);
 // The report between the start and end banner of one run (banners excluded).
 std::wstring ReportBody(const std::wstring& report);
@@ -22,6 +22,9 @@ std::wstring ReportBody(const std::wstring& report);
 // the next section title or the closing prompt, whichever comes first. Empty
 // when the title is not in the report.
 std::wstring ReportSection(const std::wstring& report, const std::wstring& title);
+// The part of `report` that starts with the first `title` and runs up to the
+// next `nextTitle` after it (excluded) or to the end; empty without `title`.
+std::wstring SectionOf(const std::wstring& report, const std::wstring& title, const std::wstring& nextTitle);
 // Printable form for failure messages: \r, \n, \t spelled out.
 std::string Printable(const std::wstring& text);
 

@@ -10,6 +10,9 @@ set -euo pipefail
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Local time 5:45 ahead of UTC (a POSIX rule, so no zone database is needed):
+# a report that shows local time where it should show UTC stands out.
+export TZ=${ZEMLO_WINE_TZ:-ZMT-5:45}
 template=${ZEMLO_WINE_TEMPLATE:-${TMPDIR:-/tmp}/zemlodiag-wine-template-$(id -u)}
 
 ensure_template() {

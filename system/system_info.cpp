@@ -1,0 +1,97 @@
+#include "system/system_info.h"
+
+#include <cwchar>
+
+#include "log/run_log.h"
+#include "registry/registry_readers.h"
+#include "system/os_version.h"
+
+namespace {
+
+struct ArchitectureName {
+    WORD processorArchitecture;
+    const wchar_t* name;
+};
+
+constexpr ArchitectureName kArchitectureNames[] = {
+    {PROCESSOR_ARCHITECTURE_AMD64, L"x64"},
+    {PROCESSOR_ARCHITECTURE_INTEL, L"x86"},
+};
+
+constexpr wchar_t kWindowsVersionKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr const wchar_t* kWindowsBuildValues[] = {L"BuildLab", L"BuildLabEx", L"ProductName"};
+
+constexpr wchar_t kProductInfoKey[] = L"SOFTWARE\\ZEMLO\\ZEMLO Security\\CurrentVersion\\Info";
+constexpr const wchar_t* kProductValues[] = {L"ProductType", L"ProductVersion", L"LanguageCode"};
+
+const wchar_t* ProcessorArchitectureName(WORD processorArchitecture)
+{
+    for (const ArchitectureName& entry : kArchitectureNames) {
+        if (entry.processorArchitecture == processorArchitecture)
+            return entry.name;
+    }
+    return L"Unknown";
+}
+
+// The separators stay even where a value cannot be read, so every report has
+// the same shape.
+template <size_t count>
+void PrintRegStringsSeparated(const wchar_t* subKey, const wchar_t* const (&valueNames)[count])
+{
+    for (size_t index = 0; index < count; ++index) {
+        if (index > 0)
+            LogPrint(L", ");
+        PrintRegString(subKey, valueNames[index]);
+    }
+}
+
+}  // namespace
+
+void ReportOsVersion(const RTL_OSVERSIONINFOEXW& version)
+{
+    // The service pack text is printed as a string: make sure it ends.
+    constexpr size_t csdChars = sizeof(version.szCSDVersion) / sizeof(version.szCSDVersion[0]);
+    wchar_t csdVersion[csdChars + 1] = {};
+    std::wmemcpy(csdVersion, version.szCSDVersion, csdChars);
+
+    LogPrint(L"OS version: %d.%d.%d (%d.%d) \"%s\", PlatformId: %d, ProductType: 0x%08X, SuiteMask: 0x%08X",
+             static_cast<unsigned>(version.dwMajorVersion), static_cast<unsigned>(version.dwMinorVersion),
+             static_cast<unsigned>(version.dwBuildNumber), static_cast<unsigned>(version.wServicePackMajor),
+             static_cast<unsigned>(version.wServicePackMinor), csdVersion,
+             static_cast<unsigned>(version.dwPlatformId), static_cast<unsigned>(version.wProductType),
+             static_cast<unsigned>(version.wSuiteMask));
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
+        LogError(L"\r\nError: Probably application compatibility is set or inherited from parent process "
+                 L"(platformID = %d)\r\n",
+                 static_cast<unsigned>(version.dwPlatformId));
+    }
+}
+
+void ReportProcessorArchitecture(WORD processorArchitecture)
+{
+    LogPrint(L"\r\nOS processor architecture: %s (%04x), ", ProcessorArchitectureName(processorArchitecture),
+             static_cast<unsigned>(processorArchitecture));
+}
+
+void PrintSystemInfo()
+{
+    // Looked up afresh: this section does not share the auto-update test's lookup.
+    const RtlGetVersionFn rtlGetVersion = FindRtlGetVersion();
+    RTL_OSVERSIONINFOEXW version;
+    if (rtlGetVersion != nullptr && QueryOsVersion(rtlGetVersion, &version))
+        ReportOsVersion(version);
+
+    SYSTEM_INFO systemInfo;
+    ZeroMemory(&systemInfo, sizeof(systemInfo));
+    GetNativeSystemInfo(&systemInfo);
+    ReportProcessorArchitecture(systemInfo.wProcessorArchitecture);
+
+    PrintRegStringsSeparated(kWindowsVersionKey, kWindowsBuildValues);
+}
+
+void PrintProductInfo()
+{
+    LogPrint(L"\r\nZEMLO Product: ");
+    PrintRegStringsSeparated(kProductInfoKey, kProductValues);
+    LogPrint(L"\r\n");
+}

@@ -1,0 +1,29 @@
+#include "system/system_time.h"
+
+#include "log/run_log.h"
+
+void ReportSystemTime(const SYSTEMTIME& now, const SYSTEMTIME& windowStart, const SYSTEMTIME& windowEnd)
+{
+    // A time that does not convert stays zero, which lies before every window.
+    FILETIME nowFileTime = {};
+    FILETIME startFileTime = {};
+    FILETIME endFileTime = {};
+    SystemTimeToFileTime(&now, &nowFileTime);
+    SystemTimeToFileTime(&windowStart, &startFileTime);
+    SystemTimeToFileTime(&windowEnd, &endFileTime);
+
+    LogPrint(L"\r\nSystem time is: %04d.%02d.%02d %02d:%02d.%02d", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    if (CompareFileTime(&startFileTime, &nowFileTime) == -1 && CompareFileTime(&nowFileTime, &endFileTime) == -1)
+        LogPrint(L"\r\nOK");
+    else
+        LogError(L"\r\nError: Windows has invalid system time");
+}
+
+void CheckSystemTime()
+{
+    // UTC: the certificate's dates are UTC, the local zone plays no part.
+    SYSTEMTIME now = {};
+    GetSystemTime(&now);
+    ReportSystemTime(now, kServiceCertNotBefore, kServiceCertNotAfter);
+}
