@@ -2,12 +2,17 @@
 
 #include <conio.h>
 
+#include "app/command_line.h"
 #include "app/local_system.h"
+#include "certs/root_import.h"
+#include "certs/chain_report.h"
 #include "log/run_log.h"
 
 namespace {
 
 constexpr wchar_t kPrompt[] = L"\r\n\r\nPress any key to quit...";
+constexpr wchar_t kTestAfterImportBanner[] =
+    L"\r\n\r\n==================\r\nTest after import\r\n==================\r\n";
 
 void PromptAndClose(bool isLocalSystem)
 {
@@ -23,6 +28,8 @@ void PromptAndClose(bool isLocalSystem)
 
 void RunTestSequence()
 {
+    RunVerifyChainTest(false);
+    RunVerifyChainTest(true);
 }
 
 int RunDiagnostics(int argc, const wchar_t* const* argv)
@@ -33,6 +40,15 @@ int RunDiagnostics(int argc, const wchar_t* const* argv)
     const bool isLocalSystem = IsLocalSystemAccount();
     if (isLocalSystem)
         LogPrint(L"User: NT AUTHORITY\\SYSTEM\r\n");
+
+    if (IsFixCommandLine(argc, argv)) {
+        // The import's own messages already explain a failure.
+        if (!ImportRootCertificate()) {
+            PromptAndClose(isLocalSystem);
+            return 1;
+        }
+        LogPrint(kTestAfterImportBanner);
+    }
 
     RunTestSequence();
     PromptAndClose(isLocalSystem);

@@ -72,6 +72,17 @@ std::wstring ReportBody(const std::wstring& report)
     return text.substr(bodyStart, end == std::wstring::npos ? std::wstring::npos : end - bodyStart);
 }
 
+std::wstring ReportSection(const std::wstring& report, const std::wstring& title, size_t occurrence)
+{
+    size_t begin = report.find(title);
+    for (; begin != std::wstring::npos && occurrence > 0; --occurrence)
+        begin = report.find(title, begin + title.size());
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    const size_t end = report.find(L"\r\n\r\n", begin + 4);
+    return report.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin);
+}
+
 std::string Printable(const std::wstring& text)
 {
     std::string out;

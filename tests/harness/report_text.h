@@ -18,6 +18,11 @@ std::wstring MaskTimes(const std::wstring& report);
 std::wstring WithoutBanners(const std::wstring& report);
 // The report between the start and end banner of one run (banners excluded).
 std::wstring ReportBody(const std::wstring& report);
+// One section of a report: from its title (which starts with "\r\n\r\n") up
+// to the next "\r\n\r\n", which starts the next section or the closing
+// prompt. Empty when the title is not in the report; occurrence picks a later
+// one when a title appears more than once.
+std::wstring ReportSection(const std::wstring& report, const std::wstring& title, size_t occurrence = 0);
 // Printable form for failure messages: \r, \n, \t spelled out.
 std::string Printable(const std::wstring& text);
 
