@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "network/service_names.h"
 #include "tests/harness/cert_seed.h"
+#include "tests/harness/prefix_seed.h"
 
 namespace {
 
@@ -376,8 +378,8 @@ BOOL WINAPI SeeCreateEngine(PCERT_CHAIN_ENGINE_CONFIG config, HCERTCHAINENGINE* 
     ++g_engines;
     g_seen.engineConfigSize = config->cbSize;
     g_seen.engineFlags = config->dwFlags;
-    g_seen.engineRestrictsNothing =
-        config->hRestrictedRoot == nullptr && config->hRestrictedTrust == nullptr && config->hRestrictedOther == nullptr;
+    g_seen.engineRestrictsNothing = config->hRestrictedRoot == nullptr && config->hRestrictedTrust == nullptr &&
+                                    config->hRestrictedOther == nullptr;
     g_seen.additionalStores = config->cAdditionalStore;
     return CertCreateCertificateChainEngine(config, engine);
 }
@@ -543,6 +545,74 @@ TEST(IsSha256Unsupported, WineProviderHashesSha256AndGetsADefaultContainer)
         << "the probe leaves the default container it had to create";
     CryptReleaseContext(provider, 0);
     EXPECT_FALSE(IsSha256Unsupported());
+}
+
+// Removes the PROV_RSA_AES provider type from both registry views while it
+// lives, as on a system that has no such provider, and puts it back.
+class MissingAesProviderType {
+public:
+    MissingAesProviderType()
+    {
+        for (RegView view : {RegView::Native64, RegView::Wow32}) {
+            Saved entry = {view, ReadString(view, L"Name"), ReadString(view, L"TypeName")};
+            if (entry.name.empty())
+                continue;
+            saved_.push_back(entry);
+            removed_ = DeleteRegTree(HKEY_LOCAL_MACHINE, kKey, view) || removed_;
+        }
+    }
+    ~MissingAesProviderType()
+    {
+        for (const Saved& entry : saved_) {
+            SeedRegString(HKEY_LOCAL_MACHINE, kKey, L"Name", entry.name, REG_SZ, entry.view);
+            SeedRegString(HKEY_LOCAL_MACHINE, kKey, L"TypeName", entry.typeName, REG_SZ, entry.view);
+        }
+    }
+    bool removed() const { return removed_; }
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Cryptography\\Defaults\\Provider Types\\Type 024";
+    struct Saved {
+        RegView view;
+        std::wstring name;
+        std::wstring typeName;
+    };
+    static std::wstring ReadString(RegView view, const wchar_t* valueName)
+    {
+        HKEY key = nullptr;
+        const REGSAM flag = view == RegView::Native64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | flag, &key) != ERROR_SUCCESS)
+            return std::wstring();
+        wchar_t text[256] = {};
+        DWORD size = sizeof(text) - sizeof(wchar_t);
+        DWORD type = 0;
+        const LSTATUS status = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+        RegCloseKey(key);
+        return status == ERROR_SUCCESS && type == REG_SZ ? std::wstring(text) : std::wstring();
+    }
+    std::vector<Saved> saved_;
+    bool removed_ = false;
+};
+
+TEST(IsSha256Unsupported, SystemWithoutTheProviderCountsAsSupportingSha256)
+{
+    {
+        const MissingAesProviderType missing;
+        ASSERT_TRUE(missing.removed());
+        HCRYPTPROV provider = 0;
+        ASSERT_FALSE(CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT));
+        EXPECT_NE(GetLastError(), static_cast<DWORD>(NTE_BAD_KEYSET));
+
+        EXPECT_FALSE(IsSha256Unsupported());
+        // The chain is built as usual: here it cannot reach its root.
+        const Outcome outcome = Verify(Pki().Chain(), nullptr, false);
+        EXPECT_FALSE(outcome.verdict);
+        EXPECT_RECORD(outcome, 0, 0, CERT_TRUST_IS_PARTIAL_CHAIN, 0xFFFFFFFF);
+    }
+    HCRYPTPROV provider = 0;
+    ASSERT_TRUE(CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        << "the provider type is back";
+    CryptReleaseContext(provider, 0);
 }
 
 }  // namespace

@@ -172,7 +172,8 @@ bool MakeLocalMachineRootStoreUnopenable()
     bool done = true;
     // All deletions first: once restricted, the key refuses even those.
     for (RegView view : views) {
-        if (!DeleteRegTree(HKEY_LOCAL_MACHINE, rootKey, view) || !SeedRegKey(HKEY_LOCAL_MACHINE, kSystemCertificatesKey, view))
+        if (!DeleteRegTree(HKEY_LOCAL_MACHINE, rootKey, view) ||
+            !SeedRegKey(HKEY_LOCAL_MACHINE, kSystemCertificatesKey, view))
             done = false;
     }
     for (RegView view : views) {
