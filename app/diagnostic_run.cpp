@@ -2,7 +2,10 @@
 
 #include <conio.h>
 
+#include "app/command_line.h"
 #include "app/local_system.h"
+#include "certs/chain_report.h"
+#include "certs/root_import.h"
 #include "log/run_log.h"
 #include "network/hosts_file.h"
 #include "network/name_resolution.h"
@@ -15,6 +18,8 @@
 namespace {
 
 constexpr wchar_t kPrompt[] = L"\r\n\r\nPress any key to quit...";
+constexpr wchar_t kTestAfterImportBanner[] =
+    L"\r\n\r\n==================\r\nTest after import\r\n==================\r\n";
 
 void PromptAndClose(bool isLocalSystem)
 {
@@ -38,6 +43,8 @@ void RunTestSequence()
     CheckProxySettings();
     CheckHostsFile();
     CheckNameResolution();
+    RunVerifyChainTest(false);
+    RunVerifyChainTest(true);
 }
 
 int RunDiagnostics(int argc, const wchar_t* const* argv)
@@ -48,6 +55,15 @@ int RunDiagnostics(int argc, const wchar_t* const* argv)
     const bool isLocalSystem = IsLocalSystemAccount();
     if (isLocalSystem)
         LogPrint(L"User: NT AUTHORITY\\SYSTEM\r\n");
+
+    if (IsFixCommandLine(argc, argv)) {
+        // The import's own messages already explain a failure.
+        if (!ImportRootCertificate()) {
+            PromptAndClose(isLocalSystem);
+            return 1;
+        }
+        LogPrint(kTestAfterImportBanner);
+    }
 
     RunTestSequence();
     PromptAndClose(isLocalSystem);

@@ -79,7 +79,7 @@ std::wstring ReportBody(const std::wstring& report)
     return text.substr(bodyStart, end == std::wstring::npos ? std::wstring::npos : end - bodyStart);
 }
 
-std::wstring ReportSection(const std::wstring& report, const std::wstring& title)
+std::wstring ReportSection(const std::wstring& report, const std::wstring& title, size_t occurrence)
 {
     // Every text that opens a section of its own, and the prompt that ends the report.
     static const wchar_t* const kSectionStarts[] = {
@@ -92,7 +92,9 @@ std::wstring ReportSection(const std::wstring& report, const std::wstring& title
         L"\r\n\r\n==================\r\nTest after import",
         L"\r\n\r\nPress any key to quit...",
     };
-    const size_t begin = report.find(title);
+    size_t begin = report.find(title);
+    for (; begin != std::wstring::npos && occurrence > 0; --occurrence)
+        begin = report.find(title, begin + title.size());
     if (begin == std::wstring::npos)
         return std::wstring();
     size_t end = report.size();

@@ -20,8 +20,9 @@ std::wstring WithoutBanners(const std::wstring& report);
 std::wstring ReportBody(const std::wstring& report);
 // One section of a report: from its title (which starts with "\r\n\r\n") up to
 // the next section title or the closing prompt, whichever comes first. Empty
-// when the title is not in the report.
-std::wstring ReportSection(const std::wstring& report, const std::wstring& title);
+// when the title is not in the report; occurrence picks a later one when a
+// title appears more than once.
+std::wstring ReportSection(const std::wstring& report, const std::wstring& title, size_t occurrence = 0);
 // The part of `report` that starts with the first `title` and runs up to the
 // next `nextTitle` after it (excluded) or to the end; empty without `title`.
 std::wstring SectionOf(const std::wstring& report, const std::wstring& title, const std::wstring& nextTitle);

@@ -1,0 +1,187 @@
+#include "certs/chain_verification.h"
+
+#include <cstring>
+
+#include "certs/cert_blob_store.h"
+#include "network/service_names.h"
+
+namespace {
+
+constexpr DWORD kCertEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+// Revocation cannot be checked on many PCs (no route to the CRL or OCSP
+// servers); that alone must not fail the test.
+constexpr DWORD kToleratedTrustErrors = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+constexpr DWORD kNotRecorded = 0xFFFFFFFF;
+
+constexpr const char* kSha2WithRsaOids[] = {
+    "1.2.840.113549.1.1.11",  // sha256WithRSAEncryption
+    "1.2.840.113549.1.1.12",  // sha384WithRSAEncryption
+    "1.2.840.113549.1.1.13",  // sha512WithRSAEncryption
+};
+
+// What one verification obtains. Released at its single exit, in the order
+// end certificate, chain, engine, store, each only if obtained.
+struct ChainResources {
+    PCCERT_CONTEXT endCert = nullptr;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    HCERTCHAINENGINE engine = nullptr;
+    HCERTSTORE store = nullptr;
+
+    ChainResources() = default;
+    ChainResources(const ChainResources&) = delete;
+    ChainResources& operator=(const ChainResources&) = delete;
+    ~ChainResources()
+    {
+        if (endCert != nullptr)
+            CertFreeCertificateContext(endCert);
+        if (chain != nullptr)
+            CertFreeCertificateChain(chain);
+        if (engine != nullptr)
+            CertFreeCertificateChainEngine(engine);
+        if (store != nullptr)
+            CertCloseStore(store, 0);
+    }
+};
+
+// Call right after the failing call: the last error is read first.
+bool Failed(ChainTestResult* result, ChainStep step)
+{
+    if (result != nullptr) {
+        result->lastApiError = GetLastError();
+        result->faultingStep = step;
+    }
+    return false;
+}
+
+bool BuildAndJudge(const ChainVerificationApi& api, const CertBlob& chainBlob, const CertBlob* extraCerts,
+                   ChainTestResult* result, bool useLocalMachine, ChainResources& held)
+{
+    held.store = api.openStore(CERT_STORE_PROV_MEMORY, kCertEncoding, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr);
+    if (held.store == nullptr)
+        return Failed(result, kStepOpenStore);
+    if (!AddCertBlobToStore(held.store, chainBlob.bytes, chainBlob.totalLength, &held.endCert))
+        return Failed(result, kStepAddCertificate);
+
+    // A system that cannot verify the signature would reject every chain;
+    // the SHA-2 test reports that cause, this one stays silent about it.
+    if (IsSha2SignatureUnverifiable(held.endCert, api.isSha256Unsupported)) {
+        if (result != nullptr) {
+            result->chainTrustStatus = 0;
+            result->chainPolicyStatus = 0;
+        }
+        return true;
+    }
+
+    if (extraCerts != nullptr && extraCerts->bytes != nullptr && extraCerts->totalLength != 0 &&
+        !AddCertBlobToStore(held.store, extraCerts->bytes, extraCerts->totalLength, nullptr))
+        return Failed(result, kStepAddCertificate);
+
+    CERT_CHAIN_ENGINE_CONFIG config = {};
+    config.cbSize = kChainEngineConfigSize;
+    config.cAdditionalStore = 1;
+    config.rghAdditionalStore = &held.store;
+    config.dwFlags = useLocalMachine ? CERT_CHAIN_CACHE_END_CERT | CERT_CHAIN_USE_LOCAL_MACHINE_STORE
+                                     : CERT_CHAIN_CACHE_END_CERT;
+    HCERTCHAINENGINE engine = nullptr;
+    if (!api.createChainEngine(&config, &engine))
+        return Failed(result, kStepCreateEngine);
+    held.engine = engine;
+
+    CERT_CHAIN_PARA chainPara = {};
+    chainPara.cbSize = sizeof(chainPara);
+    chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (!api.getCertificateChain(held.engine, held.endCert, nullptr, nullptr, &chainPara, CERT_CHAIN_CACHE_END_CERT,
+                                 nullptr, &chain))
+        return Failed(result, kStepGetChain);
+    held.chain = chain;
+
+    const DWORD trustErrors = held.chain->TrustStatus.dwErrorStatus;
+    if (result != nullptr)
+        result->chainTrustStatus = trustErrors;
+    if ((trustErrors & ~kToleratedTrustErrors) != 0)
+        return false;
+
+    SSL_EXTRA_CERT_CHAIN_POLICY_PARA sslPara = {};
+    sslPara.cbSize = sizeof(sslPara);
+    sslPara.dwAuthType = AUTHTYPE_SERVER;
+    sslPara.fdwChecks = 0;
+    // The policy only reads the name; the structure is declared without const.
+    sslPara.pwszServerName = const_cast<wchar_t*>(kServiceHostW);
+    CERT_CHAIN_POLICY_PARA policyPara = {};
+    policyPara.cbSize = sizeof(policyPara);
+    policyPara.pvExtraPolicyPara = &sslPara;
+    CERT_CHAIN_POLICY_STATUS policyStatus = {};
+    policyStatus.cbSize = sizeof(policyStatus);
+    const BOOL evaluated = api.verifyChainPolicy(CERT_CHAIN_POLICY_SSL, held.chain, &policyPara, &policyStatus);
+    if (!evaluated)
+        Failed(result, kStepVerifyPolicy);
+    if (result != nullptr)
+        result->chainPolicyStatus = policyStatus.dwError;
+    if (!evaluated)
+        return false;
+    return policyStatus.dwError == 0 || policyStatus.dwError == static_cast<DWORD>(CRYPT_E_REVOCATION_OFFLINE);
+}
+
+class ScopedProvider {
+public:
+    explicit ScopedProvider(HCRYPTPROV provider) : provider_(provider) {}
+    ScopedProvider(const ScopedProvider&) = delete;
+    ScopedProvider& operator=(const ScopedProvider&) = delete;
+    ~ScopedProvider()
+    {
+        if (provider_ != 0)
+            CryptReleaseContext(provider_, 0);
+    }
+    HCRYPTPROV get() const { return provider_; }
+
+private:
+    HCRYPTPROV provider_;
+};
+
+}  // namespace
+
+bool IsSha256Unsupported()
+{
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, 0)) {
+        if (GetLastError() != static_cast<DWORD>(NTE_BAD_KEYSET))
+            return false;
+        if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET))
+            return false;
+    }
+    const ScopedProvider owner(provider);
+    HCRYPTHASH hash = 0;
+    if (CryptCreateHash(owner.get(), CALG_SHA_256, 0, 0, &hash)) {
+        CryptDestroyHash(hash);
+        return false;
+    }
+    return GetLastError() == static_cast<DWORD>(NTE_BAD_ALGID);
+}
+
+bool IsSha2SignatureUnverifiable(PCCERT_CONTEXT cert, bool (*sha256Probe)())
+{
+    if (cert == nullptr || cert->pCertInfo == nullptr || cert->pCertInfo->SignatureAlgorithm.pszObjId == nullptr)
+        return false;
+    const char* signatureOid = cert->pCertInfo->SignatureAlgorithm.pszObjId;
+    for (const char* sha2Oid : kSha2WithRsaOids) {
+        if (std::strcmp(signatureOid, sha2Oid) == 0)
+            return sha256Probe != nullptr ? sha256Probe() : IsSha256Unsupported();
+    }
+    return false;
+}
+
+bool VerifyEmbeddedChainWith(const ChainVerificationApi& api, const CertBlob& chainBlob, const CertBlob* extraCerts,
+                             ChainTestResult* result, bool useLocalMachine)
+{
+    if (result != nullptr)
+        *result = {0, kStepNone, kNotRecorded, kNotRecorded};
+    ChainResources held;
+    return BuildAndJudge(api, chainBlob, extraCerts, result, useLocalMachine, held);
+}
+
+bool VerifyEmbeddedChain(const CertBlob& chainBlob, const CertBlob* extraCerts, ChainTestResult* result,
+                         bool useLocalMachine)
+{
+    return VerifyEmbeddedChainWith(ChainVerificationApi{}, chainBlob, extraCerts, result, useLocalMachine);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstddef>
+
+#include "certs/cert_blobs.h"
+
+// What VerifyEmbeddedChain found, for the developers' block of the report.
+struct ChainTestResult {
+    DWORD lastApiError;       // GetLastError right after the call that failed, else 0
+    DWORD faultingStep;       // ChainStep of that call, else 0
+    DWORD chainTrustStatus;   // TrustStatus.dwErrorStatus; 0xFFFFFFFF when no chain was built
+    DWORD chainPolicyStatus;  // SSL policy dwError; 0xFFFFFFFF when the policy was not evaluated
+};
+
+// Values of ChainTestResult::faultingStep.
+enum ChainStep : DWORD {
+    kStepNone = 0,
+    kStepOpenStore = 1,
+    kStepAddCertificate = 2,
+    kStepCreateEngine = 3,
+    kStepGetChain = 4,
+    kStepVerifyPolicy = 5,
+};
+
+// True only when a PROV_RSA_AES provider exists and refuses SHA-256 with
+// NTE_BAD_ALGID. May create the user's default key container.
+bool IsSha256Unsupported();
+
+// The engine configuration ends at CycleDetectionModulus: the exclusive-root
+// fields that later Windows versions appended are left out, so that older
+// systems accept the size.
+inline constexpr DWORD kChainEngineConfigSize =
+    static_cast<DWORD>(offsetof(CERT_CHAIN_ENGINE_CONFIG, CycleDetectionModulus) + sizeof(DWORD));
+
+// The system calls whose failures the verification reports but a healthy
+// system never produces; tests replace single members to reach those paths.
+struct ChainVerificationApi {
+    decltype(&CertOpenStore) openStore = &CertOpenStore;
+    decltype(&CertCreateCertificateChainEngine) createChainEngine = &CertCreateCertificateChainEngine;
+    decltype(&CertGetCertificateChain) getCertificateChain = &CertGetCertificateChain;
+    decltype(&CertVerifyCertificateChainPolicy) verifyChainPolicy = &CertVerifyCertificateChainPolicy;
+    bool (*isSha256Unsupported)() = &IsSha256Unsupported;
+};
+
+// Does Windows, with the current user's or the local machine's trust, accept
+// chainBlob (end entity first) as a TLS server chain for the service host?
+// extraCerts (optional, ignored when empty) join the private store the chain
+// is built from, without being trusted for that. result is optional; the
+// verdict is the same without it.
+bool VerifyEmbeddedChain(const CertBlob& chainBlob, const CertBlob* extraCerts, ChainTestResult* result,
+                         bool useLocalMachine);
+bool VerifyEmbeddedChainWith(const ChainVerificationApi& api, const CertBlob& chainBlob, const CertBlob* extraCerts,
+                             ChainTestResult* result, bool useLocalMachine);
+
+// True when cert is signed with SHA-256/384/512 with RSA and the system cannot
+// compute SHA-256, so it could never verify that signature. The probe is only
+// run for those signatures.
+bool IsSha2SignatureUnverifiable(PCCERT_CONTEXT cert, bool (*sha256Probe)() = &IsSha256Unsupported);

@@ -1,0 +1,98 @@
+// /fix through the real program: the import into the local machine's Root
+// store, the tests after it, and the run that ends when the import fails.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "certs/cert_blobs.h"
+#include "tests/harness/cert_seed.h"
+#include "tests/harness/product_run.h"
+#include "tests/harness/report_text.h"
+
+namespace {
+
+const std::wstring kDescribingLines =
+    L"\r\nImporting certificate: "
+    L"\r\n\r\nSubject: CN = thawte Primary Root CA - G3, OU = (c) 2008 thawte, Inc. - For authorized use only, "
+    L"OU = Certification Services Division, O = thawte, Inc., C = US"
+    L"\r\nSerial number: 60 01 97 b7 46 a7 ea b4 b4 9a d6 4b 2f f7 90 fb";
+const std::wstring kImported = kDescribingLines +
+                               L"\r\n\r\nCertificate successfully imported"
+                               L"\r\n\r\n==================\r\nTest after import\r\n==================\r\n";
+const wchar_t kCurrentUserTitle[] = L"\r\n\r\nVerify chain test: [CurrentUser]";
+const wchar_t kLocalMachineTitle[] = L"\r\n\r\nVerify chain test: [LocalMachine]";
+const wchar_t kPrompt[] = L"\r\n\r\nPress any key to quit...";
+
+std::string EmbeddedRoot()
+{
+    return CertBlobRecords(kRootCertBlob).at(0);
+}
+
+// The import's lines and the banner open the report; the tests follow, and
+// the chain sections are those of a plain run on the same PC.
+void ExpectImportThenTests(const ProductRun& fix, const ProductRun& plain)
+{
+    EXPECT_EQ(fix.exitCode, 0u);
+    const std::wstring body = ReportBody(fix.logText);
+    ASSERT_EQ(body.compare(0, kImported.size(), kImported), 0) << Printable(body);
+    const std::wstring tests = body.substr(kImported.size());
+    const std::wstring plainBody = ReportBody(plain.logText);
+    for (const wchar_t* title : {kCurrentUserTitle, kLocalMachineTitle}) {
+        EXPECT_NE(ReportSection(tests, title), L"") << Printable(tests);
+        EXPECT_EQ(ReportSection(tests, title), ReportSection(plainBody, title)) << Printable(tests);
+    }
+    ASSERT_GE(tests.size(), std::wstring(kPrompt).size());
+    EXPECT_EQ(tests.substr(tests.size() - std::wstring(kPrompt).size()), kPrompt);
+}
+
+TEST(FixImport, AddsTheRootToTheLocalMachineStoreThenRunsTheTests)
+{
+    ASSERT_EQ(CountInRootStore(StoreScope::LocalMachine, EmbeddedRoot()), 0) << "already trusted before the import";
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    const ProductRun fix = product.Run({L"/fix"});
+    ASSERT_TRUE(fix.finished);
+    EXPECT_EQ(fix.standardOutput, "");
+    EXPECT_EQ(CountInRootStore(StoreScope::LocalMachine, EmbeddedRoot()), 1);
+
+    // The same PC, now with the root: the report after the banner is that of a
+    // plain run (the shipped chain does not lead to this root).
+    ASSERT_TRUE(DeleteFileW(product.LogPath().c_str()));
+    const ProductRun plain = product.Run();
+    ExpectImportThenTests(fix, plain);
+}
+
+TEST(FixImport, RunsAgainWhenTheRootIsAlreadyThere)
+{
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    const ProductRun first = product.Run({L"/FIX"});
+    ASSERT_TRUE(first.finished);
+    ASSERT_EQ(CountInRootStore(StoreScope::LocalMachine, EmbeddedRoot()), 1);
+
+    ASSERT_TRUE(DeleteFileW(product.LogPath().c_str()));
+    const ProductRun again = product.Run({L"/Fix"});
+    ASSERT_TRUE(DeleteFileW(product.LogPath().c_str()));
+    const ProductRun plain = product.Run();
+    ExpectImportThenTests(again, plain);
+    EXPECT_EQ(CountInRootStore(StoreScope::LocalMachine, EmbeddedRoot()), 1)
+        << "the store keeps one entry per certificate";
+}
+
+TEST(FixImport, StoreThatCannotBeOpenedEndsTheRunWithExitCodeOne)
+{
+    ASSERT_TRUE(MakeLocalMachineRootStoreUnopenable());
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    const ProductRun run = product.Run({L"/fix"});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(ReportBody(run.logText),
+              kDescribingLines + L"error: \r\nError: Cannot open system trusted root store" + kPrompt)
+        << Printable(run.logText);
+    EXPECT_EQ(run.standardOutput, "");
+    EXPECT_EQ(BytesToWide(run.standardError), WithoutBanners(run.logText));
+}
+
+}  // namespace
