@@ -66,7 +66,9 @@ void PrintRegString(const wchar_t* subKey, const wchar_t* valueName)
     DWORD lengthChars = 0;
     ReadRegString(key.get(), valueName, nullptr, 0, &lengthChars);
 
-    wchar_t* value = static_cast<wchar_t*>(std::calloc(static_cast<size_t>(lengthChars) + 1, sizeof(wchar_t)));
+    // A value of an odd byte count fills half of the character after its
+    // length, the one meant as terminator: one more keeps the text terminated.
+    wchar_t* value = static_cast<wchar_t*>(std::calloc(static_cast<size_t>(lengthChars) + 2, sizeof(wchar_t)));
     if (value == nullptr)
         return;
     if (ReadRegString(key.get(), valueName, value, lengthChars + 1, nullptr))

@@ -42,6 +42,7 @@ const SeededValue kSeededValues[] = {
     {"String", REG_SZ, Bytes(L"abc", 8)},
     {"StringUnterminated", REG_SZ, Bytes(L"abc", 6)},
     {"StringOddBytes", REG_SZ, Bytes(L"ab", 5)},
+    {"StringOddByteNotZero", REG_SZ, Bytes(L"abc", 5)},
     {"StringTerminatorOnly", REG_SZ, Bytes(L"", 2)},
     {"StringNoData", REG_SZ, std::string()},
     {"Expandable", REG_EXPAND_SZ, Bytes(L"%SystemRoot%\\x", 30)},
@@ -174,6 +175,8 @@ TEST_F(RegistryReaders, PrintRegStringPrintsNameAndValueOrNothing)
         {kReaderKey.c_str(), L"String", L"String: abc"},
         {kReaderKey.c_str(), L"StringUnterminated", L"StringUnterminated: abc"},
         {kReaderKey.c_str(), L"StringOddBytes", L"StringOddBytes: ab"},
+        // The odd byte shows as a character of its own, and the text still ends.
+        {kReaderKey.c_str(), L"StringOddByteNotZero", L"StringOddByteNotZero: abc"},
         {kReaderKey.c_str(), L"StringTerminatorOnly", L"StringTerminatorOnly: "},
         {kReaderKey.c_str(), L"StringNoData", L"StringNoData: "},
         {kReaderKey.c_str(), L"Expandable", L"Expandable: %SystemRoot%\\x"},
