@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "app/dll_search.h"
+
 namespace {
 
 FARPROC WINAPI LoadFromSystemDirectory(unsigned notification, PDelayLoadInfo info)
@@ -36,6 +38,18 @@ FARPROC WINAPI LoadFromSystemDirectory(unsigned notification, PDelayLoadInfo inf
 }
 
 }  // namespace
+
+void RestrictDllSearchToSystem32()
+{
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    if (kernel32 == nullptr)
+        return;
+    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    if (setDefaultDllDirectories != nullptr)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
 
 extern "C" {
 #if defined(_MSC_VER)
