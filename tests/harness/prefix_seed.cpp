@@ -109,6 +109,31 @@ bool SetWineWindowsVersion(const std::wstring& version)
     return SeedRegString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", version);
 }
 
+bool SeedWindowsBuildStrings(const std::wstring& buildLab, const std::wstring& buildLabEx,
+                             const std::wstring& productName)
+{
+    const wchar_t key[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    return SeedRegString(HKEY_LOCAL_MACHINE, key, L"BuildLab", buildLab) &&
+           SeedRegString(HKEY_LOCAL_MACHINE, key, L"BuildLabEx", buildLabEx) &&
+           SeedRegString(HKEY_LOCAL_MACHINE, key, L"ProductName", productName);
+}
+
+bool SeedProductIdentity(const std::wstring& productType, const std::wstring& productVersion,
+                         const std::wstring& languageCode)
+{
+    const wchar_t key[] = L"SOFTWARE\\ZEMLO\\ZEMLO Security\\CurrentVersion\\Info";
+    return SeedRegString(HKEY_LOCAL_MACHINE, key, L"ProductType", productType) &&
+           SeedRegString(HKEY_LOCAL_MACHINE, key, L"ProductVersion", productVersion) &&
+           SeedRegString(HKEY_LOCAL_MACHINE, key, L"LanguageCode", languageCode);
+}
+
+bool SeedUsualInternetSettingsKeys()
+{
+    const wchar_t settings[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    return SeedRegKey(HKEY_LOCAL_MACHINE, settings) && SeedRegKey(HKEY_CURRENT_USER, settings) &&
+           SeedRegKey(HKEY_USERS, std::wstring(L"S-1-5-18\\") + settings);
+}
+
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
 {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,

@@ -33,6 +33,19 @@ bool RegValueExists(HKEY root, const std::wstring& subKey, const std::wstring& v
 // this prefix (its per-prefix setting, e.g. L"winxp", L"win10", L"win98").
 bool SetWineWindowsVersion(const std::wstring& version);
 
+// The build strings and product name that Windows keeps about itself, in the
+// 64-bit view of HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion.
+bool SeedWindowsBuildStrings(const std::wstring& buildLab, const std::wstring& buildLabEx,
+                             const std::wstring& productName);
+// The security product's identity values in the 64-bit view, as its setup
+// writes them.
+bool SeedProductIdentity(const std::wstring& productType, const std::wstring& productVersion,
+                         const std::wstring& languageCode);
+// The Internet Settings keys of the machine, the current user and LocalSystem,
+// which every Windows installation has (a Wine prefix lacks the LocalSystem
+// one), without any value.
+bool SeedUsualInternetSettingsKeys();
+
 // Whole files in the prefix, byte for byte.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 bool ReadWholeFile(const std::wstring& path, std::string* bytes);

@@ -22,6 +22,54 @@ std::wstring Utf16LeToWide(const std::string& bytes)
     return text;
 }
 
+std::wstring Utf8ToWide(const std::string& bytes)
+{
+    constexpr wchar_t kReplacement = 0xFFFD;
+    std::wstring text;
+    text.reserve(bytes.size());
+    for (size_t at = 0; at < bytes.size();) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[at]);
+        size_t length = 1;
+        unsigned long point = lead;
+        if (lead >= 0xF0 && lead < 0xF5) {
+            length = 4;
+            point = lead & 0x07;
+        } else if (lead >= 0xE0 && lead < 0xF0) {
+            length = 3;
+            point = lead & 0x0F;
+        } else if (lead >= 0xC2 && lead < 0xE0) {
+            length = 2;
+            point = lead & 0x1F;
+        } else if (lead >= 0x80) {
+            text += kReplacement;
+            ++at;
+            continue;
+        }
+        bool wellFormed = at + length <= bytes.size();
+        for (size_t next = 1; wellFormed && next < length; ++next) {
+            const unsigned char trail = static_cast<unsigned char>(bytes[at + next]);
+            wellFormed = (trail & 0xC0) == 0x80;
+            point = (point << 6) | (trail & 0x3F);
+        }
+        // Overlong forms, surrogates and points beyond U+10FFFF are malformed too.
+        static const unsigned long kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!wellFormed || point < kSmallest[length] || (point >= 0xD800 && point < 0xE000) || point > 0x10FFFF) {
+            text += kReplacement;
+            ++at;
+            continue;
+        }
+        if (point >= 0x10000) {
+            point -= 0x10000;
+            text += static_cast<wchar_t>(0xD800 + (point >> 10));
+            text += static_cast<wchar_t>(0xDC00 + (point & 0x3FF));
+        } else {
+            text += static_cast<wchar_t>(point);
+        }
+        at += length;
+    }
+    return text;
+}
+
 std::wstring BytesToWide(const std::string& bytes)
 {
     std::wstring text;

@@ -6,6 +6,9 @@
 
 // UTF-16LE bytes as wide text; a byte-order mark stays as U+FEFF.
 std::wstring Utf16LeToWide(const std::string& bytes);
+// UTF-8 bytes as wide text (UTF-16, surrogate pairs beyond the BMP); a
+// byte-order mark stays as U+FEFF, a malformed sequence becomes U+FFFD.
+std::wstring Utf8ToWide(const std::string& bytes);
 // Console bytes as wide text, each byte the character of the same value (the
 // program's "C" locale).
 std::wstring BytesToWide(const std::string& bytes);

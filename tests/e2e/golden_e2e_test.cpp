@@ -1,0 +1,203 @@
+// Whole reports of the real program, compared byte for byte with the
+// transcripts in tests/golden: one PC seeded as a whole for each scenario, the
+// values Wine reports about itself pinned, only the time digits masked. Every
+// run also shows on the console exactly its part of the log without the two
+// banners, and writes nothing to standard output.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "certs/cert_blobs.h"
+#include "tests/harness/cert_seed.h"
+#include "tests/harness/prefix_seed.h"
+#include "tests/harness/product_run.h"
+#include "tests/harness/report_text.h"
+
+#ifndef ZEMLO_SOURCE_DIR_UNIX_PATH
+#error "ZEMLO_SOURCE_DIR_UNIX_PATH names the source tree that holds tests/golden"
+#endif
+
+namespace {
+
+const wchar_t kAuthRootPolicyKey[] = L"SOFTWARE\\Policies\\Microsoft\\SystemCertificates\\AuthRoot";
+const wchar_t kSetupComponentsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\OC Manager\\Subcomponents";
+const wchar_t kProductKey[] = L"SOFTWARE\\ZEMLO\\ZEMLO Security\\CurrentVersion\\Info";
+const wchar_t kSettings[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const wchar_t kPolicySettings[] = L"SOFTWARE\\Policies\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const wchar_t kLocalSystemSettings[] = L"S-1-5-18\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// What a healthy Windows 10 PC without the product looks like: the usual keys,
+// no proxy, no policy, a hosts file without the vendor's names, and a
+// resolver that does not know the service host (the harness's default).
+void SeedCleanPc()
+{
+    ASSERT_TRUE(SetWineWindowsVersion(L"win10"));
+    ASSERT_TRUE(SeedWindowsBuildStrings(L"19041.vb_release.191206-1406",
+                                        L"19041.1.amd64fre.vb_release.191206-1406", L"Windows 10 Pro"));
+    ASSERT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kProductKey));
+    ASSERT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kAuthRootPolicyKey));
+    ASSERT_TRUE(DeleteRegTree(HKEY_LOCAL_MACHINE, kPolicySettings));
+    ASSERT_TRUE(SeedUsualInternetSettingsKeys());
+    ASSERT_TRUE(WriteHostsFile("127.0.0.1 localhost\r\n::1 localhost\r\n"));
+}
+
+// Everything that stands between the product and its service at once.
+void SeedTroubledPc()
+{
+    // Wine 8.0 gives its "win7" setting the server product type and
+    // "win2008r2" the workstation one; the PC is a Windows 7 workstation.
+    ASSERT_TRUE(SetWineWindowsVersion(L"win2008r2"));
+    ASSERT_TRUE(SeedWindowsBuildStrings(L"7601.win7sp1_ldr.170913-0600",
+                                        L"7601.23915.amd64fre.win7sp1_ldr.170913-0600", L"Windows 7 Professional"));
+    ASSERT_TRUE(SeedProductIdentity(L"Internet Security", L"21.3.10.391", L"en-US"));
+    ASSERT_TRUE(SeedRegDword(HKEY_LOCAL_MACHINE, kAuthRootPolicyKey, L"DisableRootAutoUpdate", 1));
+
+    ASSERT_TRUE(SeedUsualInternetSettingsKeys());
+    ASSERT_TRUE(SeedRegDword(HKEY_LOCAL_MACHINE, kSettings, L"ProxyEnable", 1));
+    ASSERT_TRUE(SeedRegString(HKEY_LOCAL_MACHINE, kSettings, L"ProxyServer", L"proxy.corp.example:8080"));
+    ASSERT_TRUE(SeedRegString(HKEY_LOCAL_MACHINE, kSettings, L"ProxyOverride", L"*.corp.example;<local>"));
+    ASSERT_TRUE(SeedRegDword(HKEY_LOCAL_MACHINE, kPolicySettings, L"ProxySettingsPerUser", 0));
+    ASSERT_TRUE(SeedRegDword(HKEY_CURRENT_USER, kSettings, L"ProxyEnable", 1));
+    ASSERT_TRUE(SeedRegString(HKEY_CURRENT_USER, kSettings, L"ProxyServer", L"127.0.0.1:8888"));
+    ASSERT_TRUE(SeedRegDword(HKEY_USERS, kLocalSystemSettings, L"ProxyEnable", 1));
+    ASSERT_TRUE(SeedRegString(HKEY_USERS, kLocalSystemSettings, L"ProxyServer", L"10.0.0.1:3128"));
+
+    ASSERT_TRUE(WriteHostsFile("127.0.0.1 localhost\r\n::1 localhost\r\n"
+                               "203.0.113.9 Service.Zemlo.Example\r\n"
+                               "# 203.0.113.9 updates.zemlo-eu.example\r\n"));
+    ASSERT_TRUE(SetResolverHosts("203.0.113.9 service.zemlo.example\n"));
+}
+
+// A PC older than Vista whose "Update Root Certificates" component is off and
+// which has no root update policy at all.
+void SeedOldWindowsPc()
+{
+    SeedCleanPc();
+    if (::testing::Test::HasFatalFailure())
+        return;
+    ASSERT_TRUE(SetWineWindowsVersion(L"winxp"));
+    ASSERT_TRUE(SeedWindowsBuildStrings(L"2600.xpsp_sp3_gdr.130307-0422",
+                                        L"2600.6368.x86fre.xpsp_sp3_gdr.130307-0422",
+                                        L"Microsoft Windows XP"));
+    ASSERT_TRUE(SeedRegDword(HKEY_LOCAL_MACHINE, kSetupComponentsKey, L"rootautoupdate", 0));
+}
+
+void SeedCleanPcWithoutRootStore()
+{
+    SeedCleanPc();
+    if (::testing::Test::HasFatalFailure())
+        return;
+    ASSERT_TRUE(MakeLocalMachineRootStoreUnopenable());
+}
+
+using Arguments = std::vector<std::wstring>;
+
+struct Scenario {
+    const char* name;
+    void (*seed)();
+    std::vector<Arguments> runs;  // one after the other, into the same log
+    DWORD exitCode;               // of every run
+    const char* transcript;       // in tests/golden
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* out)
+{
+    *out << scenario.name;
+}
+
+// Scenarios whose report must be the same share one transcript.
+const Scenario kScenarios[] = {
+    {"CleanPc", SeedCleanPc, {{}}, 0, "clean-pc.txt"},
+    {"CleanPcFixWithSecondArgument", SeedCleanPc, {{L"/fix", L"extra"}}, 0, "clean-pc.txt"},
+    {"CleanPcFixWithoutSlash", SeedCleanPc, {{L"fix"}}, 0, "clean-pc.txt"},
+    {"TroubledPc", SeedTroubledPc, {{}}, 0, "troubled-pc.txt"},
+    {"OldWindowsPc", SeedOldWindowsPc, {{}}, 0, "old-windows-pc.txt"},
+    {"FixOnCleanPc", SeedCleanPc, {{L"/fix"}}, 0, "fix-on-clean-pc.txt"},
+    {"UpperCaseFixOnCleanPc", SeedCleanPc, {{L"/FIX"}}, 0, "fix-on-clean-pc.txt"},
+    {"FixWithoutRootStore", SeedCleanPcWithoutRootStore, {{L"/fix"}}, 1, "fix-without-root-store.txt"},
+    {"TwoRunsAppendToOneLog", SeedCleanPc, {{}, {L"/fix"}}, 0, "two-runs-one-log.txt"},
+};
+
+std::wstring Transcript(const char* fileName)
+{
+    const std::wstring path =
+        UnixToWindowsPath(std::string(ZEMLO_SOURCE_DIR_UNIX_PATH) + "/tests/golden/" + fileName);
+    std::string bytes;
+    EXPECT_TRUE(ReadWholeFile(path, &bytes)) << "cannot read " << fileName;
+    return Utf8ToWide(bytes);
+}
+
+// The transcripts show the clock inside the embedded certificate's validity,
+// as on the PCs the program is made for.
+bool ClockInsideServiceCertificate()
+{
+    const std::vector<std::string> records = CertBlobRecords(kServiceChainBlob);
+    if (records.empty())
+        return false;
+    PCCERT_CONTEXT cert = CertCreateCertificateContext(
+        X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(records[0].data()), static_cast<DWORD>(records[0].size()));
+    if (cert == nullptr)
+        return false;
+    const bool inside = CertVerifyTimeValidity(nullptr, cert->pCertInfo) == 0;
+    CertFreeCertificateContext(cert);
+    return inside;
+}
+
+// Where two texts part, with some context on either side.
+std::string FirstDifference(const std::wstring& actual, const std::wstring& expected)
+{
+    const auto mismatch = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    const size_t at = static_cast<size_t>(mismatch.first - actual.begin());
+    const size_t from = at > 120 ? at - 120 : 0;
+    return "first difference at character " + std::to_string(at) + "\n--- log:\n" +
+           Printable(actual.substr(from, 240)) + "\n--- transcript:\n" + Printable(expected.substr(from, 240));
+}
+
+class FullReport : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(FullReport, IsTheTranscriptOnLogAndConsole)
+{
+    const Scenario& scenario = GetParam();
+    ASSERT_TRUE(ClockInsideServiceCertificate())
+        << "the clock is outside the embedded service chain's validity: the transcripts need a current chain";
+    const std::wstring expected = Transcript(scenario.transcript);
+    ASSERT_FALSE(expected.empty());
+    scenario.seed();
+    ASSERT_FALSE(HasFatalFailure()) << "seeding failed";
+
+    const ProductInstall product;
+    ASSERT_TRUE(product.Install());
+    std::string logBefore;
+    ProductRun run;
+    for (const Arguments& arguments : scenario.runs) {
+        run = product.Run(arguments);
+        ASSERT_TRUE(run.finished) << "the run hung";
+        EXPECT_EQ(run.exitCode, scenario.exitCode);
+        EXPECT_EQ(run.standardOutput, "");
+        ASSERT_TRUE(run.logExists);
+        ASSERT_EQ(run.logBytes.size() % 2, 0u) << "the log is not whole UTF-16 characters";
+        // A run only appends: what was there stays as it was.
+        ASSERT_GE(run.logBytes.size(), logBefore.size());
+        EXPECT_EQ(run.logBytes.compare(0, logBefore.size(), logBefore), 0) << "an earlier run's text changed";
+        const std::wstring thisRun = Utf16LeToWide(run.logBytes.substr(logBefore.size()));
+        const std::wstring console = BytesToWide(run.standardError);
+        const std::wstring echoed = WithoutBanners(thisRun);
+        EXPECT_EQ(console, echoed) << "console and log disagree, " << FirstDifference(console, echoed);
+        logBefore = run.logBytes;
+    }
+
+    const std::wstring log = MaskTimes(run.logText);
+    EXPECT_EQ(log, expected) << scenario.transcript << ": " << FirstDifference(log, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, FullReport, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
