@@ -4,6 +4,7 @@
 
 #include "certs/cert_blob_store.h"
 #include "network/service_names.h"
+#include "system/sha2_support.h"
 
 namespace {
 
@@ -123,37 +124,27 @@ bool BuildAndJudge(const ChainVerificationApi& api, const CertBlob& chainBlob, c
     return policyStatus.dwError == 0 || policyStatus.dwError == static_cast<DWORD>(CRYPT_E_REVOCATION_OFFLINE);
 }
 
-class ScopedProvider {
-public:
-    explicit ScopedProvider(HCRYPTPROV provider) : provider_(provider) {}
-    ScopedProvider(const ScopedProvider&) = delete;
-    ScopedProvider& operator=(const ScopedProvider&) = delete;
-    ~ScopedProvider()
-    {
-        if (provider_ != 0)
-            CryptReleaseContext(provider_, 0);
-    }
-    HCRYPTPROV get() const { return provider_; }
-
-private:
-    HCRYPTPROV provider_;
-};
-
 }  // namespace
 
 bool IsSha256Unsupported()
 {
-    HCRYPTPROV provider = 0;
-    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, 0)) {
+    // Flags 0 opens the user's default key container; a successful retry
+    // creates it and leaves it behind.
+    const CryptoCalls& crypto = SystemCryptoCalls();
+    ScopedCryptProvider provider(crypto.releaseContext);
+    HCRYPTPROV handle = 0;
+    if (!crypto.acquireContext(&handle, nullptr, nullptr, PROV_RSA_AES, 0)) {
         if (GetLastError() != static_cast<DWORD>(NTE_BAD_KEYSET))
             return false;
-        if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET))
+        if (!crypto.acquireContext(&handle, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET))
             return false;
     }
-    const ScopedProvider owner(provider);
-    HCRYPTHASH hash = 0;
-    if (CryptCreateHash(owner.get(), CALG_SHA_256, 0, 0, &hash)) {
-        CryptDestroyHash(hash);
+    provider.Attach(handle);
+
+    ScopedCryptHash hash(crypto.destroyHash);
+    HCRYPTHASH hashHandle = 0;
+    if (crypto.createHash(provider.get(), CALG_SHA_256, 0, 0, &hashHandle)) {
+        hash.Attach(hashHandle);
         return false;
     }
     return GetLastError() == static_cast<DWORD>(NTE_BAD_ALGID);
