@@ -35,37 +35,58 @@ if [ "${1:-}" = "--make-template" ]; then
 fi
 
 ensure_template
-case_dir=$(mktemp -d "${TMPDIR:-/tmp}/zemlodiag-case.XXXXXX")
-prefix="$case_dir/prefix"
+
+case_dir=""
+prefix=""
 cleanup() {
+    [ -n "$case_dir" ] || return 0
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
     if [ -z "${ZEMLO_KEEP_CASE:-}" ]; then rm -rf "$case_dir"; else echo "kept $case_dir" >&2; fi
+    case_dir=""
 }
 trap cleanup EXIT
 
-cp -al "$template" "$prefix"
-# Files a case may rewrite are real copies, so the template stays clean.
-for file in "$template"/*.reg; do
-    cp --remove-destination "$file" "$prefix/"
-done
-for etc in drive_c/windows/system32/drivers/etc drive_c/windows/syswow64/drivers/etc; do
-    if [ -d "$template/$etc" ]; then
-        rm -rf "${prefix:?}/$etc"
-        cp -a "$template/$etc" "$prefix/$etc"
-    fi
-done
-rm -f "$prefix/.zemlo-ready"
+# One run of the program in a new prefix; its output lands in files of the case.
+run_in_fresh_prefix() {
+    case_dir=$(mktemp -d "${TMPDIR:-/tmp}/zemlodiag-case.XXXXXX")
+    prefix="$case_dir/prefix"
+    cp -al "$template" "$prefix"
+    # Files a case may rewrite are real copies, so the template stays clean.
+    for file in "$template"/*.reg; do
+        cp --remove-destination "$file" "$prefix/"
+    done
+    for etc in drive_c/windows/system32/drivers/etc drive_c/windows/syswow64/drivers/etc; do
+        if [ -d "$template/$etc" ]; then
+            rm -rf "${prefix:?}/$etc"
+            cp -a "$template/$etc" "$prefix/$etc"
+        fi
+    done
+    rm -f "$prefix/.zemlo-ready"
 
-export WINEPREFIX="$prefix"
-export ZEMLO_RESOLVER_HOSTS="$case_dir/resolver-hosts"
-printf '127.0.0.1 localhost\n' >"$ZEMLO_RESOLVER_HOSTS"
-printf 'hosts: files\n' >"$case_dir/nsswitch.conf"
+    export WINEPREFIX="$prefix"
+    export ZEMLO_RESOLVER_HOSTS="$case_dir/resolver-hosts"
+    printf '127.0.0.1 localhost\n' >"$ZEMLO_RESOLVER_HOSTS"
+    printf 'hosts: files\n' >"$case_dir/nsswitch.conf"
 
-program=$1
-shift
-namespaced='mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 && exec wine "$@"'
-if unshare -m true 2>/dev/null; then
-    unshare -m bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$program" "$@" </dev/null
-else
-    unshare -r -m bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$program" "$@" </dev/null
+    local namespaced='mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 && exec wine "$@"'
+    local isolate=(unshare -m)
+    unshare -m true 2>/dev/null || isolate=(unshare -r -m)
+    "${isolate[@]}" bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$@" \
+        </dev/null >"$case_dir/stdout" 2>"$case_dir/stderr"
+}
+
+status=0
+run_in_fresh_prefix "$@" || status=$?
+# Under load, Wine now and then fails to start a program at all in a brand-new
+# prefix ("ShellExecuteEx failed"); that says nothing about the program, so
+# such a start is tried once more, in another new prefix.
+if [ "$status" -ne 0 ] && [ ! -s "$case_dir/stdout" ] && grep -q 'ShellExecuteEx failed' "$case_dir/stderr"; then
+    echo "wine-run.sh: Wine could not start $1; trying once more in a new prefix" >&2
+    cat "$case_dir/stderr" >&2
+    cleanup
+    status=0
+    run_in_fresh_prefix "$@" || status=$?
 fi
+cat "$case_dir/stdout"
+cat "$case_dir/stderr" >&2
+exit "$status"
