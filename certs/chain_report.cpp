@@ -1,13 +1,9 @@
 #include "certs/chain_report.h"
 
+#include "log/code_text.h"
 #include "log/run_log.h"
 
 namespace {
-
-struct CodeText {
-    DWORD code;
-    const wchar_t* text;
-};
 
 constexpr CodeText kFaultingFunctions[] = {
     {kStepOpenStore, L"CertOpenStore"},
@@ -72,12 +68,8 @@ void PrintFaultingFunction(int step)
     LogPrint(L"\r\n\tFaulting function: %d", step);
     if (step == 0)
         return;
-    for (const CodeText& row : kFaultingFunctions) {
-        if (static_cast<DWORD>(step) == row.code) {
-            LogPrint(L" ( %s )", row.text);
-            return;
-        }
-    }
+    if (const wchar_t* function = FindCodeText(kFaultingFunctions, static_cast<DWORD>(step)))
+        LogPrint(L" ( %s )", function);
 }
 
 void PrintChainTrustStatus(DWORD status)
@@ -96,12 +88,8 @@ void PrintChainTrustStatus(DWORD status)
 void PrintChainPolicyStatus(DWORD status)
 {
     LogPrint(L"\r\n\tchainPolicyStatus: 0x%08x", status);
-    for (const CodeText& row : kPolicyStatusCodes) {
-        if (status == row.code) {
-            LogPrint(L"\r\n\t\t0x%08x: %s", status, row.text);
-            return;
-        }
-    }
+    if (const wchar_t* text = FindCodeText(kPolicyStatusCodes, status))
+        LogPrint(L"\r\n\t\t0x%08x: %s", status, text);
 }
 
 void PrintChainTestOutcome(bool accepted, const ChainTestResult& result)

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "log/code_text.h"
 #include "log/run_log.h"
 #include "network/service_names.h"
 
@@ -12,12 +13,7 @@ namespace {
 constexpr int kServicePort = 443;
 constexpr DWORD kAddressTextChars = 46;  // INET6_ADDRSTRLEN
 
-struct CodeName {
-    unsigned long code;
-    const wchar_t* name;
-};
-
-constexpr CodeName kSocketTypeNames[] = {
+constexpr CodeText kSocketTypeNames[] = {
     {0, L"Unspecified"},
     {SOCK_STREAM, L"SOCK_STREAM (stream)"},
     {SOCK_DGRAM, L"SOCK_DGRAM (datagram)"},
@@ -26,23 +22,20 @@ constexpr CodeName kSocketTypeNames[] = {
     {SOCK_SEQPACKET, L"SOCK_SEQPACKET (pseudo-stream packet)"},
 };
 
-constexpr CodeName kProtocolNames[] = {
+constexpr CodeText kProtocolNames[] = {
     {0, L"Unspecified"},
     {IPPROTO_TCP, L"IPPROTO_TCP (TCP)"},
     {IPPROTO_UDP, L"IPPROTO_UDP (UDP)"},
 };
 
 template <size_t Rows>
-void PrintCodeName(const CodeName (&table)[Rows], int value)
+void PrintCodeName(const CodeText (&table)[Rows], int value)
 {
     // Compared unsigned, so a negative value is "Other".
-    for (const CodeName& row : table) {
-        if (row.code == static_cast<unsigned long>(static_cast<unsigned int>(value))) {
-            LogPrint(row.name);
-            return;
-        }
-    }
-    LogPrint(L"Other %ld", static_cast<long>(value));
+    if (const wchar_t* name = FindCodeText(table, static_cast<DWORD>(value)))
+        LogPrint(name);
+    else
+        LogPrint(L"Other %ld", static_cast<long>(value));
 }
 
 // The record's address as text; false after reporting why it cannot be had.

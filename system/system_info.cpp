@@ -2,18 +2,14 @@
 
 #include <cwchar>
 
+#include "log/code_text.h"
 #include "log/run_log.h"
 #include "registry/registry_readers.h"
 #include "system/os_version.h"
 
 namespace {
 
-struct ArchitectureName {
-    WORD processorArchitecture;
-    const wchar_t* name;
-};
-
-constexpr ArchitectureName kArchitectureNames[] = {
+constexpr CodeText kArchitectureNames[] = {
     {PROCESSOR_ARCHITECTURE_AMD64, L"x64"},
     {PROCESSOR_ARCHITECTURE_INTEL, L"x86"},
 };
@@ -26,11 +22,8 @@ constexpr const wchar_t* kProductValues[] = {L"ProductType", L"ProductVersion", 
 
 const wchar_t* ProcessorArchitectureName(WORD processorArchitecture)
 {
-    for (const ArchitectureName& entry : kArchitectureNames) {
-        if (entry.processorArchitecture == processorArchitecture)
-            return entry.name;
-    }
-    return L"Unknown";
+    const wchar_t* name = FindCodeText(kArchitectureNames, processorArchitecture);
+    return name != nullptr ? name : L"Unknown";
 }
 
 // The separators stay even where a value cannot be read, so every report has
