@@ -12,12 +12,7 @@
 
 namespace {
 
-const std::wstring kDescribingLines =
-    L"\r\nImporting certificate: "
-    L"\r\n\r\nSubject: CN = thawte Primary Root CA - G3, OU = (c) 2008 thawte, Inc. - For authorized use only, "
-    L"OU = Certification Services Division, O = thawte, Inc., C = US"
-    L"\r\nSerial number: 60 01 97 b7 46 a7 ea b4 b4 9a d6 4b 2f f7 90 fb";
-const std::wstring kImported = kDescribingLines +
+const std::wstring kImported = std::wstring(kImportDescribingLines) +
                                L"\r\n\r\nCertificate successfully imported"
                                L"\r\n\r\n==================\r\nTest after import\r\n==================\r\n";
 const wchar_t kCurrentUserTitle[] = L"\r\n\r\nVerify chain test: [CurrentUser]";
@@ -89,7 +84,7 @@ TEST(FixImport, StoreThatCannotBeOpenedEndsTheRunWithExitCodeOne)
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(ReportBody(run.logText),
-              kDescribingLines + L"error: \r\nError: Cannot open system trusted root store" + kPrompt)
+              std::wstring(kImportDescribingLines) + L"error: \r\nError: Cannot open system trusted root store" + kPrompt)
         << Printable(run.logText);
     EXPECT_EQ(run.standardOutput, "");
     EXPECT_EQ(BytesToWide(run.standardError), WithoutBanners(run.logText));

@@ -13,12 +13,6 @@
 
 namespace {
 
-const std::wstring kDescribingLines =
-    L"\r\nImporting certificate: "
-    L"\r\n\r\nSubject: CN = thawte Primary Root CA - G3, OU = (c) 2008 thawte, Inc. - For authorized use only, "
-    L"OU = Certification Services Division, O = thawte, Inc., C = US"
-    L"\r\nSerial number: 60 01 97 b7 46 a7 ea b4 b4 9a d6 4b 2f f7 90 fb";
-
 const std::string kNotACertificate = "this is not a DER certificate";
 
 HCERTSTORE OpenMemoryStore()
@@ -82,7 +76,7 @@ TEST(ImportRootCertificate, FailingAddReportsItsErrorInDecimal)
             body = log.Text();
         }
         EXPECT_FALSE(imported);
-        EXPECT_EQ(body, kDescribingLines + L"error: \r\nError: CertAddCertificateContextToStore returned error " +
+        EXPECT_EQ(body, std::wstring(kImportDescribingLines) + L"error: \r\nError: CertAddCertificateContextToStore returned error " +
                             Decimal(addError) + L"\r\n")
             << Printable(body);
     }

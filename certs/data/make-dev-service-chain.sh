@@ -17,57 +17,20 @@ leaf_end=20281130235959Z
 ca_start=20261101000000Z
 ca_end=20311031235959Z
 
+script_dir=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-cat >ca.cnf <<CNF
-[ca]
-default_ca = dev_ca
-[dev_ca]
-database = index.txt
-new_certs_dir = .
-serial = serial
-default_md = sha256
-policy = any
-unique_subject = no
-copy_extensions = none
-[any]
-commonName = supplied
-organizationName = optional
-countryName = optional
-[root_ext]
-basicConstraints = critical, CA:TRUE
-keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
-[intermediate_ext]
-basicConstraints = critical, CA:TRUE, pathlen:0
-keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid:always
-[leaf_ext]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature, keyEncipherment
-extendedKeyUsage = serverAuth, clientAuth
-subjectAltName = DNS:$host
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid:always
-CNF
+# shellcheck source=openssl-ca.sh
+source "$script_dir/openssl-ca.sh"
+export LEAF_HOST=$host
 
-sign() { # csr cert issuer_cert issuer_key ext start end [selfsign]
-    : >index.txt
-    openssl rand -hex 16 >serial
-    openssl ca -batch -config ca.cnf -notext -in "$1" -out "$2" -cert "$3" -keyfile "$4" \
-        -extensions "$5" -startdate "$6" -enddate "$7" ${8:+-selfsign} >/dev/null 2>&1
-}
-
-openssl req -new -newkey rsa:2048 -nodes -keyout root.key -out root.csr \
-    -subj "/C=US/O=ZEMLO Development/CN=ZEMLO Development Root CA" 2>/dev/null
+new_request root.key root.csr "/C=US/O=ZEMLO Development/CN=ZEMLO Development Root CA"
 sign root.csr root.pem root.csr root.key root_ext $ca_start 20361031235959Z selfsign
-openssl req -new -newkey rsa:2048 -nodes -keyout ca.key -out ca.csr \
-    -subj "/C=US/O=ZEMLO Development/CN=ZEMLO Development TLS CA" 2>/dev/null
+new_request ca.key ca.csr "/C=US/O=ZEMLO Development/CN=ZEMLO Development TLS CA"
 sign ca.csr ca.pem root.pem root.key intermediate_ext $ca_start $ca_end
-openssl req -new -newkey rsa:2048 -nodes -keyout leaf.key -out leaf.csr -subj "/CN=$host" 2>/dev/null
+new_request leaf.key leaf.csr "/CN=$host"
 sign leaf.csr leaf.pem ca.pem ca.key leaf_ext $leaf_start $leaf_end
 
 openssl x509 -in leaf.pem -outform DER -out "$out/service-host.der"

@@ -14,6 +14,7 @@ set -euo pipefail
 mkdir -p "$1"
 out=$(cd "$1" && pwd)
 
+script_dir=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -23,54 +24,15 @@ yesterday=$(stamp '1 day ago')
 next_year=$(stamp '1 year')
 ca_end=$(stamp '5 years')
 
-cat >ca.cnf <<'CNF'
-[ca]
-default_ca = test_ca
-[test_ca]
-database = index.txt
-new_certs_dir = .
-serial = serial
-default_md = sha256
-policy = any
-unique_subject = no
-copy_extensions = none
-[any]
-commonName = supplied
-organizationName = optional
-[root_ext]
-basicConstraints = critical, CA:TRUE
-keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
-[intermediate_ext]
-basicConstraints = critical, CA:TRUE, pathlen:0
-keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid:always
-[leaf_ext]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature, keyEncipherment
-extendedKeyUsage = serverAuth, clientAuth
-subjectAltName = DNS:${ENV::LEAF_HOST}
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid:always
-CNF
+# shellcheck source=../../certs/data/openssl-ca.sh
+source "$script_dir/../../certs/data/openssl-ca.sh"
 
-sign() { # csr cert issuer_cert issuer_key ext start end [selfsign]
-    : >index.txt
-    openssl rand -hex 16 >serial
-    openssl ca -batch -config ca.cnf -notext -in "$1" -out "$2" -cert "$3" -keyfile "$4" \
-        -extensions "$5" -startdate "$6" -enddate "$7" ${8:+-selfsign} >/dev/null 2>&1
-}
-new_request() { # key csr subject
-    openssl req -new -newkey rsa:2048 -nodes -keyout "$1" -out "$2" -subj "$3" 2>/dev/null
-}
 leaf() { # name host start end
     new_request "$1.key" "$1.csr" "/CN=$2"
     LEAF_HOST=$2 sign "$1.csr" "$1.pem" intermediate.pem intermediate.key leaf_ext "$3" "$4"
     openssl x509 -in "$1.pem" -outform DER -out "$out/$1.der"
 }
 
-export LEAF_HOST=unused
 new_request root.key root.csr "/O=ZEMLO Test/CN=ZEMLO Test Root CA"
 sign root.csr root.pem root.csr root.key root_ext "$yesterday" "$ca_end" selfsign
 new_request intermediate.key intermediate.csr "/O=ZEMLO Test/CN=ZEMLO Test TLS CA"

@@ -7,6 +7,12 @@
 
 #include "tests/harness/prefix_seed.h"
 
+const wchar_t kImportDescribingLines[] =
+    L"\r\nImporting certificate: "
+    L"\r\n\r\nSubject: CN = thawte Primary Root CA - G3, OU = (c) 2008 thawte, Inc. - For authorized use only, "
+    L"OU = Certification Services Division, O = thawte, Inc., C = US"
+    L"\r\nSerial number: 60 01 97 b7 46 a7 ea b4 b4 9a d6 4b 2f f7 90 fb";
+
 namespace {
 
 constexpr DWORD kCertEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;

@@ -14,6 +14,9 @@
 
 // One DER file of the run's test PKI (tests/data/make-test-pki.sh, in the
 // folder named by ZEMLO_TEST_PKI_DIR). Empty, with a test failure, when absent.
+// The three lines /fix writes about the root it imports, before any outcome.
+extern const wchar_t kImportDescribingLines[];
+
 std::string TestPkiCertificate(const std::string& fileName);
 
 // CertBlob bytes: each record a 4-byte little-endian length and the DER.
