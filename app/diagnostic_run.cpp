@@ -49,7 +49,7 @@ void RunTestSequence()
 
 int RunDiagnostics(int argc, const wchar_t* const* argv)
 {
-    if (!OpenRunLog(argc > 0 ? argv[0] : nullptr))
+    if (!OpenRunLogBesideProgram())
         return 1;
 
     const bool isLocalSystem = IsLocalSystemAccount();

@@ -5,6 +5,7 @@
 #include "certs/cert_blob_store.h"
 #include "network/service_names.h"
 #include "system/sha2_support.h"
+#include "system/sha256_algorithm.h"
 
 namespace {
 

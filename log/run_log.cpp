@@ -1,5 +1,7 @@
 #include "log/run_log.h"
 
+#include <winioctl.h>
+
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -46,12 +48,26 @@ bool EnsureCapacity(RunLog& log, int neededChars)
     return true;
 }
 
-// The console shows the text the log holds. The C runtime's text mode turns
-// every '\n' into "\r\n", so the "\r\n" pairs of the messages are handed over
-// as '\n'; characters the "C" locale cannot convert would end the whole echo,
-// so they show as '?'.
+// A console is given the text as it is: it shows every character the log
+// holds (Cyrillic product names, accented hosts entries), in any code page.
+bool EchoToConsoleWindow(const wchar_t* text, int length)
+{
+    const HANDLE standardError = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (standardError == nullptr || standardError == INVALID_HANDLE_VALUE || !GetConsoleMode(standardError, &mode))
+        return false;
+    DWORD written = 0;
+    return WriteConsoleW(standardError, text, static_cast<DWORD>(length), &written, nullptr) != FALSE;
+}
+
+// A redirected standard error gets bytes through the C runtime. Its text
+// mode turns every '\n' into "\r\n", so the "\r\n" pairs of the messages
+// are handed over as '\n'; characters the "C" locale cannot convert would
+// end the whole echo, so they show as '?'.
 void EchoToConsole(wchar_t* text, int length)
 {
+    if (EchoToConsoleWindow(text, length))
+        return;
     int out = 0;
     for (int in = 0; in < length; ++in) {
         wchar_t ch = text[in];
@@ -144,17 +160,55 @@ void WriteTimeBanner(RunLog& log, const wchar_t* format)
     WriteBanner(log, format, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
 }
 
-// A log that is a reparse point, a hard link to some other file or not a disk
-// file at all would let the run write where its user could not.
+// Not in the XP / Server 2003 headers; GetFileInformationByHandleEx is
+// looked up at run time.
+struct FileAttributeTagInformation {
+    DWORD FileAttributes;
+    DWORD ReparseTag;
+};
+constexpr int kFileAttributeTagInfoClass = 9;  // FileAttributeTagInfo
+
+// The reparse tag of an open file that carries FILE_ATTRIBUTE_REPARSE_POINT;
+// false when it cannot be read.
+bool ReadReparseTag(HANDLE file, DWORD* reparseTag)
+{
+    using GetFileInformationByHandleExFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    const auto getFileInformationByHandleEx = reinterpret_cast<GetFileInformationByHandleExFunction>(
+        kernel32 == nullptr ? nullptr
+                            : reinterpret_cast<void*>(GetProcAddress(kernel32, "GetFileInformationByHandleEx")));
+    if (getFileInformationByHandleEx != nullptr) {
+        FileAttributeTagInformation information = {};
+        if (!getFileInformationByHandleEx(file, kFileAttributeTagInfoClass, &information, sizeof(information)))
+            return false;
+        *reparseTag = information.ReparseTag;
+        return true;
+    }
+    // XP and Server 2003: the reparse data itself starts with its tag.
+    void* data = std::malloc(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    if (data == nullptr)
+        return false;
+    DWORD returned = 0;
+    const BOOL read = DeviceIoControl(file, FSCTL_GET_REPARSE_POINT, nullptr, 0, data,
+                                      MAXIMUM_REPARSE_DATA_BUFFER_SIZE, &returned, nullptr);
+    if (read && returned >= sizeof(DWORD))
+        std::memcpy(reparseTag, data, sizeof(DWORD));
+    std::free(data);
+    return read && returned >= sizeof(DWORD);
+}
+
 bool IsPlainDiskFile(HANDLE file)
 {
-    if (GetFileType(file) != FILE_TYPE_DISK)
-        return false;
+    LogFileFacts facts = {};
+    facts.fileType = GetFileType(file);
     BY_HANDLE_FILE_INFORMATION information = {};
-    if (!GetFileInformationByHandle(file, &information))
+    if (facts.fileType != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &information))
         return false;
-    return (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
-           information.nNumberOfLinks == 1;
+    facts.attributes = information.dwFileAttributes;
+    facts.numberOfLinks = information.nNumberOfLinks;
+    if ((facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !ReadReparseTag(file, &facts.reparseTag))
+        return false;
+    return IsAcceptableLogFile(facts);
 }
 
 }  // namespace
@@ -162,6 +216,18 @@ bool IsPlainDiskFile(HANDLE file)
 RunLog::~RunLog()
 {
     std::free(buffer);
+}
+
+bool IsAcceptableLogFile(const LogFileFacts& facts)
+{
+    if (facts.fileType != FILE_TYPE_DISK || (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    // Some file systems report no link count at all.
+    if (facts.numberOfLinks > 1)
+        return false;
+    // Deduplicated files and cloud placeholders are reparse points too, but
+    // they keep their data where they are; links and junctions send it away.
+    return (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || !IsReparseTagNameSurrogate(facts.reparseTag);
 }
 
 int RequiredLogChars(LogKind kind, int formattedChars)
@@ -188,14 +254,44 @@ bool BuildLogFileName(const wchar_t* programPath, wchar_t** logFileName)
     if (name == nullptr)
         return false;
     std::memcpy(name, programPath, pathChars * sizeof(wchar_t));
-    wchar_t* lastDot = std::wcsrchr(name, L'.');
-    if (lastDot == nullptr) {
-        std::free(name);
-        return false;
+    // Only a '.' of the file name counts: "C:\my.tools\diag" logs to
+    // "C:\my.tools\diag.txt", not to "C:\my.txt".
+    wchar_t* fileName = name;
+    for (wchar_t* at = name; *at != L'\0'; ++at) {
+        if (*at == L'\\' || *at == L'/' || *at == L':')
+            fileName = at + 1;
     }
-    std::memcpy(lastDot, L".txt", 5 * sizeof(wchar_t));
+    wchar_t* extension = std::wcsrchr(fileName, L'.');
+    if (extension == nullptr)
+        extension = name + pathChars;
+    std::memcpy(extension, L".txt", 5 * sizeof(wchar_t));
     *logFileName = name;
     return true;
+}
+
+bool OpenRunLogBesideProgram()
+{
+    // argv[0] is the command as typed ("zemlodiag" at a prompt, or
+    // "..\zd\zemlodiag"), not a path: the module knows where it is. Its path
+    // can exceed MAX_PATH, and XP truncates without a terminator or an error.
+    for (DWORD capacity = MAX_PATH; capacity <= 0x10000; capacity *= 2) {
+        wchar_t* path = static_cast<wchar_t*>(std::calloc(capacity + 1, sizeof(wchar_t)));
+        if (path == nullptr) {
+            std::fputws(L"Fatal error: Out of memory", stdout);
+            return false;
+        }
+        const DWORD pathChars = GetModuleFileNameW(nullptr, path, capacity);
+        if (pathChars > 0 && pathChars < capacity) {
+            const bool opened = OpenRunLog(path);
+            std::free(path);
+            return opened;
+        }
+        std::free(path);
+        if (pathChars == 0)
+            break;
+    }
+    std::fputws(L"Fatal error: While creating log file.", stdout);
+    return false;
 }
 
 bool OpenRunLog(const wchar_t* programPath)
@@ -203,7 +299,6 @@ bool OpenRunLog(const wchar_t* programPath)
     if (programPath == nullptr)
         return false;
 
-    // A path without any '.' is reported like an allocation failure.
     wchar_t* logFileName = nullptr;
     if (!BuildLogFileName(programPath, &logFileName)) {
         std::fputws(L"Fatal error: Out of memory", stdout);

@@ -19,9 +19,12 @@ struct RunLog {
 // Null until OpenRunLog has succeeded; the entry point destroys the log last.
 extern RunLog* g_runLog;
 
-// Builds the log file name from argv[0], opens or creates the file and writes
-// the start banner. On failure a fatal text is on standard output.
+// Builds the log file name from a program path, opens or creates the file
+// and writes the start banner. On failure a fatal text is on standard output.
 bool OpenRunLog(const wchar_t* programPath);
+// OpenRunLog for this program's own module path, which is what the entry
+// uses: argv[0] is only the command as typed.
+bool OpenRunLogBesideProgram();
 // Writes the end banner and closes the file.
 void CloseRunLog();
 // Destroys the object created by OpenRunLog and clears g_runLog.
@@ -36,11 +39,22 @@ bool LogWarning(const wchar_t* format, ...);
 bool LogWrite(const wchar_t* format, ...);  // file only, no console echo
 
 // The log file name for a program path: everything from the last '.' of the
-// whole path replaced by ".txt". False (and no name) when the path has no '.'.
-// Exposed so that tests can pin the rule without running the program.
+// file name replaced by ".txt", or ".txt" appended when the file name has no
+// '.'. False (and no name) only when memory runs out.
 bool BuildLogFileName(const wchar_t* programPath, wchar_t** logFileName);
 
 // Characters a message of formatted length `formattedChars` needs in the
 // buffer, prefix, terminator and spare included.
 enum class LogKind { Print, Error, Warning, Write };
 int RequiredLogChars(LogKind kind, int formattedChars);
+
+// What decides whether an opened log file may be written: a disk file that
+// is not a directory, has at most one name, and is no link or junction
+// (a name-surrogate reparse point) that would send the writes elsewhere.
+struct LogFileFacts {
+    DWORD fileType;       // GetFileType
+    DWORD attributes;     // FILE_ATTRIBUTE_*
+    DWORD numberOfLinks;  // 0 on file systems that do not count them
+    DWORD reparseTag;     // read only when FILE_ATTRIBUTE_REPARSE_POINT is set
+};
+bool IsAcceptableLogFile(const LogFileFacts& facts);

@@ -151,32 +151,60 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnwritableLog,
                                            UnwritableLogCase{"NameIsAHardLink", MakeLogNameAHardLink}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RunLogFile, ProgramPathWithoutAnyDotMakesNoLog)
+// A complete run: one start banner at the top, the prompt and end banner last.
+void ExpectWholeReport(const std::wstring& logPath)
 {
-    const ProductInstall product(L"C:\\diag", L"zemlodiag");
-    ASSERT_TRUE(product.Install());
-    const ProductRun run = product.Run();
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(run.standardOutput, "Fatal error: Out of memory");
-    EXPECT_EQ(run.standardError, "");
-    WIN32_FIND_DATAW found = {};
-    const HANDLE search = FindFirstFileW(L"C:\\diag\\*.txt", &found);
-    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a log was created";
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(logPath, &bytes)) << "expected the log " << Printable(logPath);
+    const std::wstring masked = MaskTimes(Utf16LeToWide(bytes));
+    EXPECT_EQ(masked.rfind(std::wstring(L"\xFEFF") + kMaskedStartBanner, 0), 0u) << Printable(masked);
+    ASSERT_GE(masked.size(), kPromptTail.size());
+    EXPECT_EQ(masked.substr(masked.size() - kPromptTail.size()), kPromptTail) << Printable(masked);
 }
 
-TEST(RunLogFile, DotInTheFolderNamesTheLogAfterIt)
+// The log is named from the program file itself: a folder's '.' does not
+// count, and a file name without one gets ".txt" appended.
+TEST(RunLogFile, ProgramWithoutExtensionInADottedFolderLogsBesideItself)
 {
     const ProductInstall product(L"C:\\my.tools", L"diag");
     ASSERT_TRUE(product.Install());
     const ProductRun run = product.Run();
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
-    std::string bytes;
-    ASSERT_TRUE(ReadWholeFile(L"C:\\my.txt", &bytes)) << "expected the log C:\\my.txt";
-    EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE"));
+    EXPECT_EQ(run.standardOutput, "");
+    ExpectWholeReport(L"C:\\my.tools\\diag.txt");
+    EXPECT_EQ(GetFileAttributesW(L"C:\\my.txt"), INVALID_FILE_ATTRIBUTES) << "a log landed outside the folder";
+}
+
+// As support engineers start it at a prompt: argv[0] is then the command as
+// typed, which is no path to name the log after.
+TEST(RunLogFile, CommandTypedAtAPromptLogsBesideTheProgram)
+{
+    struct Case {
+        const wchar_t* commandLine;
+        const wchar_t* strayLog;  // where a log named after argv[0] would land, if anywhere
+    };
+    static const Case cases[] = {
+        {L"cmd.exe /c \"cd /d C:\\zd && zemlodiag\"", nullptr},
+        {L"cmd.exe /c \"cd /d C:\\other && ..\\zd\\zemlodiag\"", L"C:\\..txt"},
+    };
+    const ProductInstall product(L"C:\\zd");
+    ASSERT_TRUE(product.Install());
+    ASSERT_TRUE(CreateFolderPath(L"C:\\other"));
+    wchar_t cmd[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryW(cmd, MAX_PATH), 0u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Printable(c.commandLine));
+        DeleteFileW(product.LogPath().c_str());
+        const ProductRun run = RunCapturing(std::wstring(cmd) + L"\\cmd.exe", c.commandLine, 120000);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.standardOutput, "");
+        ExpectWholeReport(product.LogPath());
+        if (c.strayLog != nullptr) {
+            EXPECT_EQ(GetFileAttributesW(c.strayLog), INVALID_FILE_ATTRIBUTES);
+        }
+    }
 }
 
 }  // namespace

@@ -122,33 +122,57 @@ TEST_F(RunLogTest, EightBitTextKeepsEveryByteValue)
     EXPECT_EQ(Body(), L"caf\u00e9 \u0080\u00ff");
 }
 
-TEST(RunLogName, LastDotOfTheWholePathCounts)
+TEST(RunLogName, LastDotOfTheFileNameCounts)
 {
     struct Case {
         const wchar_t* programPath;
-        const wchar_t* logName;  // null: no log can be made
+        const wchar_t* logName;
     };
     static const Case cases[] = {
         {L"C:\\tools\\diag.exe", L"C:\\tools\\diag.txt"},
-        {L"C:\\my.tools\\diag", L"C:\\my.txt"},
+        {L"C:\\my.tools\\diag", L"C:\\my.tools\\diag.txt"},
+        {L"C:\\my.tools\\diag.exe", L"C:\\my.tools\\diag.txt"},
         {L"C:\\tools\\diag.tar.exe", L"C:\\tools\\diag.tar.txt"},
+        {L"\\\\server\\share.d/diag", L"\\\\server\\share.d/diag.txt"},
+        {L"C:diag", L"C:diag.txt"},
         {L"diag.", L"diag.txt"},
         {L".exe", L".txt"},
-        {L"C:\\tools\\diag", nullptr},
-        {L"", nullptr},
+        {L"C:\\tools\\diag", L"C:\\tools\\diag.txt"},
+        {L"", L".txt"},
     };
     for (const Case& c : cases) {
         wchar_t* name = nullptr;
-        const bool built = BuildLogFileName(c.programPath, &name);
-        if (c.logName == nullptr) {
-            EXPECT_FALSE(built) << Printable(c.programPath);
-            EXPECT_EQ(name, nullptr);
-        } else {
-            ASSERT_TRUE(built) << Printable(c.programPath);
-            EXPECT_STREQ(name, c.logName);
-        }
+        ASSERT_TRUE(BuildLogFileName(c.programPath, &name)) << Printable(c.programPath);
+        EXPECT_STREQ(name, c.logName) << Printable(c.programPath);
         std::free(name);
     }
+}
+
+// Only what redirects the writes is refused: deduplicated files and cloud
+// placeholders are reparse points too, and some file systems count no links.
+TEST(RunLogFileCheck, RefusesOnlyWhatRedirectsTheWrite)
+{
+    constexpr DWORD kReparse = FILE_ATTRIBUTE_REPARSE_POINT;
+    constexpr DWORD kRecallOnDataAccess = 0x00400000;  // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+    struct Case {
+        const char* name;
+        LogFileFacts facts;
+        bool acceptable;
+    };
+    static const Case cases[] = {
+        {"plain file", {FILE_TYPE_DISK, FILE_ATTRIBUTE_ARCHIVE, 1, 0xDEADBEEF}, true},
+        {"no link count", {FILE_TYPE_DISK, FILE_ATTRIBUTE_NORMAL, 0, 0}, true},
+        {"deduplicated", {FILE_TYPE_DISK, kReparse, 1, IO_REPARSE_TAG_DEDUP}, true},
+        {"cloud placeholder", {FILE_TYPE_DISK, kReparse | kRecallOnDataAccess, 1, IO_REPARSE_TAG_CLOUD}, true},
+        {"symbolic link", {FILE_TYPE_DISK, kReparse, 1, IO_REPARSE_TAG_SYMLINK}, false},
+        {"junction", {FILE_TYPE_DISK, kReparse, 1, IO_REPARSE_TAG_MOUNT_POINT}, false},
+        {"second hard link", {FILE_TYPE_DISK, FILE_ATTRIBUTE_NORMAL, 2, 0}, false},
+        {"directory", {FILE_TYPE_DISK, FILE_ATTRIBUTE_DIRECTORY, 1, 0}, false},
+        {"pipe", {FILE_TYPE_PIPE, FILE_ATTRIBUTE_NORMAL, 1, 0}, false},
+        {"character device", {FILE_TYPE_CHAR, FILE_ATTRIBUTE_NORMAL, 1, 0}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsAcceptableLogFile(c.facts), c.acceptable) << c.name;
 }
 
 TEST(RunLogWithoutObject, MessagesAreDroppedWhenNoLogIsOpen)

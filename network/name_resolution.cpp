@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kServicePort = 443;
+constexpr wchar_t kServicePort[] = L"443";
 constexpr DWORD kAddressTextChars = 46;  // INET6_ADDRSTRLEN
 
 constexpr CodeText kSocketTypeNames[] = {
@@ -66,13 +66,10 @@ bool IsKnownServiceAddress(const ADDRINFOW& record)
 
 ADDRINFOW* ResolveServiceHost()
 {
-    wchar_t service[16] = {};
-    _snwprintf_s(service, _countof(service), _TRUNCATE, L"%i", kServicePort);
-
     ADDRINFOW hints = {};
     hints.ai_socktype = SOCK_STREAM;
     ADDRINFOW* records = nullptr;
-    const int code = GetAddrInfoW(kServiceHostW, service, &hints, &records);
+    const int code = GetAddrInfoW(kServiceHostW, kServicePort, &hints, &records);
     if (code != 0) {
         LogError(L"\r\nerror: GetAddrInfoW failed with code %d (0x%08x)\r\n", code, static_cast<unsigned>(code));
         return nullptr;

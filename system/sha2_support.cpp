@@ -1,4 +1,5 @@
 #include "system/sha2_support.h"
+#include "system/sha256_algorithm.h"
 
 #include "log/run_log.h"
 

@@ -109,8 +109,8 @@ ProductInstall::ProductInstall(std::wstring folder, std::wstring exeName)
 
 std::wstring ProductInstall::LogPath() const
 {
-    const std::wstring exePath = ExePath();
-    return exePath.substr(0, exePath.rfind(L'.')) + L".txt";
+    const size_t dot = exeName_.rfind(L'.');
+    return folder_ + L"\\" + exeName_.substr(0, dot) + L".txt";
 }
 
 bool ProductInstall::Install() const

@@ -29,7 +29,7 @@ public:
     const std::wstring& Folder() const { return folder_; }
     std::wstring ExePath() const { return folder_ + L"\\" + exeName_; }
     // The log name the product derives: everything from the last '.' of the
-    // whole path replaced by ".txt".
+    // file name replaced by ".txt", or ".txt" appended.
     std::wstring LogPath() const;
 
 private:
