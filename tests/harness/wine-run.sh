@@ -71,6 +71,11 @@ run_in_fresh_prefix() {
     local namespaced='mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 && exec wine "$@"'
     local isolate=(unshare -m)
     unshare -m true 2>/dev/null || isolate=(unshare -r -m)
+    if [ -n "${ZEMLO_WINE_CONSOLE:-}" ]; then
+        # The terminal stays the program's console (tests of what a user sees).
+        "${isolate[@]}" bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$@"
+        return
+    fi
     "${isolate[@]}" bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$@" \
         </dev/null >"$case_dir/stdout" 2>"$case_dir/stderr"
 }
@@ -80,6 +85,9 @@ run_in_fresh_prefix "$@" || status=$?
 # Under load, Wine now and then fails to start a program at all in a brand-new
 # prefix ("ShellExecuteEx failed"); that says nothing about the program, so
 # such a start is tried once more, in another new prefix.
+if [ -n "${ZEMLO_WINE_CONSOLE:-}" ]; then
+    exit "$status"
+fi
 if [ "$status" -ne 0 ] && [ ! -s "$case_dir/stdout" ] && grep -q 'ShellExecuteEx failed' "$case_dir/stderr"; then
     echo "wine-run.sh: Wine could not start $1; trying once more in a new prefix" >&2
     cat "$case_dir/stderr" >&2
