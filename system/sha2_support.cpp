@@ -2,15 +2,9 @@
 
 #include "log/run_log.h"
 
-const CryptoCalls& SystemCryptoCalls()
-{
-    static const CryptoCalls calls = {CryptAcquireContextW, CryptCreateHash, CryptDestroyHash, CryptReleaseContext};
-    return calls;
-}
-
 void CheckSha2Support()
 {
-    CheckSha2Support(SystemCryptoCalls());
+    CheckSha2Support(CryptoCalls{});
 }
 
 void CheckSha2Support(const CryptoCalls& calls)
@@ -22,7 +16,7 @@ void CheckSha2Support(const CryptoCalls& calls)
     ScopedCryptProvider provider(calls.releaseContext);
     HCRYPTPROV providerHandle = 0;
     if (calls.acquireContext(&providerHandle, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
-        provider.Attach(providerHandle);
+        provider.reset(providerHandle);
     } else {
         const DWORD acquireError = GetLastError();
         if (acquireError != static_cast<DWORD>(NTE_BAD_KEYSET)) {
@@ -35,14 +29,14 @@ void CheckSha2Support(const CryptoCalls& calls)
             LogError(L"\r\nError: CryptAcquireContext(CRYPT_NEWKEYSET) failed with error gle: 0x%08x", retryError);
             return;
         }
-        provider.Attach(providerHandle);
+        provider.reset(providerHandle);
     }
 
     // Declared after the provider: on every way out the hash goes first.
     ScopedCryptHash hash(calls.destroyHash);
     HCRYPTHASH hashHandle = 0;
     if (calls.createHash(provider.get(), CALG_SHA_256, 0, 0, &hashHandle)) {
-        hash.Attach(hashHandle);
+        hash.reset(hashHandle);
         LogPrint(L"\r\nOK");
     } else {
         const DWORD hashError = GetLastError();
@@ -52,6 +46,6 @@ void CheckSha2Support(const CryptoCalls& calls)
             LogError(L"\r\nError: CryptCreateHash failed with error gle : 0x%08x", hashError);
     }
 
-    hash.Release();
-    provider.Release();
+    hash.Close();
+    provider.Close();
 }
