@@ -668,8 +668,7 @@ private:
     static std::wstring ReadString(RegView view, const wchar_t* valueName)
     {
         HKEY key = nullptr;
-        const REGSAM flag = view == RegView::Native64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | flag, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | RegViewFlag(view), &key) != ERROR_SUCCESS)
             return std::wstring();
         wchar_t text[256] = {};
         DWORD size = sizeof(text) - sizeof(wchar_t);

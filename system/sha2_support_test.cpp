@@ -15,14 +15,12 @@
 
 namespace {
 
-constexpr wchar_t kHeader[] = L"\r\n\r\nSHA2 support:";
-
 TEST(Sha2Support, WineProviderCreatesTheHash)
 {
     CapturedRunLog log;
     ASSERT_TRUE(log.IsOpen());
     CheckSha2Support();
-    EXPECT_EQ(log.Text(), std::wstring(kHeader) + L"\r\nOK");
+    EXPECT_EQ(log.Text(), std::wstring(kSha2Title) + L"\r\nOK");
 }
 
 // What the scripted provider answers, and every call it saw.
@@ -138,7 +136,7 @@ TEST(Sha2Support, ErrorPathsReportOnceAndReleaseHashBeforeProvider)
         CapturedRunLog log;
         ASSERT_TRUE(log.IsOpen());
         CheckSha2Support(ScriptedCalls());
-        EXPECT_EQ(log.Text(), kHeader + c.section) << c.name;
+        EXPECT_EQ(log.Text(), kSha2Title + c.section) << c.name;
         EXPECT_EQ(script.calls, c.calls) << c.name;
         EXPECT_EQ(script.acquireCount, c.acquire.size()) << c.name;
         g_script = nullptr;
