@@ -6,8 +6,9 @@
 // as empty and what Close() answers; policies that carry state (close flags,
 // a replaceable close call for tests) travel inside the owner.
 //
-// Owners are move-only. Several owners in one scope close in the reverse
-// order of their declaration, which is how the tests fix their release order.
+// Owners are move-only. Owners in one scope close in the reverse order of
+// their declaration: a function fixes its release order by the order in which
+// it declares its owners.
 
 #include <winsock2.h>
 #include <windows.h>
