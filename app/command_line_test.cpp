@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
+
+#include "tests/harness/report_text.h"
 
 TEST(FixCommandLine, OnlyTheSingleArgumentFixInAnyCaseImports)
 {
@@ -24,7 +27,9 @@ TEST(FixCommandLine, OnlyTheSingleArgumentFixInAnyCaseImports)
         {{L"zemlodiag.exe", L"extra", L"/fix"}, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsFixCommandLine(static_cast<int>(c.argv.size()), c.argv.data()), c.imports)
-            << "argument count " << c.argv.size();
+        std::wstring row;
+        for (const wchar_t* argument : c.argv)
+            row += L"[" + std::wstring(argument) + L"] ";
+        EXPECT_EQ(IsFixCommandLine(static_cast<int>(c.argv.size()), c.argv.data()), c.imports) << Printable(row);
     }
 }

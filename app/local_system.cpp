@@ -2,26 +2,9 @@
 
 #include <windows.h>
 
-#include <cstdlib>
+#include "base/unique_resource.h"
 
 namespace {
-
-class ScopedTokenHandle {
-public:
-    ScopedTokenHandle() = default;
-    ScopedTokenHandle(const ScopedTokenHandle&) = delete;
-    ScopedTokenHandle& operator=(const ScopedTokenHandle&) = delete;
-    ~ScopedTokenHandle()
-    {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-    }
-    HANDLE* put() { return &handle_; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 constexpr DWORD kTokenAccess = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY | TOKEN_QUERY_SOURCE | READ_CONTROL;
 
@@ -31,22 +14,18 @@ bool IsTokenUserLocalSystem(HANDLE token)
     GetTokenInformation(token, TokenUser, nullptr, 0, &length);
     if (length == 0)
         return false;
-    void* tokenUser = std::calloc(1, length);
-    if (tokenUser == nullptr)
+    const ScopedHeapBlock<BYTE> tokenUser = ZeroedBlock<BYTE>(length);
+    if (!tokenUser)
+        return false;
+    if (!GetTokenInformation(token, TokenUser, tokenUser.get(), length, &length))
         return false;
 
-    bool isLocalSystem = false;
-    if (GetTokenInformation(token, TokenUser, tokenUser, length, &length)) {
-        SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-        PSID localSystemSid = nullptr;
-        if (AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
-                                     &localSystemSid)) {
-            isLocalSystem = EqualSid(static_cast<TOKEN_USER*>(tokenUser)->User.Sid, localSystemSid) != FALSE;
-            FreeSid(localSystemSid);
-        }
-    }
-    std::free(tokenUser);
-    return isLocalSystem;
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    ScopedSid localSystemSid;
+    if (!AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
+                                  localSystemSid.put()))
+        return false;
+    return EqualSid(reinterpret_cast<const TOKEN_USER*>(tokenUser.get())->User.Sid, localSystemSid.get()) != FALSE;
 }
 
 }  // namespace

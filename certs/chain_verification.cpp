@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "base/unique_resource.h"
 #include "certs/cert_blob_store.h"
 #include "network/service_names.h"
-#include "system/sha2_support.h"
-#include "system/sha256_algorithm.h"
+#include "base/sha256_algorithm.h"
 
 namespace {
 
@@ -21,28 +21,15 @@ constexpr const char* kSha2WithRsaOids[] = {
     "1.2.840.113549.1.1.13",  // sha512WithRSAEncryption
 };
 
-// What one verification obtains. Released at its single exit, in the order
-// end certificate, chain, engine, store, each only if obtained.
+// What one verification obtains, each owner with the api's way of letting it
+// go. Declared in reverse, so that the single exit releases the end
+// certificate, the chain, the engine and the store, in this order, each only
+// if obtained.
 struct ChainResources {
-    PCCERT_CONTEXT endCert = nullptr;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    HCERTCHAINENGINE engine = nullptr;
-    HCERTSTORE store = nullptr;
-
-    ChainResources() = default;
-    ChainResources(const ChainResources&) = delete;
-    ChainResources& operator=(const ChainResources&) = delete;
-    ~ChainResources()
-    {
-        if (endCert != nullptr)
-            CertFreeCertificateContext(endCert);
-        if (chain != nullptr)
-            CertFreeCertificateChain(chain);
-        if (engine != nullptr)
-            CertFreeCertificateChainEngine(engine);
-        if (store != nullptr)
-            CertCloseStore(store, 0);
-    }
+    ScopedCertStore store;
+    ScopedChainEngine engine;
+    ScopedCertChain chain;
+    ScopedCertContext endCert;
 };
 
 // Call right after the failing call: the last error is read first.
@@ -58,15 +45,15 @@ bool Failed(ChainTestResult* result, ChainStep step)
 bool BuildAndJudge(const ChainVerificationApi& api, const CertBlob& chainBlob, const CertBlob* extraCerts,
                    ChainTestResult* result, bool useLocalMachine, ChainResources& held)
 {
-    held.store = api.openStore(CERT_STORE_PROV_MEMORY, kCertEncoding, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr);
-    if (held.store == nullptr)
+    held.store.reset(api.openStore(CERT_STORE_PROV_MEMORY, kCertEncoding, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+    if (!held.store)
         return Failed(result, kStepOpenStore);
-    if (!AddCertBlobToStore(held.store, chainBlob.bytes, chainBlob.totalLength, &held.endCert))
+    if (!AddCertBlobToStore(held.store.get(), chainBlob.bytes, chainBlob.totalLength, held.endCert.put()))
         return Failed(result, kStepAddCertificate);
 
     // A system that cannot verify the signature would reject every chain;
     // the SHA-2 test reports that cause, this one stays silent about it.
-    if (IsSha2SignatureUnverifiable(held.endCert, api.isSha256Unsupported)) {
+    if (IsSha2SignatureUnverifiable(held.endCert.get(), api.isSha256Unsupported)) {
         if (result != nullptr) {
             result->chainTrustStatus = 0;
             result->chainPolicyStatus = 0;
@@ -75,30 +62,31 @@ bool BuildAndJudge(const ChainVerificationApi& api, const CertBlob& chainBlob, c
     }
 
     if (extraCerts != nullptr && extraCerts->bytes != nullptr && extraCerts->totalLength != 0 &&
-        !AddCertBlobToStore(held.store, extraCerts->bytes, extraCerts->totalLength, nullptr))
+        !AddCertBlobToStore(held.store.get(), extraCerts->bytes, extraCerts->totalLength, nullptr))
         return Failed(result, kStepAddCertificate);
 
+    HCERTSTORE additionalStore = held.store.get();
     CERT_CHAIN_ENGINE_CONFIG config = {};
     config.cbSize = kChainEngineConfigSize;
     config.cAdditionalStore = 1;
-    config.rghAdditionalStore = &held.store;
+    config.rghAdditionalStore = &additionalStore;
     config.dwFlags = useLocalMachine ? CERT_CHAIN_CACHE_END_CERT | CERT_CHAIN_USE_LOCAL_MACHINE_STORE
                                      : CERT_CHAIN_CACHE_END_CERT;
     HCERTCHAINENGINE engine = nullptr;
     if (!api.createChainEngine(&config, &engine))
         return Failed(result, kStepCreateEngine);
-    held.engine = engine;
+    held.engine.reset(engine);
 
     CERT_CHAIN_PARA chainPara = {};
     chainPara.cbSize = sizeof(chainPara);
     chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!api.getCertificateChain(held.engine, held.endCert, nullptr, nullptr, &chainPara, CERT_CHAIN_CACHE_END_CERT,
+    if (!api.getCertificateChain(held.engine.get(), held.endCert.get(), nullptr, nullptr, &chainPara, CERT_CHAIN_CACHE_END_CERT,
                                  nullptr, &chain))
         return Failed(result, kStepGetChain);
-    held.chain = chain;
+    held.chain.reset(chain);
 
-    const DWORD trustErrors = held.chain->TrustStatus.dwErrorStatus;
+    const DWORD trustErrors = chain->TrustStatus.dwErrorStatus;
     if (result != nullptr)
         result->chainTrustStatus = trustErrors;
     if ((trustErrors & ~kToleratedTrustErrors) != 0)
@@ -115,7 +103,7 @@ bool BuildAndJudge(const ChainVerificationApi& api, const CertBlob& chainBlob, c
     policyPara.pvExtraPolicyPara = &sslPara;
     CERT_CHAIN_POLICY_STATUS policyStatus = {};
     policyStatus.cbSize = sizeof(policyStatus);
-    const BOOL evaluated = api.verifyChainPolicy(CERT_CHAIN_POLICY_SSL, held.chain, &policyPara, &policyStatus);
+    const BOOL evaluated = api.verifyChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policyPara, &policyStatus);
     if (!evaluated)
         Failed(result, kStepVerifyPolicy);
     if (result != nullptr)
@@ -131,21 +119,18 @@ bool IsSha256Unsupported()
 {
     // Flags 0 opens the user's default key container; a successful retry
     // creates it and leaves it behind.
-    const CryptoCalls& crypto = SystemCryptoCalls();
-    ScopedCryptProvider provider(crypto.releaseContext);
     HCRYPTPROV handle = 0;
-    if (!crypto.acquireContext(&handle, nullptr, nullptr, PROV_RSA_AES, 0)) {
+    if (!CryptAcquireContextW(&handle, nullptr, nullptr, PROV_RSA_AES, 0)) {
         if (GetLastError() != static_cast<DWORD>(NTE_BAD_KEYSET))
             return false;
-        if (!crypto.acquireContext(&handle, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET))
+        if (!CryptAcquireContextW(&handle, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET))
             return false;
     }
-    provider.Attach(handle);
+    const ScopedCryptProvider provider(handle);
 
-    ScopedCryptHash hash(crypto.destroyHash);
     HCRYPTHASH hashHandle = 0;
-    if (crypto.createHash(provider.get(), CALG_SHA_256, 0, 0, &hashHandle)) {
-        hash.Attach(hashHandle);
+    if (CryptCreateHash(provider.get(), CALG_SHA_256, 0, 0, &hashHandle)) {
+        const ScopedCryptHash hash(hashHandle);
         return false;
     }
     return GetLastError() == static_cast<DWORD>(NTE_BAD_ALGID);
@@ -168,7 +153,8 @@ bool VerifyEmbeddedChainWith(const ChainVerificationApi& api, const CertBlob& ch
 {
     if (result != nullptr)
         *result = {0, kStepNone, kNotRecorded, kNotRecorded};
-    ChainResources held;
+    ChainResources held = {ScopedCertStore(api.closeStore), ScopedChainEngine(api.freeChainEngine),
+                           ScopedCertChain(api.freeCertificateChain), ScopedCertContext(api.freeCertificateContext)};
     return BuildAndJudge(api, chainBlob, extraCerts, result, useLocalMachine, held);
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "base/unique_resource.h"
 #include "certs/cert_blobs.h"
 
 // What VerifyEmbeddedChain found, for the developers' block of the report.
@@ -36,13 +37,18 @@ inline constexpr DWORD kChainEngineConfigSize =
     static_cast<DWORD>(offsetof(CERT_CHAIN_ENGINE_CONFIG, CycleDetectionModulus) + sizeof(DWORD));
 
 // The system calls whose failures the verification reports but a healthy
-// system never produces; tests replace single members to reach those paths.
+// system never produces, and the calls that release what it obtained; tests
+// replace single members to reach those paths and to watch the releases.
 struct ChainVerificationApi {
     decltype(&CertOpenStore) openStore = &CertOpenStore;
     decltype(&CertCreateCertificateChainEngine) createChainEngine = &CertCreateCertificateChainEngine;
     decltype(&CertGetCertificateChain) getCertificateChain = &CertGetCertificateChain;
     decltype(&CertVerifyCertificateChainPolicy) verifyChainPolicy = &CertVerifyCertificateChainPolicy;
     bool (*isSha256Unsupported)() = &IsSha256Unsupported;
+    CertContextFree freeCertificateContext;
+    CertChainFree freeCertificateChain;
+    ChainEngineFree freeChainEngine;
+    CertStoreClose closeStore;  // flags 0
 };
 
 // Does Windows, with the current user's or the local machine's trust, accept
@@ -50,6 +56,11 @@ struct ChainVerificationApi {
 // extraCerts (optional, ignored when empty) join the private store the chain
 // is built from, without being trusted for that. result is optional; the
 // verdict is the same without it.
+//
+// Where the end certificate is signed with SHA-2 with RSA and the system
+// cannot compute SHA-256 (IsSha2SignatureUnverifiable), the chain is accepted
+// without being built: true, with trust and policy status 0 and no extra
+// certificate added.
 bool VerifyEmbeddedChain(const CertBlob& chainBlob, const CertBlob* extraCerts, ChainTestResult* result,
                          bool useLocalMachine);
 bool VerifyEmbeddedChainWith(const ChainVerificationApi& api, const CertBlob& chainBlob, const CertBlob* extraCerts,

@@ -491,6 +491,94 @@ TEST(VerifyEmbeddedChain, SystemWithoutSha256AcceptsAtOnce)
     EXPECT_EQ(g_engines, 2);
 }
 
+// Every release the verification makes, in order, each checked against what
+// the system handed out.
+std::vector<std::string> g_releases;
+PCCERT_CHAIN_CONTEXT g_builtChain = nullptr;
+HCERTCHAINENGINE g_createdEngine = nullptr;
+
+BOOL WINAPI RecordCreateEngine(PCERT_CHAIN_ENGINE_CONFIG config, HCERTCHAINENGINE* engine)
+{
+    const BOOL created = CertCreateCertificateChainEngine(config, engine);
+    g_createdEngine = created ? *engine : nullptr;
+    return created;
+}
+
+BOOL WINAPI RecordGetChain(HCERTCHAINENGINE engine, PCCERT_CONTEXT cert, LPFILETIME time, HCERTSTORE extra,
+                           PCERT_CHAIN_PARA para, DWORD flags, LPVOID reserved, PCCERT_CHAIN_CONTEXT* chain)
+{
+    const BOOL built = CertGetCertificateChain(engine, cert, time, extra, para, flags, reserved, chain);
+    g_builtChain = built ? *chain : nullptr;
+    return built;
+}
+
+BOOL WINAPI RecordFreeContext(PCCERT_CONTEXT cert)
+{
+    g_releases.push_back("end certificate");
+    return CertFreeCertificateContext(cert);
+}
+
+VOID WINAPI RecordFreeChain(PCCERT_CHAIN_CONTEXT chain)
+{
+    g_releases.push_back(chain == g_builtChain ? "chain" : "unknown chain");
+    CertFreeCertificateChain(chain);
+}
+
+VOID WINAPI RecordFreeEngine(HCERTCHAINENGINE engine)
+{
+    g_releases.push_back(engine == g_createdEngine ? "engine" : "unknown engine");
+    CertFreeCertificateChainEngine(engine);
+}
+
+BOOL WINAPI RecordCloseStore(HCERTSTORE store, DWORD flags)
+{
+    g_releases.push_back("store, flags " + std::to_string(flags));
+    return CertCloseStore(store, flags);
+}
+
+TEST(VerifyEmbeddedChain, ReleasesEndCertificateChainEngineStoreOnEveryPath)
+{
+    const ScopedTrustedRoot trusted(StoreScope::LocalMachine, Pki().root);
+    ASSERT_TRUE(trusted.added());
+    const std::string badExtra = MakeCertBlobBytes({kNotACertificate});
+    const CertBlob extra = AsCertBlob(badExtra);
+    const std::vector<std::string> all = {"end certificate", "chain", "engine", "store, flags 0"};
+    const std::vector<std::string> storeAndCert = {"end certificate", "store, flags 0"};
+    const struct {
+        const char* name;
+        void (*change)(ChainVerificationApi& api);
+        const CertBlob* extra;
+        bool verdict;
+        std::vector<std::string> releases;
+    } cases[] = {
+        {"accepted", [](ChainVerificationApi&) {}, nullptr, true, all},
+        {"policy call fails", [](ChainVerificationApi& api) { api.verifyChainPolicy = FailPolicyUntouched; },
+         nullptr, false, all},
+        {"chain not built", [](ChainVerificationApi& api) { api.getCertificateChain = FailGetChain; }, nullptr,
+         false, {"end certificate", "engine", "store, flags 0"}},
+        {"engine not created", [](ChainVerificationApi& api) { api.createChainEngine = FailCreateEngine; },
+         nullptr, false, storeAndCert},
+        {"extra certificate refused", [](ChainVerificationApi&) {}, &extra, false, storeAndCert},
+        {"SHA-2 shortcut", [](ChainVerificationApi& api) { api.isSha256Unsupported = ProbeSaysUnsupported; },
+         nullptr, true, storeAndCert},
+        {"no store", [](ChainVerificationApi& api) { api.openStore = FailOpenStore; }, nullptr, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChainVerificationApi api;
+        api.createChainEngine = RecordCreateEngine;
+        api.getCertificateChain = RecordGetChain;
+        api.freeCertificateContext.call = RecordFreeContext;
+        api.freeCertificateChain.call = RecordFreeChain;
+        api.freeChainEngine.call = RecordFreeEngine;
+        api.closeStore.call = RecordCloseStore;
+        c.change(api);
+        g_releases.clear();
+        EXPECT_EQ(VerifyEmbeddedChainWith(api, AsCertBlob(Pki().Chain()), c.extra, nullptr, true), c.verdict);
+        EXPECT_EQ(g_releases, c.releases);
+    }
+}
+
 // ---- the SHA-2 probes --------------------------------------------------------------
 
 TEST(IsSha2SignatureUnverifiable, ProbesOnlyForSha2WithRsaSignatures)
@@ -580,8 +668,7 @@ private:
     static std::wstring ReadString(RegView view, const wchar_t* valueName)
     {
         HKEY key = nullptr;
-        const REGSAM flag = view == RegView::Native64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | flag, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | RegViewFlag(view), &key) != ERROR_SUCCESS)
             return std::wstring();
         wchar_t text[256] = {};
         DWORD size = sizeof(text) - sizeof(wchar_t);

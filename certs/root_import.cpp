@@ -1,33 +1,8 @@
 #include "certs/root_import.h"
 
+#include "base/unique_resource.h"
 #include "certs/cert_blob_store.h"
 #include "log/run_log.h"
-
-ScopedCertStore& ScopedCertStore::operator=(ScopedCertStore&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        store_ = other.store_;
-        closeFlags_ = other.closeFlags_;
-        other.store_ = nullptr;
-    }
-    return *this;
-}
-
-void ScopedCertStore::Reset(HCERTSTORE store)
-{
-    Close();
-    store_ = store;
-}
-
-bool ScopedCertStore::Close()
-{
-    if (store_ == nullptr)
-        return false;
-    const BOOL closed = CertCloseStore(store_, closeFlags_);
-    store_ = nullptr;
-    return closed != FALSE;
-}
 
 bool ImportRootCertificateFrom(const CertBlob& rootBlob)
 {
@@ -37,11 +12,11 @@ bool ImportRootCertificateFrom(const CertBlob& rootBlob)
              L"OU = Certification Services Division, O = thawte, Inc., C = US");
     LogPrint(L"\r\nSerial number: 60 01 97 b7 46 a7 ea b4 b4 9a d6 4b 2f f7 90 fb");
 
-    ScopedCertStore rootStore(CERT_CLOSE_STORE_FORCE_FLAG);
+    ScopedCertStore rootStore(CertStoreClose(CERT_CLOSE_STORE_FORCE_FLAG));
     // Opened for writing; OPEN_EXISTING refuses to create a missing store.
-    rootStore.Reset(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+    rootStore.reset(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                                   CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_OPEN_EXISTING_FLAG, L"Root"));
-    if (rootStore.get() == nullptr) {
+    if (!rootStore) {
         LogError(L"\r\nError: Cannot open system trusted root store");
         return false;
     }

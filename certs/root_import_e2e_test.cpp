@@ -15,9 +15,6 @@ namespace {
 const std::wstring kImported = std::wstring(kImportDescribingLines) +
                                L"\r\n\r\nCertificate successfully imported"
                                L"\r\n\r\n==================\r\nTest after import\r\n==================\r\n";
-const wchar_t kCurrentUserTitle[] = L"\r\n\r\nVerify chain test: [CurrentUser]";
-const wchar_t kLocalMachineTitle[] = L"\r\n\r\nVerify chain test: [LocalMachine]";
-const wchar_t kPrompt[] = L"\r\n\r\nPress any key to quit...";
 
 std::string EmbeddedRoot()
 {
@@ -33,7 +30,7 @@ void ExpectImportThenTests(const ProductRun& fix, const ProductRun& plain)
     ASSERT_EQ(body.compare(0, kImported.size(), kImported), 0) << Printable(body);
     const std::wstring tests = body.substr(kImported.size());
     const std::wstring plainBody = ReportBody(plain.logText);
-    for (const wchar_t* title : {kCurrentUserTitle, kLocalMachineTitle}) {
+    for (const wchar_t* title : {kCurrentUserChainTitle, kLocalMachineChainTitle}) {
         EXPECT_NE(ReportSection(tests, title), L"") << Printable(tests);
         EXPECT_EQ(ReportSection(tests, title), ReportSection(plainBody, title)) << Printable(tests);
     }

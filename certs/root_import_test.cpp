@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "base/unique_resource.h"
 #include "tests/harness/cert_seed.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/report_text.h"
@@ -21,27 +22,50 @@ HCERTSTORE OpenMemoryStore()
                          CERT_STORE_CREATE_NEW_FLAG, nullptr);
 }
 
-TEST(ScopedCertStore, ClosesWhatItHoldsExactlyOnce)
+// The close flags travel with the owner, also through a move.
+DWORD g_closeFlags = 0xFFFFFFFF;
+int g_closeCalls = 0;
+
+BOOL WINAPI SeeCloseStore(HCERTSTORE store, DWORD flags)
 {
-    ScopedCertStore empty(CERT_CLOSE_STORE_FORCE_FLAG);
+    ++g_closeCalls;
+    g_closeFlags = flags;
+    return CertCloseStore(store, flags);
+}
+
+TEST(ScopedCertStore, ClosesWhatItHoldsExactlyOnceWithItsFlags)
+{
+    CertStoreClose forced(CERT_CLOSE_STORE_FORCE_FLAG);
+    forced.call = SeeCloseStore;
+    CertStoreClose plain;
+    plain.call = SeeCloseStore;
+
+    ScopedCertStore empty(forced);
     EXPECT_EQ(empty.get(), nullptr);
     EXPECT_FALSE(empty.Close()) << "nothing to close";
+    EXPECT_EQ(g_closeCalls, 0);
 
-    ScopedCertStore held(CERT_CLOSE_STORE_FORCE_FLAG, OpenMemoryStore());
+    ScopedCertStore held(forced, OpenMemoryStore());
     ASSERT_NE(held.get(), nullptr);
     EXPECT_TRUE(held.Close());
+    EXPECT_EQ(g_closeFlags, static_cast<DWORD>(CERT_CLOSE_STORE_FORCE_FLAG));
     EXPECT_EQ(held.get(), nullptr);
     EXPECT_FALSE(held.Close()) << "closed twice";
+    EXPECT_EQ(g_closeCalls, 1);
 
-    ScopedCertStore source(CERT_CLOSE_STORE_FORCE_FLAG, OpenMemoryStore());
+    ScopedCertStore source(forced, OpenMemoryStore());
     const HCERTSTORE handle = source.get();
     ScopedCertStore moved(std::move(source));
     EXPECT_EQ(moved.get(), handle);
     EXPECT_FALSE(source.Close()) << "the moved-from owner must not close the store";  // NOLINT(bugprone-use-after-move)
-    ScopedCertStore assigned(0, OpenMemoryStore());
+    ScopedCertStore assigned(plain, OpenMemoryStore());
+    g_closeFlags = 0xFFFFFFFF;
     assigned = std::move(moved);
+    EXPECT_EQ(g_closeFlags, 0u) << "the store held before is closed with its own flags";
     EXPECT_EQ(assigned.get(), handle);
     EXPECT_TRUE(assigned.Close());
+    EXPECT_EQ(g_closeFlags, static_cast<DWORD>(CERT_CLOSE_STORE_FORCE_FLAG)) << "the flags moved with the store";
+    EXPECT_EQ(g_closeCalls, 3);
 }
 
 std::wstring Decimal(DWORD value)

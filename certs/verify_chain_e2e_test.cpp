@@ -12,8 +12,6 @@
 
 namespace {
 
-const wchar_t kCurrentUserTitle[] = L"\r\n\r\nVerify chain test: [CurrentUser]";
-const wchar_t kLocalMachineTitle[] = L"\r\n\r\nVerify chain test: [LocalMachine]";
 
 // The shipped chain's issuing root is on no PC, and the root the program
 // offers did not issue it, so the chain stops at the intermediate: a partial
@@ -41,21 +39,20 @@ TEST(VerifyChainTest, ShippedChainIsReportedForBothScopesInOrder)
     EXPECT_EQ(run.exitCode, 0u);
     const std::wstring body = ReportBody(run.logText);
 
-    const size_t currentUser = body.find(kCurrentUserTitle);
-    const size_t localMachine = body.find(kLocalMachineTitle);
+    const size_t currentUser = body.find(kCurrentUserChainTitle);
+    const size_t localMachine = body.find(kLocalMachineChainTitle);
     ASSERT_NE(currentUser, std::wstring::npos) << Printable(body);
     ASSERT_NE(localMachine, std::wstring::npos) << Printable(body);
     EXPECT_LT(currentUser, localMachine);
-    EXPECT_EQ(ReportSection(body, kCurrentUserTitle, 1), L"") << "one section per scope";
-    EXPECT_EQ(ReportSection(body, kLocalMachineTitle, 1), L"") << "one section per scope";
+    EXPECT_EQ(ReportSection(body, kCurrentUserChainTitle, 1), L"") << "one section per scope";
+    EXPECT_EQ(ReportSection(body, kLocalMachineChainTitle, 1), L"") << "one section per scope";
 
-    EXPECT_EQ(ReportSection(body, kCurrentUserTitle), ExpectedSectionWithoutIssuingRoot(kCurrentUserTitle))
+    EXPECT_EQ(ReportSection(body, kCurrentUserChainTitle), ExpectedSectionWithoutIssuingRoot(kCurrentUserChainTitle))
         << Printable(body);
-    EXPECT_EQ(ReportSection(body, kLocalMachineTitle), ExpectedSectionWithoutIssuingRoot(kLocalMachineTitle))
+    EXPECT_EQ(ReportSection(body, kLocalMachineChainTitle), ExpectedSectionWithoutIssuingRoot(kLocalMachineChainTitle))
         << Printable(body);
     // The local machine's section is the last one before the prompt.
-    const std::wstring tail = ExpectedSectionWithoutIssuingRoot(kLocalMachineTitle) +
-                              L"\r\n\r\nPress any key to quit...";
+    const std::wstring tail = ExpectedSectionWithoutIssuingRoot(kLocalMachineChainTitle) + kPrompt;
     ASSERT_GE(body.size(), tail.size());
     EXPECT_EQ(body.substr(body.size() - tail.size()), tail);
 }
@@ -75,8 +72,8 @@ TEST(VerifyChainTest, ShippedChainPassesWhereItsIssuingRootIsTrusted)
     const ProductRun run = product.Run();
     ASSERT_TRUE(run.finished);
     const std::wstring body = ReportBody(run.logText);
-    EXPECT_EQ(ReportSection(body, kCurrentUserTitle), std::wstring(kCurrentUserTitle) + L"\r\nOK") << Printable(body);
-    EXPECT_EQ(ReportSection(body, kLocalMachineTitle), std::wstring(kLocalMachineTitle) + L"\r\nOK")
+    EXPECT_EQ(ReportSection(body, kCurrentUserChainTitle), std::wstring(kCurrentUserChainTitle) + L"\r\nOK") << Printable(body);
+    EXPECT_EQ(ReportSection(body, kLocalMachineChainTitle), std::wstring(kLocalMachineChainTitle) + L"\r\nOK")
         << Printable(body);
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
+#include <string>
+
 #include "tests/harness/prefix_seed.h"
 #include "tests/harness/product_run.h"
 #include "tests/harness/report_text.h"
@@ -16,7 +19,7 @@ size_t CountOf(const std::wstring& text, const std::wstring& part)
     return count;
 }
 
-const std::wstring kPromptTail = std::wstring(L"\r\n\r\nPress any key to quit...") + kMaskedEndBanner;
+const std::wstring kPromptTail = std::wstring(kPrompt) + kMaskedEndBanner;
 
 TEST(RunLogFile, IsCreatedBesideTheProgramAsUtf16WithOneBanner)
 {
@@ -39,6 +42,19 @@ TEST(RunLogFile, IsCreatedBesideTheProgramAsUtf16WithOneBanner)
     EXPECT_EQ(run.standardOutput, "");
 }
 
+// Minutes since 1601, for comparing a banner with the clock.
+long long MinuteOf(const SYSTEMTIME& time)
+{
+    SYSTEMTIME minute = time;
+    minute.wSecond = 0;
+    minute.wMilliseconds = 0;
+    FILETIME fileTime = {};
+    if (!SystemTimeToFileTime(&minute, &fileTime))
+        return -1;
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
+    return static_cast<long long>(ticks / (60ULL * 10000000ULL));
+}
+
 TEST(RunLogFile, BannerTimeIsUtcInItsOwnFormat)
 {
     const ProductInstall product;
@@ -46,16 +62,35 @@ TEST(RunLogFile, BannerTimeIsUtcInItsOwnFormat)
     SYSTEMTIME before = {};
     GetSystemTime(&before);
     const ProductRun run = product.Run();
+    SYSTEMTIME after = {};
+    GetSystemTime(&after);
     ASSERT_TRUE(run.logExists);
-    wchar_t expectedDay[32] = {};
-    swprintf(expectedDay, 32, L"Log start time: %04d.%02d.%02d ", before.wYear, before.wMonth, before.wDay);
-    EXPECT_NE(run.logText.find(expectedDay), std::wstring::npos) << Printable(run.logText);
-    // hour:minute.second
-    const size_t at = run.logText.find(L"Log start time: ") + 16 + 11;
-    ASSERT_LT(at + 8, run.logText.size());
-    EXPECT_EQ(run.logText[at + 2], L':');
-    EXPECT_EQ(run.logText[at + 5], L'.');
-    EXPECT_EQ(run.logText.substr(at + 8, 2), L"\r\n");
+
+    const size_t at = run.logText.find(L"Log start time: ");
+    ASSERT_NE(at, std::wstring::npos) << Printable(run.logText);
+    // "yyyy.mm.dd hh:mm.ss" and the line's end, nothing else.
+    const std::wstring stamp = run.logText.substr(at + 16, 21);
+    const std::wstring shape = L"####.##.## ##:##.##\r\n";
+    ASSERT_EQ(stamp.size(), shape.size()) << Printable(run.logText);
+    for (size_t i = 0; i < shape.size(); ++i) {
+        const bool fits = shape[i] == L'#' ? std::iswdigit(stamp[i]) != 0 : stamp[i] == shape[i];
+        ASSERT_TRUE(fits) << "character " << i << " of " << Printable(stamp);
+    }
+    const auto number = [&stamp](size_t from, size_t digits) {
+        return static_cast<WORD>(std::stoi(stamp.substr(from, digits)));
+    };
+    SYSTEMTIME banner = {};
+    banner.wYear = number(0, 4);
+    banner.wMonth = number(5, 2);
+    banner.wDay = number(8, 2);
+    banner.wHour = number(11, 2);
+    banner.wMinute = number(14, 2);
+    banner.wSecond = number(17, 2);
+    // The test zone is 5:45 ahead of UTC: local time would miss this window
+    // at any hour of the day.
+    const long long bannerMinute = MinuteOf(banner);
+    EXPECT_GE(bannerMinute, MinuteOf(before)) << Printable(stamp);
+    EXPECT_LE(bannerMinute, MinuteOf(after)) << Printable(stamp);
 }
 
 TEST(RunLogFile, SecondRunAppendsWithoutAnotherByteOrderMark)

@@ -1,9 +1,7 @@
 #include "network/hosts_file.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "log/run_log.h"
 #include "network/service_names.h"
@@ -17,33 +15,11 @@ constexpr DWORD kPathExpansionChars = 520;
 constexpr wchar_t kRule[] = L"\r\n==================\r\n";
 constexpr wchar_t kClosingRule[] = L"\r\n==================";
 
-struct FreeDeleter {
-    void operator()(void* block) const { std::free(block); }
-};
-using ByteBuffer = std::unique_ptr<char, FreeDeleter>;
-
 }  // namespace
 
-ScopedFileHandle& ScopedFileHandle::operator=(ScopedFileHandle&& other) noexcept
+void ReportFailedFileClose()
 {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = INVALID_HANDLE_VALUE;
-    }
-    return *this;
-}
-
-bool ScopedFileHandle::Close()
-{
-    if (handle_ == INVALID_HANDLE_VALUE)
-        return true;
-    if (!CloseHandle(handle_)) {
-        LogError(L"\r\nCannot close file");
-        return false;
-    }
-    handle_ = INVALID_HANDLE_VALUE;
-    return true;
+    LogError(L"\r\nCannot close file");
 }
 
 bool ReadHostsBytes(HANDLE file, char* buffer, DWORD size)
@@ -106,7 +82,7 @@ void CheckHostsFile()
     // Declared before the buffers: they are freed first, the file closed last.
     ScopedFileHandle file(
         CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) {
+    if (!file) {
         LogError(L"\r\nerror: Cannot open file '%s'\r\n", path);
         return;
     }
@@ -117,9 +93,9 @@ void CheckHostsFile()
         return;
     }
 
-    const ByteBuffer contents(static_cast<char*>(std::calloc(static_cast<size_t>(size) + 1, 1)));
-    const ByteBuffer searchCopy(static_cast<char*>(std::calloc(static_cast<size_t>(size) + 1, 1)));
-    if (contents == nullptr || searchCopy == nullptr) {
+    const ScopedHeapBlock<char> contents = ZeroedBlock<char>(static_cast<size_t>(size) + 1);
+    const ScopedHeapBlock<char> searchCopy = ZeroedBlock<char>(static_cast<size_t>(size) + 1);
+    if (!contents || !searchCopy) {
         LogError(L"\r\nerror: Out of memory\r\n");
         return;
     }

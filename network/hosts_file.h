@@ -2,30 +2,15 @@
 
 #include <windows.h>
 
+#include "base/unique_resource.h"
+
+// Reports a failed close of the hosts file ("Cannot close file").
+void ReportFailedFileClose();
+
 // Owner of one Win32 file handle; INVALID_HANDLE_VALUE when it owns nothing.
 // A failed close is reported and the handle kept, so the owner tries again
-// when it is destroyed.
-class ScopedFileHandle {
-public:
-    ScopedFileHandle() = default;
-    explicit ScopedFileHandle(HANDLE handle) : handle_(handle) {}
-    ScopedFileHandle(const ScopedFileHandle&) = delete;
-    ScopedFileHandle& operator=(const ScopedFileHandle&) = delete;
-    ScopedFileHandle(ScopedFileHandle&& other) noexcept : handle_(other.handle_)
-    {
-        other.handle_ = INVALID_HANDLE_VALUE;
-    }
-    ScopedFileHandle& operator=(ScopedFileHandle&& other) noexcept;
-    ~ScopedFileHandle() { Close(); }
-
-    // True when nothing is held any more.
-    bool Close();
-    HANDLE get() const { return handle_; }
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
+// when it is destroyed. Close() is true when nothing is held any more.
+using ScopedFileHandle = UniqueResource<ReportedFileClose<&ReportFailedFileClose>>;
 
 // The "hosts test" section: the hosts file searched for the service host and
 // the vendor's domains.
@@ -37,5 +22,8 @@ bool ReadHostsBytes(HANDLE file, char* buffer, DWORD size);
 
 // The searches and their findings over the file's bytes. `contents` and
 // `searchCopy` both hold size + 1 bytes and end in a zero byte; the copy is
-// overwritten with the lower-cased contents.
+// overwritten with the lower-cased contents. The file counts only up to its
+// first zero byte, for the searches and the printed frame alike: a UTF-16
+// file (a zero after every ASCII character) is searched no further than its
+// first character and so never matches.
 void ReportHostsMentions(const char* contents, char* searchCopy, DWORD size);

@@ -10,7 +10,6 @@
 
 namespace {
 
-const std::wstring kTitle = L"\r\n\r\n%SystemRoot%\\System32\\drivers\\etc\\hosts test:";
 const std::wstring kRule = L"\r\n==================\r\n";
 const std::wstring kClosingRule = L"\r\n==================";
 const std::wstring kServiceHostError = L"error: \r\nerror: service.zemlo.example in hosts detected!\r\n";
@@ -50,11 +49,11 @@ TEST_P(HostsFileReport, SectionAsExpected)
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
 
-    std::wstring expected = kTitle + c.findings;
+    std::wstring expected = kHostsTitle + c.findings;
     const size_t path = expected.find(L"<path>");
     if (path != std::wstring::npos)
         expected.replace(path, 6, HostsFilePath());
-    const std::wstring section = ReportSection(ReportBody(run.logText), kTitle);
+    const std::wstring section = ReportSection(ReportBody(run.logText), kHostsTitle);
     EXPECT_EQ(section, expected) << Printable(section);
 }
 

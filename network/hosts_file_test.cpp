@@ -93,7 +93,7 @@ TEST_F(HostsFileSteps, ReadReportsAFailedCallAndAShortRead)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedFileHandle file(Open(c.access));
-        ASSERT_TRUE(file.IsOpen());
+        ASSERT_TRUE(static_cast<bool>(file));
         std::vector<char> buffer(c.size + 1, '\0');
         CapturedRunLog log;
         ASSERT_TRUE(log.IsOpen());
@@ -114,15 +114,15 @@ TEST_F(HostsFileSteps, CloseReleasesOnceAndReportsAFailureEachTime)
         EXPECT_TRUE(empty.Close());
 
         ScopedFileHandle file(Open(GENERIC_READ));
-        ASSERT_TRUE(file.IsOpen());
+        ASSERT_TRUE(static_cast<bool>(file));
         ScopedFileHandle moved(std::move(file));
-        EXPECT_FALSE(file.IsOpen());
+        EXPECT_FALSE(static_cast<bool>(file));
         EXPECT_TRUE(moved.Close());
-        EXPECT_FALSE(moved.IsOpen());
+        EXPECT_FALSE(static_cast<bool>(moved));
         EXPECT_TRUE(moved.Close());
         // Closed for real: the file opens again without sharing.
         ScopedFileHandle again(Open(GENERIC_READ));
-        EXPECT_TRUE(again.IsOpen());
+        EXPECT_TRUE(static_cast<bool>(again));
     }
     EXPECT_EQ(log.Text(), L"");
 }
@@ -138,7 +138,7 @@ TEST_F(HostsFileSteps, FailedCloseKeepsTheHandleAndTheOwnerTriesAgain)
     {
         ScopedFileHandle file(stale);
         EXPECT_FALSE(file.Close());
-        EXPECT_TRUE(file.IsOpen());
+        EXPECT_TRUE(static_cast<bool>(file));
     }
     EXPECT_EQ(log.Text(), L"error: \r\nCannot close fileerror: \r\nCannot close file");
 }

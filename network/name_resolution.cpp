@@ -11,7 +11,10 @@
 namespace {
 
 constexpr wchar_t kServicePort[] = L"443";
-constexpr DWORD kAddressTextChars = 46;  // INET6_ADDRSTRLEN
+// 46 is INET6_ADDRSTRLEN of the BSD headers, not of Windows' (65): an address
+// text that does not fit, such as a long scope id with brackets and port,
+// fails the conversion and is reported like any other conversion failure.
+constexpr DWORD kAddressTextChars = 46;
 
 constexpr CodeText kSocketTypeNames[] = {
     {0, L"Unspecified"},
@@ -64,7 +67,7 @@ bool IsKnownServiceAddress(const ADDRINFOW& record)
 
 }  // namespace
 
-ADDRINFOW* ResolveServiceHost()
+ScopedAddressList ResolveServiceHost()
 {
     ADDRINFOW hints = {};
     hints.ai_socktype = SOCK_STREAM;
@@ -72,9 +75,9 @@ ADDRINFOW* ResolveServiceHost()
     const int code = GetAddrInfoW(kServiceHostW, kServicePort, &hints, &records);
     if (code != 0) {
         LogError(L"\r\nerror: GetAddrInfoW failed with code %d (0x%08x)\r\n", code, static_cast<unsigned>(code));
-        return nullptr;
+        return ScopedAddressList();
     }
-    return records;
+    return ScopedAddressList(records);
 }
 
 bool ReportAddressRecords(const ADDRINFOW* records)
@@ -143,10 +146,11 @@ void CheckNameResolution()
         return;
     }
 
-    ADDRINFOW* records = ResolveServiceHost();
-    if (records == nullptr)
+    ScopedAddressList records = ResolveServiceHost();
+    if (!records)
         return;
-    const bool knownAddressFound = ReportAddressRecords(records);
-    FreeAddrInfoW(records);
+    const bool knownAddressFound = ReportAddressRecords(records.get());
+    // The list is gone before the verdict is written.
+    records.Close();
     ReportResolutionVerdict(knownAddressFound);
 }

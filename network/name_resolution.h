@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "base/unique_resource.h"
+
 // An IPv4 address as it lies in a socket address: network byte order, the
 // first octet in the lowest-addressed byte. Windows runs little-endian only,
 // so the first octet is the low-order byte of the value.
@@ -21,18 +23,11 @@ constexpr std::uint32_t KnownServiceAddresses[] = {
     Ipv4InNetworkOrder(198, 51, 100, 20),
 };
 
-// Winsock for the length of a scope: cleaned up once, and only when the
+// Winsock 1.0 for the length of a scope: cleaned up once, and only when the
 // start-up succeeded.
-class ScopedWinsock {
+class ScopedWinsock : public UniqueResource<WinsockCleanup> {
 public:
-    ScopedWinsock() : startupResult_(WSAStartup(MAKEWORD(1, 0), &data_)) {}
-    ScopedWinsock(const ScopedWinsock&) = delete;
-    ScopedWinsock& operator=(const ScopedWinsock&) = delete;
-    ~ScopedWinsock()
-    {
-        if (startupResult_ == 0)
-            WSACleanup();
-    }
+    ScopedWinsock() : startupResult_(WSAStartup(MAKEWORD(1, 0), &data_)) { reset(startupResult_ == 0); }
     int StartupResult() const { return startupResult_; }
 
 private:
@@ -44,9 +39,9 @@ private:
 // service host, compared with its known addresses.
 void CheckNameResolution();
 
-// The resolver's records for the service host on port 443, or null after the
-// error has been reported. The caller frees the list with FreeAddrInfoW.
-ADDRINFOW* ResolveServiceHost();
+// The resolver's records for the service host on port 443, or an empty owner
+// after the error has been reported.
+ScopedAddressList ResolveServiceHost();
 
 // One line per record, in the list's order. True when an IPv4 record carries
 // one of KnownServiceAddresses.

@@ -17,7 +17,6 @@
 
 namespace {
 
-const std::wstring kTitle = L"\r\n\r\nGetAddrInfoW response test:";
 const std::wstring kNotFoundWarning =
     L"warning: \r\nWarning: did not find known ip address of service.zemlo.example\r\n"
     L"\tThere were expected one of following ip: 192.0.2.10, 198.51.100.20";
@@ -95,7 +94,7 @@ TEST_P(NameResolutionReport, SectionAsExpected)
     const ResolutionCase& c = GetParam();
     const ProductInstall product;
     ASSERT_TRUE(product.Install());
-    std::wstring expected = kTitle;
+    std::wstring expected = kNameResolutionTitle;
     if (c.resolverHosts.empty()) {
         expected += L"error: \r\nerror: GetAddrInfoW failed with code 11001 (0x00002af9)\r\n";
     } else {
@@ -110,7 +109,7 @@ TEST_P(NameResolutionReport, SectionAsExpected)
     const ProductRun run = product.Run();
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
-    const std::wstring section = ReportSection(ReportBody(run.logText), kTitle);
+    const std::wstring section = ReportSection(ReportBody(run.logText), kNameResolutionTitle);
     EXPECT_EQ(section, expected) << Printable(section);
 }
 

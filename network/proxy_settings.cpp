@@ -1,9 +1,5 @@
 #include "network/proxy_settings.h"
 
-#include <cstdint>
-#include <cstdlib>
-#include <memory>
-
 #include "log/run_log.h"
 #include "registry/registry_readers.h"
 
@@ -38,12 +34,8 @@ const wchar_t* RootPrefix(HKEY root)
     return L"HKLM\\";
 }
 
-struct FreeDeleter {
-    void operator()(void* block) const { std::free(block); }
-};
-
 struct StringValue {
-    std::unique_ptr<wchar_t, FreeDeleter> text;  // zero-terminated when read
+    ScopedHeapBlock<wchar_t> text;  // zero-terminated when read
     bool read = false;
 };
 
@@ -57,10 +49,8 @@ StringValue ReadProxyString(HKEY key, const wchar_t* valueName)
     if (lengthChars == 0)
         return value;
     // One more character, zero, terminates data stored without a terminator.
-    const std::uint64_t wantedBytes = (static_cast<std::uint64_t>(lengthChars) + 1) * sizeof(wchar_t);
-    const size_t bytes = wantedBytes > SIZE_MAX ? SIZE_MAX : static_cast<size_t>(wantedBytes);
-    value.text.reset(static_cast<wchar_t*>(std::calloc(1, bytes)));
-    if (value.text == nullptr)
+    value.text = ZeroedBlock<wchar_t>(static_cast<size_t>(lengthChars) + 1);
+    if (!value.text)
         return value;
     value.read = ReadRegString(key, valueName, value.text.get(), lengthChars, nullptr);
     return value;
@@ -111,7 +101,7 @@ bool ReportProxyKey(HKEY root, const wchar_t* subKey, bool reportOpenFailure)
                      bypass.text.get());
     }
     // Unlike the server, a bypass list counts once it was there to be read.
-    if (bypass.text != nullptr)
+    if (bypass.text)
         reported = true;
     return reported;
 }

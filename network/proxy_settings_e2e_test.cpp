@@ -13,7 +13,6 @@
 
 namespace {
 
-const std::wstring kTitle = L"\r\n\r\nProxy detection:";
 const std::wstring kSettings = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const std::wstring kPolicySettings = L"SOFTWARE\\Policies\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const std::wstring kLocalSystemSettings = L"S-1-5-18\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
@@ -72,8 +71,8 @@ TEST_P(ProxySettingsReport, SectionAsExpected)
     const ProductRun run = product.Run();
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
-    const std::wstring section = ReportSection(ReportBody(run.logText), kTitle);
-    EXPECT_EQ(section, kTitle + c.findings) << Printable(section);
+    const std::wstring section = ReportSection(ReportBody(run.logText), kProxyTitle);
+    EXPECT_EQ(section, kProxyTitle + c.findings) << Printable(section);
 }
 
 INSTANTIATE_TEST_SUITE_P(

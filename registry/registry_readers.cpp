@@ -1,7 +1,5 @@
 #include "registry/registry_readers.h"
 
-#include <cstdlib>
-
 #include "log/run_log.h"
 
 bool ReadRegDword(HKEY key, const wchar_t* valueName, DWORD* out)
@@ -68,10 +66,9 @@ void PrintRegString(const wchar_t* subKey, const wchar_t* valueName)
 
     // A value of an odd byte count fills half of the character after its
     // length, the one meant as terminator: one more keeps the text terminated.
-    wchar_t* value = static_cast<wchar_t*>(std::calloc(static_cast<size_t>(lengthChars) + 2, sizeof(wchar_t)));
-    if (value == nullptr)
+    const ScopedHeapBlock<wchar_t> value = ZeroedBlock<wchar_t>(static_cast<size_t>(lengthChars) + 2);
+    if (!value)
         return;
-    if (ReadRegString(key.get(), valueName, value, lengthChars + 1, nullptr))
-        LogPrint(L"%s: %s", valueName, value);
-    std::free(value);
+    if (ReadRegString(key.get(), valueName, value.get(), lengthChars + 1, nullptr))
+        LogPrint(L"%s: %s", valueName, value.get());
 }

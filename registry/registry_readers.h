@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/unique_resource.h"
+
 // Every key the program opens is read-only and in the 64-bit view, also from
 // the 32-bit build on 64-bit Windows.
 constexpr REGSAM kRegistryReadAccess = KEY_READ | KEY_WOW64_64KEY;
@@ -20,40 +22,3 @@ bool ReadRegString(HKEY key, const wchar_t* valueName, wchar_t* buffer, DWORD ca
 // Prints "name: value" for one string value under HKEY_LOCAL_MACHINE; prints
 // nothing at all when the key or value cannot be read.
 void PrintRegString(const wchar_t* subKey, const wchar_t* valueName);
-
-// Owner of an open registry key.
-class ScopedRegKey {
-public:
-    ScopedRegKey() = default;
-    explicit ScopedRegKey(HKEY key) : key_(key) {}
-    ScopedRegKey(const ScopedRegKey&) = delete;
-    ScopedRegKey& operator=(const ScopedRegKey&) = delete;
-    ScopedRegKey(ScopedRegKey&& other) noexcept : key_(other.key_) { other.key_ = nullptr; }
-    ScopedRegKey& operator=(ScopedRegKey&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            key_ = other.key_;
-            other.key_ = nullptr;
-        }
-        return *this;
-    }
-    ~ScopedRegKey() { reset(); }
-
-    void reset()
-    {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-            key_ = nullptr;
-        }
-    }
-    HKEY get() const { return key_; }
-    HKEY* put()
-    {
-        reset();
-        return &key_;
-    }
-
-private:
-    HKEY key_ = nullptr;
-};

@@ -14,7 +14,6 @@ namespace {
 
 const std::wstring kSetupKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\OC Manager\\Subcomponents";
 const std::wstring kPolicyKey = L"SOFTWARE\\Policies\\Microsoft\\SystemCertificates\\AuthRoot";
-const std::wstring kTitle = L"\r\n\r\nTrusted store auto update configuration:";
 
 // How one value is seeded.
 struct ValueSeed {
@@ -104,9 +103,8 @@ TEST_P(AutoUpdateSection, ReportsSetupComponentAndPolicy)
     const std::wstring body = ReportBody(run.logText);
     // The program really saw the Windows version the case is about.
     EXPECT_EQ(body.rfind(c.osVersionLine, 0), 0u) << Printable(body.substr(0, 120));
-    // Every section title starts with a blank line; this section has none inside.
-    const std::wstring section = SectionOf(body, kTitle, L"\r\n\r\n");
-    EXPECT_EQ(section, kTitle + c.section) << Printable(section);
+    const std::wstring section = ReportSection(body, kAutoUpdateTitle);
+    EXPECT_EQ(section, kAutoUpdateTitle + std::wstring(c.section)) << Printable(section);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AutoUpdateSection, ::testing::ValuesIn(kAutoUpdateCases),

@@ -1,17 +1,11 @@
 #include "system/sha2_support.h"
-#include "system/sha256_algorithm.h"
 
+#include "base/sha256_algorithm.h"
 #include "log/run_log.h"
-
-const CryptoCalls& SystemCryptoCalls()
-{
-    static const CryptoCalls calls = {CryptAcquireContextW, CryptCreateHash, CryptDestroyHash, CryptReleaseContext};
-    return calls;
-}
 
 void CheckSha2Support()
 {
-    CheckSha2Support(SystemCryptoCalls());
+    CheckSha2Support(CryptoCalls{});
 }
 
 void CheckSha2Support(const CryptoCalls& calls)
@@ -23,7 +17,7 @@ void CheckSha2Support(const CryptoCalls& calls)
     ScopedCryptProvider provider(calls.releaseContext);
     HCRYPTPROV providerHandle = 0;
     if (calls.acquireContext(&providerHandle, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
-        provider.Attach(providerHandle);
+        provider.reset(providerHandle);
     } else {
         const DWORD acquireError = GetLastError();
         if (acquireError != static_cast<DWORD>(NTE_BAD_KEYSET)) {
@@ -36,14 +30,14 @@ void CheckSha2Support(const CryptoCalls& calls)
             LogError(L"\r\nError: CryptAcquireContext(CRYPT_NEWKEYSET) failed with error gle: 0x%08x", retryError);
             return;
         }
-        provider.Attach(providerHandle);
+        provider.reset(providerHandle);
     }
 
     // Declared after the provider: on every way out the hash goes first.
     ScopedCryptHash hash(calls.destroyHash);
     HCRYPTHASH hashHandle = 0;
     if (calls.createHash(provider.get(), CALG_SHA_256, 0, 0, &hashHandle)) {
-        hash.Attach(hashHandle);
+        hash.reset(hashHandle);
         LogPrint(L"\r\nOK");
     } else {
         const DWORD hashError = GetLastError();
@@ -53,6 +47,6 @@ void CheckSha2Support(const CryptoCalls& calls)
             LogError(L"\r\nError: CryptCreateHash failed with error gle : 0x%08x", hashError);
     }
 
-    hash.Release();
-    provider.Release();
+    hash.Close();
+    provider.Close();
 }

@@ -15,14 +15,12 @@
 
 namespace {
 
-constexpr wchar_t kHeader[] = L"\r\n\r\nSHA2 support:";
-
 TEST(Sha2Support, WineProviderCreatesTheHash)
 {
     CapturedRunLog log;
     ASSERT_TRUE(log.IsOpen());
     CheckSha2Support();
-    EXPECT_EQ(log.Text(), std::wstring(kHeader) + L"\r\nOK");
+    EXPECT_EQ(log.Text(), std::wstring(kSha2Title) + L"\r\nOK");
 }
 
 // What the scripted provider answers, and every call it saw.
@@ -87,8 +85,15 @@ BOOL WINAPI ScriptedReleaseContext(HCRYPTPROV provider, DWORD flags)
     return TRUE;
 }
 
-constexpr CryptoCalls kScriptedCalls = {ScriptedAcquire, ScriptedCreateHash, ScriptedDestroyHash,
-                                        ScriptedReleaseContext};
+CryptoCalls ScriptedCalls()
+{
+    CryptoCalls calls;
+    calls.acquireContext = ScriptedAcquire;
+    calls.createHash = ScriptedCreateHash;
+    calls.destroyHash.call = ScriptedDestroyHash;
+    calls.releaseContext.call = ScriptedReleaseContext;
+    return calls;
+}
 
 const std::string kVerify = "acquire(24, 0xf0000000)";
 const std::string kNewKeyset = "acquire(24, 0x8)";
@@ -130,8 +135,8 @@ TEST(Sha2Support, ErrorPathsReportOnceAndReleaseHashBeforeProvider)
         g_script = &script;
         CapturedRunLog log;
         ASSERT_TRUE(log.IsOpen());
-        CheckSha2Support(kScriptedCalls);
-        EXPECT_EQ(log.Text(), kHeader + c.section) << c.name;
+        CheckSha2Support(ScriptedCalls());
+        EXPECT_EQ(log.Text(), kSha2Title + c.section) << c.name;
         EXPECT_EQ(script.calls, c.calls) << c.name;
         EXPECT_EQ(script.acquireCount, c.acquire.size()) << c.name;
         g_script = nullptr;
@@ -142,18 +147,17 @@ TEST(ScopedCryptOwners, ReleaseOnceAndTreatZeroAsNothing)
 {
     Script script;
     g_script = &script;
+    const CryptoCalls calls = ScriptedCalls();
     {
-        ScopedCryptProvider empty(ScriptedReleaseContext);
-        EXPECT_FALSE(empty.Release());
-        ScopedCryptProvider provider(ScriptedReleaseContext);
-        provider.Attach(0x1234);
+        ScopedCryptProvider empty(calls.releaseContext);
+        EXPECT_FALSE(empty.Close());
+        ScopedCryptProvider provider(calls.releaseContext, 0x1234);
         ScopedCryptProvider moved(std::move(provider));
-        EXPECT_EQ(provider.get(), 0u);
-        ScopedCryptHash hash(ScriptedDestroyHash);
-        hash.Attach(0x5678);
-        EXPECT_TRUE(hash.Release());
-        EXPECT_FALSE(hash.Release());
-        hash.Attach(0x9abc);
+        EXPECT_EQ(provider.get(), 0u);  // NOLINT(bugprone-use-after-move)
+        ScopedCryptHash hash(calls.destroyHash, 0x5678);
+        EXPECT_TRUE(hash.Close());
+        EXPECT_FALSE(hash.Close());
+        hash.reset(0x9abc);
     }
     g_script = nullptr;
     EXPECT_EQ(script.calls, (std::vector<std::string>{"destroyHash(0x5678)", "destroyHash(0x9abc)",

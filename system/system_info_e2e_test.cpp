@@ -16,8 +16,6 @@ namespace {
 
 const std::wstring kWindowsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 const std::wstring kProductKey = L"SOFTWARE\\ZEMLO\\ZEMLO Security\\CurrentVersion\\Info";
-const std::wstring kProductTitle = L"\r\nZEMLO Product: ";
-const std::wstring kTimeLine = L"\r\nSystem time is: ";
 
 enum class ProductSeed { AllThree, Missing, LanguageCodeAsDword };
 
@@ -98,7 +96,7 @@ TEST_P(IdentitySections, AreTheKernelAndRegistryValuesOfThe64BitView)
     ASSERT_NE(productAt, std::wstring::npos) << Printable(body);
     const std::wstring systemSection = body.substr(0, productAt);
     EXPECT_EQ(systemSection, c.systemSection) << Printable(systemSection);
-    const std::wstring productSection = SectionOf(body, kProductTitle, kTimeLine);
+    const std::wstring productSection = ReportSection(body, kProductTitle);
     EXPECT_EQ(productSection, c.productSection) << Printable(productSection);
 }
 

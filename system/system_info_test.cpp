@@ -54,6 +54,8 @@ TEST(OsVersionLine, FieldsInTheirFormatsAndThePlatformCheck)
          L"(platformID = 0)\r\n"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "version " << c.version.dwMajorVersion << "."
+                                        << c.version.dwMinorVersion << "." << c.version.dwBuildNumber);
         CapturedRunLog log;
         ASSERT_TRUE(log.IsOpen());
         ReportOsVersion(c.version);
@@ -87,10 +89,11 @@ TEST(ProcessorArchitectureLine, NamesAndNumber)
         {PROCESSOR_ARCHITECTURE_UNKNOWN, L"\r\nOS processor architecture: Unknown (ffff), "},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "architecture " << c.architecture);
         CapturedRunLog log;
         ASSERT_TRUE(log.IsOpen());
         ReportProcessorArchitecture(c.architecture);
-        EXPECT_EQ(log.Text(), c.expected) << c.architecture;
+        EXPECT_EQ(log.Text(), c.expected);
     }
 }
 

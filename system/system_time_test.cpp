@@ -10,8 +10,10 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "certs/cert_blobs.h"
+#include "tests/harness/cert_seed.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/report_text.h"
 
@@ -34,12 +36,10 @@ bool SameInstant(const SYSTEMTIME& a, const SYSTEMTIME& b)
 
 TEST(TimeWindowBounds, AreTheValidityOfTheEmbeddedEndEntity)
 {
-    // First record of the chain: 32-bit little-endian length, then the DER.
-    ASSERT_GE(kServiceChainBlob.totalLength, 4u);
-    const BYTE* record = kServiceChainBlob.bytes;
-    const DWORD length = record[0] | (record[1] << 8) | (record[2] << 16) | (static_cast<DWORD>(record[3]) << 24);
-    ASSERT_LE(length, kServiceChainBlob.totalLength - 4);
-    PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, record + 4, length);
+    const std::vector<std::string> records = CertBlobRecords(kServiceChainBlob);
+    ASSERT_FALSE(records.empty());
+    PCCERT_CONTEXT cert = CertCreateCertificateContext(
+        X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(records[0].data()), static_cast<DWORD>(records[0].size()));
     ASSERT_NE(cert, nullptr) << "gle " << GetLastError();
 
     wchar_t subject[256] = {};

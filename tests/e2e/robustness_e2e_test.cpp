@@ -94,7 +94,7 @@ void ExpectCompleteReport(const ProductRun& run, bool compareConsole = true)
     ASSERT_TRUE(run.finished) << "the run hung";
     EXPECT_EQ(run.exitCode, 0u);
     ASSERT_TRUE(run.logExists);
-    const std::wstring tail = std::wstring(L"\r\n\r\nPress any key to quit...") + kMaskedEndBanner;
+    const std::wstring tail = std::wstring(kPrompt) + kMaskedEndBanner;
     ASSERT_GE(run.logText.size(), tail.size());
     EXPECT_EQ(MaskTimes(run.logText.substr(run.logText.size() - tail.size())), tail);
     if (compareConsole) {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "base/unique_resource.h"
 #include "tests/harness/prefix_seed.h"
 
 const wchar_t kImportDescribingLines[] =
@@ -90,21 +92,21 @@ std::vector<std::string> CertBlobRecords(const CertBlob& blob)
     return records;
 }
 
+bool CertTimeValidNow(const std::string& derCertificate)
+{
+    const ScopedCertContext cert(CertCreateCertificateContext(
+        kCertEncoding, reinterpret_cast<const BYTE*>(derCertificate.data()), static_cast<DWORD>(derCertificate.size())));
+    if (!cert) {
+        ADD_FAILURE() << "not a certificate";
+        return false;
+    }
+    return CertVerifyTimeValidity(nullptr, cert.get()->pCertInfo) == 0;
+}
+
 bool CertBlobTimeValidNow(const CertBlob& blob)
 {
-    for (const std::string& der : CertBlobRecords(blob)) {
-        const PCCERT_CONTEXT cert = CertCreateCertificateContext(
-            kCertEncoding, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
-        if (cert == nullptr) {
-            ADD_FAILURE() << "a record is not a certificate";
-            return false;
-        }
-        const LONG validity = CertVerifyTimeValidity(nullptr, cert->pCertInfo);
-        CertFreeCertificateContext(cert);
-        if (validity != 0)
-            return false;
-    }
-    return true;
+    const std::vector<std::string> records = CertBlobRecords(blob);
+    return !records.empty() && std::all_of(records.begin(), records.end(), CertTimeValidNow);
 }
 
 ScopedTrustedRoot::ScopedTrustedRoot(StoreScope scope, const std::string& derCertificate)
@@ -185,9 +187,9 @@ bool MakeLocalMachineRootStoreUnopenable()
     for (RegView view : views) {
         if (!done)
             break;
-        const REGSAM viewFlag = view == RegView::Native64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
         HKEY key = nullptr;
-        LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSystemCertificatesKey, 0, WRITE_DAC | viewFlag, &key);
+        LSTATUS status =
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSystemCertificatesKey, 0, WRITE_DAC | RegViewFlag(view), &key);
         if (status == ERROR_SUCCESS) {
             status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, noNewKeys);
             RegCloseKey(key);

@@ -26,6 +26,9 @@ CertBlob AsCertBlob(const std::string& blobBytes);
 
 // The DER certificates of a blob, read by the format's definition.
 std::vector<std::string> CertBlobRecords(const CertBlob& blob);
+// True when the certificate is within its validity period now; false, with a
+// test failure, when the bytes are not a certificate.
+bool CertTimeValidNow(const std::string& derCertificate);
 // True when every certificate of the blob is within its validity period now.
 bool CertBlobTimeValidNow(const CertBlob& blob);
 

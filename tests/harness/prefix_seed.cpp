@@ -8,11 +8,6 @@
 
 namespace {
 
-REGSAM ViewFlag(RegView view)
-{
-    return view == RegView::Native64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-}
-
 std::string Narrow(const std::wstring& text)
 {
     std::string narrow;
@@ -23,11 +18,16 @@ std::string Narrow(const std::wstring& text)
 
 }  // namespace
 
+REGSAM RegViewFlag(RegView view)
+{
+    return view == RegView::Native64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+}
+
 bool SeedRegValue(HKEY root, const std::wstring& subKey, const std::wstring& valueName, DWORD type,
                   const void* data, DWORD sizeBytes, RegView view)
 {
     HKEY key = nullptr;
-    LSTATUS status = RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | ViewFlag(view), nullptr,
+    LSTATUS status = RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | RegViewFlag(view), nullptr,
                                      &key, nullptr);
     if (status != ERROR_SUCCESS) {
         ADD_FAILURE() << "RegCreateKeyExW " << Narrow(subKey) << " failed with " << status;
@@ -63,7 +63,7 @@ bool SeedRegKey(HKEY root, const std::wstring& subKey, RegView view)
 {
     HKEY key = nullptr;
     const LSTATUS status =
-        RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_READ | ViewFlag(view), nullptr, &key, nullptr);
+        RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_READ | RegViewFlag(view), nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) {
         ADD_FAILURE() << "RegCreateKeyExW " << Narrow(subKey) << " failed with " << status;
         return false;
@@ -75,7 +75,7 @@ bool SeedRegKey(HKEY root, const std::wstring& subKey, RegView view)
 bool DeleteRegTree(HKEY root, const std::wstring& subKey, RegView view)
 {
     HKEY key = nullptr;
-    LSTATUS status = RegOpenKeyExW(root, subKey.c_str(), 0, KEY_ALL_ACCESS | ViewFlag(view), &key);
+    LSTATUS status = RegOpenKeyExW(root, subKey.c_str(), 0, KEY_ALL_ACCESS | RegViewFlag(view), &key);
     if (status == ERROR_FILE_NOT_FOUND)
         return true;
     if (status != ERROR_SUCCESS) {
@@ -85,7 +85,7 @@ bool DeleteRegTree(HKEY root, const std::wstring& subKey, RegView view)
     status = RegDeleteTreeW(key, nullptr);
     RegCloseKey(key);
     if (status == ERROR_SUCCESS)
-        status = RegDeleteKeyExW(root, subKey.c_str(), ViewFlag(view), 0);
+        status = RegDeleteKeyExW(root, subKey.c_str(), RegViewFlag(view), 0);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
         ADD_FAILURE() << "deleting " << Narrow(subKey) << " failed with " << status;
         return false;
@@ -96,7 +96,7 @@ bool DeleteRegTree(HKEY root, const std::wstring& subKey, RegView view)
 bool RegValueExists(HKEY root, const std::wstring& subKey, const std::wstring& valueName, RegView view)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE | ViewFlag(view), &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE | RegViewFlag(view), &key) != ERROR_SUCCESS)
         return false;
     const LSTATUS status = RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);

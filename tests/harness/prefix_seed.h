@@ -14,6 +14,9 @@ enum class RegView {
     Wow32,     // the 32-bit view (WOW6432Node) only
 };
 
+// The access flag that opens a key in that view.
+REGSAM RegViewFlag(RegView view);
+
 // Stores exactly `sizeBytes` bytes, also string data without a terminator.
 bool SeedRegValue(HKEY root, const std::wstring& subKey, const std::wstring& valueName, DWORD type,
                   const void* data, DWORD sizeBytes, RegView view = RegView::Native64);

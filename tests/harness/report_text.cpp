@@ -129,16 +129,10 @@ std::wstring ReportBody(const std::wstring& report)
 
 std::wstring ReportSection(const std::wstring& report, const std::wstring& title, size_t occurrence)
 {
-    // Every text that opens a section of its own, and the prompt that ends the report.
     static const wchar_t* const kSectionStarts[] = {
-        L"\r\n\r\nSHA2 support:",
-        L"\r\n\r\nTrusted store auto update configuration:",
-        L"\r\n\r\nProxy detection:",
-        L"\r\n\r\n%SystemRoot%\\System32\\drivers\\etc\\hosts test:",
-        L"\r\n\r\nGetAddrInfoW response test:",
-        L"\r\n\r\nVerify chain test: [",
-        L"\r\n\r\n==================\r\nTest after import",
-        L"\r\n\r\nPress any key to quit...",
+        kProductTitle,        kSystemTimeTitle,       kSha2Title,              kAutoUpdateTitle,
+        kProxyTitle,          kHostsTitle,            kNameResolutionTitle,    kCurrentUserChainTitle,
+        kLocalMachineChainTitle, kTestAfterImportTitle, kPrompt,
     };
     size_t begin = report.find(title);
     for (; begin != std::wstring::npos && occurrence > 0; --occurrence)
@@ -152,15 +146,6 @@ std::wstring ReportSection(const std::wstring& report, const std::wstring& title
             end = at;
     }
     return report.substr(begin, end - begin);
-}
-
-std::wstring SectionOf(const std::wstring& report, const std::wstring& title, const std::wstring& nextTitle)
-{
-    const size_t begin = report.find(title);
-    if (begin == std::wstring::npos)
-        return std::wstring();
-    const size_t end = report.find(nextTitle, begin + title.size());
-    return report.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin);
 }
 
 std::string Printable(const std::wstring& text)

@@ -21,14 +21,24 @@ std::wstring MaskTimes(const std::wstring& report);
 std::wstring WithoutBanners(const std::wstring& report);
 // The report between the start and end banner of one run (banners excluded).
 std::wstring ReportBody(const std::wstring& report);
-// One section of a report: from its title (which starts with "\r\n\r\n") up to
-// the next section title or the closing prompt, whichever comes first. Empty
-// when the title is not in the report; occurrence picks a later one when a
-// title appears more than once.
+// The texts that open the report's sections after the first, in report order,
+// as the program writes them; the prompt ends the report.
+inline constexpr wchar_t kProductTitle[] = L"\r\nZEMLO Product: ";
+inline constexpr wchar_t kSystemTimeTitle[] = L"\r\nSystem time is: ";
+inline constexpr wchar_t kSha2Title[] = L"\r\n\r\nSHA2 support:";
+inline constexpr wchar_t kAutoUpdateTitle[] = L"\r\n\r\nTrusted store auto update configuration:";
+inline constexpr wchar_t kProxyTitle[] = L"\r\n\r\nProxy detection:";
+inline constexpr wchar_t kHostsTitle[] = L"\r\n\r\n%SystemRoot%\\System32\\drivers\\etc\\hosts test:";
+inline constexpr wchar_t kNameResolutionTitle[] = L"\r\n\r\nGetAddrInfoW response test:";
+inline constexpr wchar_t kCurrentUserChainTitle[] = L"\r\n\r\nVerify chain test: [CurrentUser]";
+inline constexpr wchar_t kLocalMachineChainTitle[] = L"\r\n\r\nVerify chain test: [LocalMachine]";
+inline constexpr wchar_t kTestAfterImportTitle[] = L"\r\n\r\n==================\r\nTest after import";
+inline constexpr wchar_t kPrompt[] = L"\r\n\r\nPress any key to quit...";
+
+// One section of a report: from its title up to the next of the titles above
+// or the prompt, whichever comes first. Empty when the title is not in the
+// report; occurrence picks a later one when a title appears more than once.
 std::wstring ReportSection(const std::wstring& report, const std::wstring& title, size_t occurrence = 0);
-// The part of `report` that starts with the first `title` and runs up to the
-// next `nextTitle` after it (excluded) or to the end; empty without `title`.
-std::wstring SectionOf(const std::wstring& report, const std::wstring& title, const std::wstring& nextTitle);
 // Printable form for failure messages: \r, \n, \t spelled out.
 std::string Printable(const std::wstring& text);
 
