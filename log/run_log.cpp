@@ -10,6 +10,8 @@
 #include <cwchar>
 #include <new>
 
+#include "base/unique_resource.h"
+
 RunLog* g_runLog = nullptr;
 
 namespace {
@@ -185,16 +187,16 @@ bool ReadReparseTag(HANDLE file, DWORD* reparseTag)
         return true;
     }
     // XP and Server 2003: the reparse data itself starts with its tag.
-    void* data = std::malloc(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
-    if (data == nullptr)
+    const ScopedHeapBlock<BYTE> data = ZeroedBlock<BYTE>(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    if (!data)
         return false;
     DWORD returned = 0;
-    const BOOL read = DeviceIoControl(file, FSCTL_GET_REPARSE_POINT, nullptr, 0, data,
-                                      MAXIMUM_REPARSE_DATA_BUFFER_SIZE, &returned, nullptr);
-    if (read && returned >= sizeof(DWORD))
-        std::memcpy(reparseTag, data, sizeof(DWORD));
-    std::free(data);
-    return read && returned >= sizeof(DWORD);
+    if (!DeviceIoControl(file, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.get(), MAXIMUM_REPARSE_DATA_BUFFER_SIZE,
+                         &returned, nullptr) ||
+        returned < sizeof(DWORD))
+        return false;
+    std::memcpy(reparseTag, data.get(), sizeof(DWORD));
+    return true;
 }
 
 bool IsPlainDiskFile(HANDLE file)
@@ -275,18 +277,14 @@ bool OpenRunLogBesideProgram()
     // "..\zd\zemlodiag"), not a path: the module knows where it is. Its path
     // can exceed MAX_PATH, and XP truncates without a terminator or an error.
     for (DWORD capacity = MAX_PATH; capacity <= 0x10000; capacity *= 2) {
-        wchar_t* path = static_cast<wchar_t*>(std::calloc(capacity + 1, sizeof(wchar_t)));
-        if (path == nullptr) {
+        const ScopedHeapBlock<wchar_t> path = ZeroedBlock<wchar_t>(capacity + 1);
+        if (!path) {
             std::fputws(L"Fatal error: Out of memory", stdout);
             return false;
         }
-        const DWORD pathChars = GetModuleFileNameW(nullptr, path, capacity);
-        if (pathChars > 0 && pathChars < capacity) {
-            const bool opened = OpenRunLog(path);
-            std::free(path);
-            return opened;
-        }
-        std::free(path);
+        const DWORD pathChars = GetModuleFileNameW(nullptr, path.get(), capacity);
+        if (pathChars > 0 && pathChars < capacity)
+            return OpenRunLog(path.get());
         if (pathChars == 0)
             break;
     }
