@@ -33,17 +33,21 @@ GNU_TIME = "/usr/bin/time"
 
 
 def run_timed(argv, cwd):
-    """Wall seconds, peak RSS in KiB and exit status of one run, output discarded.
+    """Wall seconds, CPU seconds (user + system), peak RSS in KiB and exit
+    status of one run, output discarded.
 
     A child's peak RSS includes the memory of the process it was forked from,
     up to its exec: forked from this interpreter, even cat would show some
     15 MiB. GNU time, small itself, forks the command and reports its peak."""
     with tempfile.NamedTemporaryFile("r") as rss_file, open(os.devnull, "wb") as devnull:
         began = time.perf_counter()
-        status = subprocess.call([GNU_TIME, "-q", "-f", "%M", "-o", rss_file.name] + argv, cwd=cwd, stdout=devnull)
+        status = subprocess.call([GNU_TIME, "-q", "-f", "%M %U %S", "-o", rss_file.name] + argv, cwd=cwd,
+                                 stdout=devnull)
         elapsed = time.perf_counter() - began
-        lines = rss_file.read().split()
-    return elapsed, int(lines[-1]) if lines else 0, status
+        fields = rss_file.read().split()
+    if len(fields) < 3:
+        return elapsed, 0.0, 0, status
+    return elapsed, float(fields[-2]) + float(fields[-1]), int(fields[-3]), status
 
 
 def fleet_slice(manifest, logs, size):
@@ -101,9 +105,12 @@ def main():
     failed = not with_triage and not args.cat_only
 
     print("fleet: %d files, %d runs, %.1f MiB in %s" % (total, manifest["runs"], manifest["bytes"] / 2**20, logs))
-    print("%d timed rounds per size, median wall time; peak RSS is the largest over the rounds" % args.repeat)
-    header = "%7s %9s %9s %16s %7s %12s %18s" % ("files", "MiB", "cat s", "zemlotriage s", "ratio", "cat RSS", "zemlotriage RSS")
-    print(header)
+    print("%d timed rounds per size; wall and CPU (user + system) seconds are medians, peak RSS the largest"
+          % args.repeat)
+    print(("%7s %7s | %8s %8s %8s | %8s %8s %8s | %6s" % ("files", "MiB", "cat", "", "", "triage", "", "",
+                                                        "ratio")).rstrip())
+    print("%7s %7s | %8s %8s %8s | %8s %8s %8s | %6s %6s" % ("", "", "wall s", "CPU s", "RSS MiB", "wall s", "CPU s",
+                                                          "RSS MiB", "wall", "CPU"))
     results = []
     for size in sizes:
         files, triage_args, runs = fleet_slice(manifest, logs, size)
@@ -113,7 +120,6 @@ def main():
         if with_triage:
             status, rows, errors = csv_rows(triage, triage_args, logs)
             if status != 0 or rows != runs:
-                sys.stdout.flush()
                 print("bench: zemlotriage --csv over %d files: exit %d, %d rows for %d runs%s"
                       % (size, status, rows, runs,
                          "; stderr: " + errors.strip().splitlines()[0] if errors.strip() else ""), file=sys.stderr)
@@ -121,34 +127,38 @@ def main():
         run_timed(cat_argv, logs)
         if with_triage:
             run_timed(triage_argv, logs)
-        cat_times, cat_rss, triage_times, triage_rss = [], 0, [], 0
+        cat_wall, cat_cpu, cat_rss, triage_wall, triage_cpu, triage_rss = [], [], 0, [], [], 0
         for _ in range(args.repeat):
-            elapsed, rss, status = run_timed(cat_argv, logs)
+            elapsed, cpu, rss, status = run_timed(cat_argv, logs)
             if status != 0:
                 sys.exit("bench: cat failed with exit %d" % status)
-            cat_times.append(elapsed)
+            cat_wall.append(elapsed)
+            cat_cpu.append(cpu)
             cat_rss = max(cat_rss, rss)
             if with_triage:
-                elapsed, rss, status = run_timed(triage_argv, logs)
+                elapsed, cpu, rss, status = run_timed(triage_argv, logs)
                 if status != 0:
                     failed = True
-                triage_times.append(elapsed)
+                triage_wall.append(elapsed)
+                triage_cpu.append(cpu)
                 triage_rss = max(triage_rss, rss)
-        cat_s = statistics.median(cat_times)
+        cat_s, cat_c = statistics.median(cat_wall), statistics.median(cat_cpu)
+        line = "%7d %7.1f | %8.4f %8.2f %8.1f | " % (size, size_bytes / 2**20, cat_s, cat_c, mib(cat_rss))
         if with_triage:
-            triage_s = statistics.median(triage_times)
+            triage_s, triage_c = statistics.median(triage_wall), statistics.median(triage_cpu)
             ratio = triage_s / cat_s
-            print("%7d %9.1f %9.4f %16.4f %6.2fx %8.1f MiB %14.1f MiB"
-                  % (size, size_bytes / 2**20, cat_s, triage_s, ratio, mib(cat_rss), mib(triage_rss)))
+            cpu_ratio = "%5.1fx" % (triage_c / cat_c) if cat_c > 0 else "-"
+            print(line + "%8.4f %8.2f %8.1f | %5.2fx %6s" % (triage_s, triage_c, mib(triage_rss), ratio, cpu_ratio))
             results.append((size, ratio, triage_rss))
         else:
-            print("%7d %9.1f %9.4f %16s %7s %8.1f MiB %18s" % (size, size_bytes / 2**20, cat_s, "-", "-", mib(cat_rss), "-"))
+            print(line + "%8s %8s %8s | %6s %6s" % ("-", "-", "-", "-", "-"))
+        sys.stdout.flush()
 
     if results and failed:
         print("goal not judged: zemlotriage failed or wrote the wrong number of rows")
     elif results:
         size, ratio, _ = results[-1]
-        print("goal, within %.0fx of cat: %s (%.2fx at %d files)"
+        print("goal, wall time within %.0fx of cat: %s (%.2fx at %d files)"
               % (GOAL_RATIO, "met" if ratio <= GOAL_RATIO else "missed", ratio, size))
         if len(results) > 1:
             (small, _, small_rss), (large, _, large_rss) = results[0], results[-1]
