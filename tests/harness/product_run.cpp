@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "tests/harness/prefix_seed.h"
 #include "tests/harness/report_text.h"
 
@@ -10,6 +12,15 @@
 #endif
 
 namespace {
+
+HANDLE CreateCaptureFile(const std::wstring& path)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
 
 std::wstring QuoteArgument(const std::wstring& argument)
 {
@@ -24,18 +35,11 @@ std::wstring QuoteArgument(const std::wstring& argument)
     return quoted + L"\"";
 }
 
-HANDLE CreateCaptureFile(const std::wstring& path)
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-}  // namespace
-
 std::wstring ProductExePath()
 {
-    return UnixToWindowsPath(ZEMLO_PRODUCT_EXE_UNIX_PATH);
+    // The release check puts the signed copy of this build under test.
+    const char* other = std::getenv("ZEMLO_PRODUCT_EXE");
+    return UnixToWindowsPath(other != nullptr && *other != '\0' ? other : ZEMLO_PRODUCT_EXE_UNIX_PATH);
 }
 
 std::wstring ProductLinkerMapPath()
