@@ -38,10 +38,17 @@ fail() {
 # per-user folders in /tmp stay theirs.
 isolate=()
 choose_isolation() {
-    if unshare -m true 2>/dev/null; then
+    local refusal
+    if refusal=$(unshare -m true 2>&1); then
         isolate=(unshare -m)
     elif unshare --user --map-current-user --keep-caps -m true 2>/dev/null; then
         isolate=(unshare --user --map-current-user --keep-caps -m)
+    elif [[ $refusal == *propagation* ]]; then
+        # unshare makes the new namespace's mounts private from / down, which
+        # needs / to be a mount point; a chroot's directory often is not one.
+        fail "/ is not a mount point here (a chroot into a plain directory?), so no private mount namespace can keep
+  each case's /etc/hosts to itself. Make the directory a mount point before entering it:
+    mount --bind DIR DIR && chroot DIR"
     else
         fail "this machine gives $(id -un) no private mount namespace, which every case needs for its own /etc/hosts.
   Run as root, or allow unprivileged user namespaces:
