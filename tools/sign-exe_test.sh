@@ -10,7 +10,8 @@ set -euo pipefail
 product=$1 unit_tests=$2 e2e_tests=$3
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+timestamp_server=""
+trap '[ -z "$timestamp_server" ] || kill "$timestamp_server"; rm -rf "$work"' EXIT
 failures=0
 check() { # description command...
     local description=$1
@@ -38,6 +39,7 @@ pki() { # name
 }
 pki release
 pki other
+pki timestamp
 openssl pkcs12 -export -inkey "$work/release-signer.key" -in "$work/release-signer.pem" \
     -certfile "$work/release-root.pem" -passout pass:'throwaway pass' -out "$work/release.p12"
 
@@ -54,6 +56,44 @@ check "the unsigned build has no signature to verify" \
     fails osslsigncode verify -CAfile "$work/release-root.pem" -in "$product"
 check "a wrong password signs nothing" fails env ZEMLO_SIGN_PKCS12="$work/release.p12" ZEMLO_SIGN_PASSWORD=wrong \
     "$source_dir/tools/sign-exe.sh" "$product"
+
+# The timestamp: a throwaway RFC 3161 server whose certificate may only stamp.
+printf 'basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' \
+    >"$work/signer.ext"
+openssl x509 -req -in "$work/timestamp-signer.csr" -CA "$work/timestamp-root.pem" -CAkey "$work/timestamp-root.key" \
+    -CAcreateserial -days 2 -extfile "$work/signer.ext" -out "$work/timestamp-signer.pem" 2>/dev/null
+echo 01 >"$work/timestamp-serial"
+cat >"$work/timestamp.cnf" <<EOF
+[ tsa ]
+default_tsa = test_tsa
+[ test_tsa ]
+serial = $work/timestamp-serial
+signer_cert = $work/timestamp-signer.pem
+certs = $work/timestamp-root.pem
+signer_key = $work/timestamp-signer.key
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.99999.1
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ess_cert_id_alg = sha256
+EOF
+"$source_dir/tools/test-timestamp-server.py" "$work/timestamp.cnf" "$work" >"$work/timestamp-port" &
+timestamp_server=$!
+for _ in $(seq 50); do [ -s "$work/timestamp-port" ] && break; sleep 0.1; done
+stamped="$work/stamped.exe"
+cp "$product" "$stamped"
+check "the signing script signs with a timestamp" env ZEMLO_SIGN_PKCS12="$work/release.p12" \
+    ZEMLO_SIGN_PASSWORD='throwaway pass' ZEMLO_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat "$work/timestamp-port")" \
+    "$source_dir/tools/sign-exe.sh" "$stamped"
+timestamp_verified() { # image
+    osslsigncode verify -CAfile "$work/release-root.pem" -TSA-CAfile "$work/timestamp-root.pem" -in "$1" \
+        >"$work/verify.log" 2>&1
+    local status=$?
+    cat "$work/verify.log"
+    [ "$status" -eq 0 ] && grep -q 'Timestamp Server Signature verification: ok' "$work/verify.log"
+}
+check "the timestamp verifies against the timestamp root" timestamp_verified "$stamped"
+check "a signature made without a timestamp server has no timestamp" fails timestamp_verified "$signed"
 
 # Runs test cases against the signed image; a filter that matched nothing
 # would pass, so the count of passed cases is checked too.
