@@ -53,7 +53,7 @@ choose_isolation() {
         fail "this machine gives $(id -un) no private mount namespace, which every case needs for its own /etc/hosts.
   Run as root, or allow unprivileged user namespaces:
     sudo sysctl -w kernel.unprivileged_userns_clone=1 user.max_user_namespaces=15000
-  (Inside a chroot the kernel refuses them to normal users: run as root there.)"
+  (Inside a chroot the kernel refuses them: run as root there.)"
     fi
 }
 
@@ -78,6 +78,12 @@ ensure_template() {
         WINEPREFIX="$template" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the template $template"
         WINEPREFIX="$template" wineserver -w
         [ -f "$template/system.reg" ] || fail "wineboot left no registry in $template"
+        # Wine links the profile's Desktop, Documents, Downloads ... to $HOME;
+        # what a case writes there stays in its prefix instead.
+        local link
+        while IFS= read -r -d '' link; do
+            rm "$link" && mkdir "$link" || fail "cannot replace the link $link"
+        done < <(find "$template/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
         touch "$template/.zemlo-ready"
     fi
     flock -u 9
