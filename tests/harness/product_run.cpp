@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "tests/harness/prefix_seed.h"
@@ -81,11 +82,22 @@ ProductRun RunCapturing(const std::wstring& applicationPath, const std::wstring&
         startup.hStdOutput = output;
         startup.hStdError = error;
         PROCESS_INFORMATION process = {};
-        std::wstring mutableCommandLine = commandLine;
-        run.started = CreateProcessW(applicationPath.c_str(), &mutableCommandLine[0], nullptr, nullptr, TRUE, 0,
-                                     nullptr, nullptr, &startup, &process) != FALSE;
+        // Under heavy load Wine now and then fails to start a process with
+        // ERROR_INTERNAL_ERROR before any of its code runs; a second start
+        // tells that apart from a program that cannot start.
+        DWORD startError = ERROR_SUCCESS;
+        for (int attempt = 0; attempt < 2 && !run.started; ++attempt) {
+            std::wstring mutableCommandLine = commandLine;
+            run.started = CreateProcessW(applicationPath.c_str(), &mutableCommandLine[0], nullptr, nullptr, TRUE, 0,
+                                         nullptr, nullptr, &startup, &process) != FALSE;
+            startError = run.started ? ERROR_SUCCESS : GetLastError();
+            if (startError != ERROR_INTERNAL_ERROR)
+                break;
+            fprintf(stderr, "CreateProcessW failed with ERROR_INTERNAL_ERROR; starting once more\n");
+            Sleep(1000);
+        }
         if (!run.started) {
-            ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
+            ADD_FAILURE() << "CreateProcessW failed with " << startError;
         } else {
             run.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
             if (!run.finished)
