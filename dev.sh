@@ -76,7 +76,9 @@ ensure_packages() {
     fi
     local log
     log=$(mktemp /tmp/zemlodiag-setup.XXXXXX)
-    echo "dev.sh: installing ${#missing[@]} missing Debian packages (a first set-up downloads about 1 GB; log: $log)" >&2
+    local size=""
+    [ ${#missing[@]} -lt 10 ] || size="; a first set-up downloads about 1.1 GB and takes several minutes"
+    echo "dev.sh: installing ${#missing[@]} missing Debian packages (log: $log$size)" >&2
     if ! "${elevate[@]}" sh -c "$install" >"$log" 2>&1; then
         tail -n 20 "$log" >&2
         echo "dev.sh: installing the packages failed; the whole log is $log" >&2
