@@ -93,6 +93,13 @@ become_checkout_owner() {
     local owner
     owner=$(stat -c %u "$root")
     [ "$(id -u)" -eq 0 ] && [ "$owner" -ne 0 ] || return 0
+    # What root runs of older versions left in the checkout goes back to its owner.
+    local left
+    for left in "$root/dist" "$build_root"; do
+        if [[ $left == "$root"/* ]] && [ -e "$left" ] && [ -n "$(find "$left" ! -uid "$owner" -print -quit)" ]; then
+            chown -R "$owner:$(stat -c %g "$root")" "$left"
+        fi
+    done
     exec setpriv --reuid="$owner" --regid="$(stat -c %g "$root")" --init-groups \
         env HOME="$(getent passwd "$owner" | cut -d: -f6)" USER="$(stat -c %U "$root")" "$root/dev.sh" "$@"
 }
