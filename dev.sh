@@ -276,6 +276,11 @@ dist() {
     echo "$zip"
 }
 
+# --- zemlotriage ----------------------------------------------------------------
+
+# zemlotriage's build steps and its commands (fuzz, bench) go here, each a
+# function called from the dispatch below and listed in usage.
+
 # --- Dispatch --------------------------------------------------------------------
 
 command=${1:-build}
