@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# Developer entry points:
-#   ./dev.sh build          build x86 and x64; exes in dist/x86 and dist/x64
-#   ./dev.sh test [REGEX]   build, then run the whole suite (both architectures) under Wine
-#   ./dev.sh run [ARCH] [ARGS...]  run the product in a throwaway prefix (ARCH x86 or x64, default x64)
-#   ./dev.sh lint           static analysis only
-# BUILD_ROOT (default ./build) lets several work trees build side by side.
+# Developer entry points; each one first installs whatever is missing
+# (Debian 12; see README). ./dev.sh help lists them.
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -12,10 +8,137 @@ build_root=${BUILD_ROOT:-$root/build}
 archs=(x86 x64)
 jobs=$(nproc)
 
+usage() {
+    cat <<'EOF'
+usage: ./dev.sh COMMAND [ARGS...]
+  run [--troubled|--bare] [x86|x64] [ARGS...]
+                  build, then run the program once in a throwaway Wine prefix
+                  seeded as a healthy PC (or the troubled PC of the tests, or
+                  not at all); ARGS go to the program, e.g. ./dev.sh run x86 /fix
+  test [REGEX]    build, static analysis, then the whole suite for x86 and x64
+                  under Wine (or only the CTest cases matching REGEX)
+  build           build x86 and x64; programs in dist/x86 and dist/x64
+  dist            build dist/zemlodiag-VERSION.zip (signed when a key is given)
+  lint            static analysis only
+  setup           only install the missing Debian packages
+  version         print the release version
+BUILD_ROOT=...    puts the build trees elsewhere (default ./build).
+EOF
+}
+
+# --- Set-up ------------------------------------------------------------------
+
+# Everything the commands need on Debian 12, including both thread models of
+# the cross compilers and what zemlotriage (native, fuzzing) builds with.
+packages=(
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
+    wine wine64 wine32:i386
+    cmake make python3 googletest cppcheck util-linux git
+    openssl osslsigncode zip tmux
+    nlohmann-json3-dev libcli11-dev libutfcpp-dev clang libfuzzer-14-dev libclang-rt-14-dev chromium
+)
+
+missing_packages() {
+    local package
+    for package in "${packages[@]}"; do
+        [[ $(dpkg-query -W -f='${db:Status-Abbrev}' "$package" 2>/dev/null) == ii* ]] || echo "$package"
+    done
+}
+
+# Quiet, and at once when nothing is missing. Root installs directly, anyone
+# else through sudo; without sudo it says what root has to run.
+ensure_packages() {
+    if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
+        echo "dev.sh: not a Debian system; install the equivalents of these yourself: ${packages[*]}" >&2
+        return 0
+    fi
+    local missing
+    mapfile -t missing < <(missing_packages)
+    [ ${#missing[@]} -gt 0 ] || return 0
+
+    local install="dpkg --add-architecture i386 && apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ${missing[*]}"
+    local elevate=()
+    if [ "$(id -u)" -ne 0 ]; then
+        local sudo_ok=false
+        if command -v sudo >/dev/null; then
+            if [ -t 0 ]; then sudo -v && sudo_ok=true; else sudo -n true 2>/dev/null && sudo_ok=true; fi
+        fi
+        if ! $sudo_ok; then
+            echo "dev.sh: ${#missing[@]} Debian packages are missing and $(id -un) cannot install them. As root, run:" >&2
+            echo "  $install" >&2
+            exit 1
+        fi
+        elevate=(sudo)
+    fi
+    if ! grep -qs '^VERSION_ID="12"' /etc/os-release || ! grep -qs '^ID=debian' /etc/os-release; then
+        echo "dev.sh: the set-up is made for Debian 12; on this system it is best effort" >&2
+    fi
+    local log
+    log=$(mktemp /tmp/zemlodiag-setup.XXXXXX)
+    local size=""
+    [ ${#missing[@]} -lt 10 ] || size="; a first set-up downloads about 1.1 GB and takes several minutes"
+    echo "dev.sh: installing ${#missing[@]} missing Debian packages (log: $log$size)" >&2
+    if ! "${elevate[@]}" sh -c "$install" >"$log" 2>&1; then
+        tail -n 20 "$log" >&2
+        echo "dev.sh: installing the packages failed; the whole log is $log" >&2
+        exit 1
+    fi
+    rm -f "$log"
+}
+
+# The build and the tests run as the owner of this checkout, so that a run as
+# root (or through sudo) leaves nothing its owner cannot write.
+become_checkout_owner() {
+    local owner
+    owner=$(stat -c %u "$root")
+    [ "$(id -u)" -eq 0 ] && [ "$owner" -ne 0 ] || return 0
+    # What root runs of older versions left in the checkout goes back to its owner.
+    local left
+    for left in "$root/dist" "$build_root"; do
+        if [[ $left == "$root"/* ]] && [ -e "$left" ] && [ -n "$(find "$left" ! -uid "$owner" -print -quit)" ]; then
+            chown -R "$owner:$(stat -c %g "$root")" "$left"
+        fi
+    done
+    exec setpriv --reuid="$owner" --regid="$(stat -c %g "$root")" --init-groups \
+        env HOME="$(getent passwd "$owner" | cut -d: -f6)" USER="$(stat -c %U "$root")" "$root/dev.sh" "$@"
+}
+
+check_wine_sandbox() {
+    "$root/tests/harness/wine-run.sh" --check
+}
+
+# --- Version -------------------------------------------------------------------
+
+# "1.2.3" on a release tag v1.2.3, "1.2.3-4-gabcdef0" four commits after it,
+# "-dirty" with uncommitted changes. Before the first tag the VERSION file
+# gives the number and the count runs from the first commit. Without git, the
+# VERSION file alone.
+release_version() {
+    local base
+    base=$(head -n 1 "$root/VERSION")
+    if command -v git >/dev/null && git -C "$root" rev-parse --git-dir >/dev/null 2>&1; then
+        local described
+        if described=$(git -C "$root" describe --tags --match 'v[0-9]*' --dirty 2>/dev/null); then
+            echo "${described#v}"
+        else
+            local dirty=""
+            git -C "$root" diff --quiet HEAD 2>/dev/null || dirty=-dirty
+            echo "$base-$(git -C "$root" rev-list --count HEAD)-g$(git -C "$root" rev-parse --short=7 HEAD)$dirty"
+        fi
+    else
+        echo "$base"
+    fi
+}
+
+# --- Build, lint, test ---------------------------------------------------------
+
 build() {
+    local version arch
+    version=$(release_version)
     for arch in "${archs[@]}"; do
         cmake -S "$root" -B "$build_root/$arch" --toolchain "$root/cmake/toolchains/mingw-$arch.cmake" \
-            -DCMAKE_BUILD_TYPE=Release >/dev/null
+            -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$version" >/dev/null
         cmake --build "$build_root/$arch" -j "$jobs"
         mkdir -p "$root/dist/$arch"
         cp "$build_root/$arch/app/zemlodiag.exe" "$root/dist/$arch/zemlodiag.exe"
@@ -39,34 +162,153 @@ run_tests() {
     export ZEMLO_WINE_TEMPLATE="$build_root/wine-template"
     rm -rf "$ZEMLO_WINE_TEMPLATE" "$ZEMLO_WINE_TEMPLATE.lock"
     "$root/tests/harness/wine-run.sh" --make-template
-    local status=0
+    local status=0 arch
     for arch in "${archs[@]}"; do
         echo "== $arch =="
+        if [ -n "$filter" ] && [ "$(cd "$build_root/$arch" && ctest -N -R "$filter" | sed -n 's/^Total Tests: //p')" = 0 ]; then
+            # The unit cases all run in one CTest case, <arch>.unit, so a
+            # unit case's name is a GoogleTest filter for that one.
+            run_unit_cases "$arch" "*$filter*" || status=1
+            continue
+        fi
         (cd "$build_root/$arch" && ctest --output-on-failure -j "$jobs" --timeout 300 ${filter:+-R "$filter"}) || status=1
     done
     return $status
 }
 
+run_unit_cases() { # arch gtest-filter
+    echo "no CTest case matches; running the unit cases matching $2 ($1.unit with GTEST_FILTER)"
+    local log
+    log=$(mktemp)
+    local status=0
+    (cd "$build_root/$1" && GTEST_FILTER="$2" ctest -V --timeout 300 -R "^$1\.unit\$") >"$log" 2>&1 || status=1
+    grep -E '^[0-9]+: \[' "$log" | sed 's/^[0-9]*: //'
+    if grep -q 'PASSED  \] 0 tests' "$log"; then
+        echo "no unit case matches $2 either" >&2
+        status=1
+    fi
+    [ "$status" -eq 0 ] || tail -n 30 "$log"
+    rm -f "$log"
+    return $status
+}
+
+# --- Run -------------------------------------------------------------------------
+
+run_product() {
+    local pc=healthy arch=x64
+    while [ $# -gt 0 ]; do
+        case "$1" in
+            --troubled) pc=troubled ;;
+            --bare) pc=bare ;;
+            --healthy) pc=healthy ;;
+            *) break ;;
+        esac
+        shift
+    done
+    case "${1:-}" in
+        x86 | x64) arch=$1; shift ;;
+    esac
+
+    echo "dev.sh: building x86 and x64 (a first build takes several minutes)..." >&2
+    build >/dev/null
+    export ZEMLO_WINE_TEMPLATE="$build_root/wine-template"
+    # The log lands beside the program, so each run gets a folder of its own.
+    local run_dir
+    run_dir="$build_root/runs/$(date +%Y%m%d-%H%M%S)-$arch-$pc"
+    mkdir -p "$run_dir"
+    cp "$root/dist/$arch/zemlodiag.exe" "$run_dir/"
+    local program=("$run_dir/zemlodiag.exe")
+    case "$pc" in
+        healthy)
+            echo "Sandbox: a throwaway Wine prefix seeded as a healthy Windows 10 PC (LocalSystem's Internet" \
+                "Settings key exists, service.zemlo.example resolves to 192.0.2.10, the development root is trusted)."
+            program=("$build_root/$arch/tests/zemlo_sandbox_pc.exe" healthy "Z:${run_dir//\//\\}\\zemlodiag.exe")
+            ;;
+        troubled)
+            echo "Sandbox: a throwaway Wine prefix seeded as the tests' troubled Windows 7 PC (proxies, root" \
+                "auto-update off, the service host in the hosts file, a resolver answering 203.0.113.9)."
+            program=("$build_root/$arch/tests/zemlo_sandbox_pc.exe" troubled "Z:${run_dir//\//\\}\\zemlodiag.exe")
+            ;;
+        bare) echo "Sandbox: a throwaway Wine prefix as Wine makes it, not seeded (the service host does not resolve)." ;;
+    esac
+    echo
+    local status=0
+    ZEMLO_WINE_INTERACTIVE=1 "$root/tests/harness/wine-run.sh" "${program[@]}" "$@" || status=$?
+    echo
+    local log
+    log=$(find "$run_dir" -maxdepth 1 -type f ! -name '*.exe' | sort | head -n 1)
+    if [ -n "$log" ]; then
+        echo "Log (UTF-16): $log"
+    else
+        echo "dev.sh: the program left no log in $run_dir" >&2
+    fi
+    echo "Exit code: $status"
+    return "$status"
+}
+
+# --- Release ---------------------------------------------------------------------
+
+# dist/zemlodiag-VERSION.zip: both programs, the support engineers' guide and
+# SHA256SUMS. With ZEMLO_SIGN_PKCS12 and ZEMLO_SIGN_PASSWORD (and optionally
+# ZEMLO_SIGN_TIMESTAMP_URL) both programs are signed first (tools/sign-exe.sh).
+dist() {
+    build
+    local version stage
+    version=$(release_version)
+    stage="$build_root/dist-stage/zemlodiag-$version"
+    rm -rf "$stage"
+    mkdir -p "$stage/x86" "$stage/x64"
+    cp "$build_root/x86/app/zemlodiag.exe" "$stage/x86/"
+    cp "$build_root/x64/app/zemlodiag.exe" "$stage/x64/"
+    cp "$root/docs/reading-the-report.md" "$stage/"
+    if [ -n "${ZEMLO_SIGN_PKCS12:-}" ]; then
+        "$root/tools/sign-exe.sh" "$stage/x86/zemlodiag.exe" "$stage/x64/zemlodiag.exe"
+        echo "dev.sh: signed both programs with $ZEMLO_SIGN_PKCS12" >&2
+    else
+        echo "dev.sh: no ZEMLO_SIGN_PKCS12 given, so the programs are not signed" >&2
+    fi
+    (cd "$stage" && sha256sum x86/zemlodiag.exe x64/zemlodiag.exe reading-the-report.md >SHA256SUMS)
+    local zip="$root/dist/zemlodiag-$version.zip"
+    rm -f "$zip"
+    # Same inputs, same zip: fixed times, no extra attributes, sorted names.
+    find "$stage" -exec touch -d "@$(git -C "$root" log -1 --format=%ct 2>/dev/null || stat -c %Y "$root/VERSION")" {} +
+    (cd "$stage" && TZ=UTC zip -X -q "$zip" SHA256SUMS reading-the-report.md x64/zemlodiag.exe x86/zemlodiag.exe)
+    echo "$zip"
+}
+
+# --- zemlotriage ----------------------------------------------------------------
+
+# zemlotriage's build steps and its commands (fuzz, bench) go here, each a
+# function called from the dispatch below and listed in usage.
+
+# --- Dispatch --------------------------------------------------------------------
+
 command=${1:-build}
 shift || true
 case "$command" in
+    help | -h | --help) usage; exit 0 ;;
+    version) release_version; exit 0 ;;
+esac
+ensure_packages
+become_checkout_owner "$command" "$@"
+case "$command" in
+    setup) ;;
     build) build ;;
     lint) lint ;;
     test)
+        check_wine_sandbox
         build
         lint
         run_tests "${1:-}"
         ;;
     run)
-        arch=${1:-x64}
-        shift || true
-        build >/dev/null
-        export ZEMLO_WINE_TEMPLATE="$build_root/wine-template"
-        exe_win="Z:$(echo "$root/dist/$arch/zemlodiag.exe" | tr / '\\')"
-        "$root/tests/harness/wine-run.sh" "$root/dist/$arch/zemlodiag.exe" "$@"
+        check_wine_sandbox
+        run_product "$@"
         ;;
+    dist) dist ;;
+    # zemlotriage's commands (fuzz, bench) go here.
     *)
-        echo "usage: ./dev.sh build|test [REGEX]|run [x86|x64] [ARGS...]|lint" >&2
+        usage >&2
         exit 2
         ;;
 esac

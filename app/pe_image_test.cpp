@@ -14,6 +14,7 @@
 
 #include "tests/harness/prefix_seed.h"
 #include "tests/harness/product_run.h"
+#include "zemlodiag_version.h"
 
 #ifndef ZEMLO_SOURCE_DIR_UNIX_PATH
 #error "ZEMLO_SOURCE_DIR_UNIX_PATH names the source tree that holds app/imports"
@@ -273,6 +274,39 @@ TEST(ProductLinkerMap, SystemDllsOutsideTheKnownSetAreDelayLoaded)
     EXPECT_NE(map.find("__delayLoadHelper2"), std::string::npos);
     EXPECT_NE(map.find("libcrypt32_delay.a"), std::string::npos);
     EXPECT_NE(map.find("libws2_32_delay.a"), std::string::npos);
+}
+
+// The release version reaches the version resource, which Windows shows in
+// the file's properties and an IT department's inventory reads.
+TEST(ProductVersionResource, CarriesTheReleaseVersion)
+{
+    const std::wstring path = ProductExePath();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_NE(size, 0u) << "no version resource, error " << GetLastError();
+    std::string data(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, &data[0])) << GetLastError();
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+    ASSERT_GE(fixedSize, sizeof(VS_FIXEDFILEINFO));
+    const unsigned expected[] = ZEMLO_VERSION_NUMBERS;
+    const unsigned inResource[] = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                                   HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+    for (int part = 0; part < 4; ++part)
+        EXPECT_EQ(inResource[part], expected[part]) << "version part " << part;
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+        ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) << name;
+        const std::string expectedText = ZEMLO_VERSION_TEXT;
+        EXPECT_EQ(std::wstring(text), std::wstring(expectedText.begin(), expectedText.end())) << name;
+    }
 }
 
 }  // namespace

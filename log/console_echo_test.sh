@@ -17,7 +17,7 @@ printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWAR
     "$product_name" | iconv -f UTF-8 -t UTF-16 >"$work/seed.reg"
 seed_win="Z:$(tr / '\\' <<<"$work/seed.reg")"
 cat >"$work/run.sh" <<SCRIPT
-export LANG=C.UTF-8 ZEMLO_WINE_CONSOLE=1
+export LANG=C.UTF-8 ZEMLO_WINE_INTERACTIVE=1
 "$wine_run" cmd.exe /c "reg import $seed_win /reg:64 & mkdir C:\\zd & copy /y $exe_win C:\\zd\\zemlodiag.exe >nul & cd /d C:\\zd & zemlodiag"
 echo "ZEMLO-EXIT:\$?"
 sleep 600

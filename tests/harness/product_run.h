@@ -37,9 +37,13 @@ private:
     std::wstring exeName_;
 };
 
-// The zemlodiag.exe under test, as built, and its linker map (Z: paths).
+// The zemlodiag.exe under test, as built (or the one ZEMLO_PRODUCT_EXE names),
+// and its linker map (Z: paths).
 std::wstring ProductExePath();
 std::wstring ProductLinkerMapPath();
+
+// One command-line argument, quoted as the C runtime splits it.
+std::wstring QuoteArgument(const std::wstring& argument);
 
 // Runs a command line in the prefix with its output captured through files
 // (Wine's helper processes inherit pipes, so pipes would not reach EOF).

@@ -6,14 +6,68 @@
 # Windows. The program also gets a private mount namespace in which
 # /etc/hosts is a file of its own ($ZEMLO_RESOLVER_HOSTS) and the resolver
 # consults nothing else, so a test decides what the service host resolves to.
+#
+#   wine-run.sh PROGRAM [ARGS...]   run it; its output is replayed when it ends
+#   wine-run.sh --make-template     only make the template
+#   wine-run.sh --check             only check that this machine can run cases
+#
+# ZEMLO_WINE_TEMPLATE    the template prefix (default: in $TMPDIR or /tmp)
+# ZEMLO_CASE_ROOT        where case folders go (default: beside the template;
+#                        must be on the template's file system)
+# ZEMLO_KEEP_CASE=1      keep the case folder (prefix, output) and print its path
+# ZEMLO_WINE_INTERACTIVE=1  the program uses this terminal (for ./dev.sh run)
 set -euo pipefail
 
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko downloads, and no menu entries or icons written to $HOME.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 # Local time 5:45 ahead of UTC (a POSIX rule, so no zone database is needed):
 # a report that shows local time where it should show UTC stands out.
 export TZ=${ZEMLO_WINE_TZ:-ZMT-5:45}
 template=${ZEMLO_WINE_TEMPLATE:-${TMPDIR:-/tmp}/zemlodiag-wine-template-$(id -u)}
+case_root=${ZEMLO_CASE_ROOT:-$(dirname "$template")}
+
+fail() {
+    echo "wine-run.sh: $*" >&2
+    exit 1
+}
+
+# Each case needs its own /etc/hosts, which only a private mount namespace
+# gives without touching the machine's. Root has one at hand; anyone else
+# needs unprivileged user namespaces, mapped to their own uid so that Wine's
+# per-user folders in /tmp stay theirs.
+isolate=()
+choose_isolation() {
+    local refusal
+    if refusal=$(unshare -m true 2>&1); then
+        isolate=(unshare -m)
+    elif unshare --user --map-current-user --keep-caps -m true 2>/dev/null; then
+        isolate=(unshare --user --map-current-user --keep-caps -m)
+    elif [[ $refusal == *propagation* ]]; then
+        # unshare makes the new namespace's mounts private from / down, which
+        # needs / to be a mount point; a chroot's directory often is not one.
+        fail "/ is not a mount point here (a chroot into a plain directory?), so no private mount namespace can keep
+  each case's /etc/hosts to itself. Make the directory a mount point before entering it:
+    mount --bind DIR DIR && chroot DIR"
+    else
+        fail "this machine gives $(id -un) no private mount namespace, which every case needs for its own /etc/hosts.
+  Run as root, or allow unprivileged user namespaces:
+    sudo sysctl -w kernel.unprivileged_userns_clone=1 user.max_user_namespaces=15000
+  (Inside a chroot the kernel refuses them: run as root there.)"
+    fi
+}
+
+# Cases are hard-linked copies of the template; a hard link cannot cross file
+# systems (a tmpfs /tmp and a disk checkout, say).
+check_case_root() {
+    mkdir -p "$case_root" || fail "cannot create the case folder root $case_root"
+    local template_fs case_fs
+    template_fs=$(stat -c %d "$(dirname "$template")")
+    case_fs=$(stat -c %d "$case_root")
+    [ "$template_fs" = "$case_fs" ] ||
+        fail "the template $template and the case folders in $case_root are on different file systems, so cases cannot be hard-linked copies of it.
+  Put both on one (unset ZEMLO_CASE_ROOT, or point ZEMLO_CASE_ROOT or ZEMLO_WINE_TEMPLATE elsewhere)."
+}
 
 ensure_template() {
     mkdir -p "$(dirname "$template")"
@@ -21,19 +75,36 @@ ensure_template() {
     flock 9
     if [ ! -f "$template/.zemlo-ready" ]; then
         rm -rf "$template"
-        WINEPREFIX="$template" wineboot -i >/dev/null 2>&1
+        WINEPREFIX="$template" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the template $template"
         WINEPREFIX="$template" wineserver -w
+        [ -f "$template/system.reg" ] || fail "wineboot left no registry in $template"
+        # Wine links the profile's Desktop, Documents, Downloads ... to $HOME;
+        # what a case writes there stays in its prefix instead.
+        local link
+        while IFS= read -r -d '' link; do
+            rm "$link" && mkdir "$link" || fail "cannot replace the link $link"
+        done < <(find "$template/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
         touch "$template/.zemlo-ready"
     fi
     flock -u 9
     exec 9>&-
 }
 
-if [ "${1:-}" = "--make-template" ]; then
-    ensure_template
-    exit 0
-fi
+case "${1:-}" in
+    --make-template)
+        check_case_root
+        ensure_template
+        exit 0
+        ;;
+    --check)
+        choose_isolation
+        check_case_root
+        exit 0
+        ;;
+esac
 
+choose_isolation
+check_case_root
 ensure_template
 
 case_dir=""
@@ -46,19 +117,22 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# One run of the program in a new prefix; its output lands in files of the case.
-run_in_fresh_prefix() {
-    case_dir=$(mktemp -d "${TMPDIR:-/tmp}/zemlodiag-case.XXXXXX")
+# A new prefix for one run. This runs where errexit does not apply (the
+# caller tests its status), so every step says when it fails: a half-copied
+# prefix makes Wine spin for minutes before it gives up.
+make_case() {
+    case_dir=$(mktemp -d "$case_root/zemlodiag-case.XXXXXX") || fail "cannot create a case folder in $case_root"
     prefix="$case_dir/prefix"
-    cp -al "$template" "$prefix"
+    cp -al "$template" "$prefix" || fail "cannot hard-link the template $template into $prefix"
     # Files a case may rewrite are real copies, so the template stays clean.
+    local file etc
     for file in "$template"/*.reg; do
-        cp --remove-destination "$file" "$prefix/"
+        cp --remove-destination "$file" "$prefix/" || fail "cannot copy $file into the case"
     done
     for etc in drive_c/windows/system32/drivers/etc drive_c/windows/syswow64/drivers/etc; do
         if [ -d "$template/$etc" ]; then
             rm -rf "${prefix:?}/$etc"
-            cp -a "$template/$etc" "$prefix/$etc"
+            cp -a "$template/$etc" "$prefix/$etc" || fail "cannot copy $etc into the case"
         fi
     done
     rm -f "$prefix/.zemlo-ready"
@@ -67,17 +141,27 @@ run_in_fresh_prefix() {
     export ZEMLO_RESOLVER_HOSTS="$case_dir/resolver-hosts"
     printf '127.0.0.1 localhost\n' >"$ZEMLO_RESOLVER_HOSTS"
     printf 'hosts: files\n' >"$case_dir/nsswitch.conf"
+}
 
-    local namespaced='mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 && exec wine "$@"'
-    local isolate=(unshare -m)
-    unshare -m true 2>/dev/null || isolate=(unshare -r -m)
-    if [ -n "${ZEMLO_WINE_CONSOLE:-}" ]; then
-        # The terminal stays the program's console (tests of what a user sees).
-        "${isolate[@]}" bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$@"
-        return
-    fi
-    "${isolate[@]}" bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$@" \
-        </dev/null >"$case_dir/stdout" 2>"$case_dir/stderr"
+# Capabilities kept for the mounts are dropped before Wine starts.
+namespaced='mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 &&
+    if [ "$(id -u)" -ne 0 ]; then exec setpriv --inh-caps=-all --ambient-caps=-all wine "$@"; fi && exec wine "$@"'
+
+in_namespace() {
+    "${isolate[@]}" bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$@"
+}
+
+if [ -n "${ZEMLO_WINE_INTERACTIVE:-}" ]; then
+    make_case
+    status=0
+    in_namespace "$@" || status=$?
+    exit "$status"
+fi
+
+# One run of the program in a new prefix; its output lands in files of the case.
+run_in_fresh_prefix() {
+    make_case
+    in_namespace "$@" </dev/null >"$case_dir/stdout" 2>"$case_dir/stderr"
 }
 
 status=0
@@ -85,9 +169,6 @@ run_in_fresh_prefix "$@" || status=$?
 # Under load, Wine now and then fails to start a program at all in a brand-new
 # prefix ("ShellExecuteEx failed"); that says nothing about the program, so
 # such a start is tried once more, in another new prefix.
-if [ -n "${ZEMLO_WINE_CONSOLE:-}" ]; then
-    exit "$status"
-fi
 if [ "$status" -ne 0 ] && [ ! -s "$case_dir/stdout" ] && grep -q 'ShellExecuteEx failed' "$case_dir/stderr"; then
     echo "wine-run.sh: Wine could not start $1; trying once more in a new prefix" >&2
     cat "$case_dir/stderr" >&2

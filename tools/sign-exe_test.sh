@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The release signing path with a throwaway code-signing PKI made here: the
+# signed image verifies against its root and no other, and it is still the
+# same program: the image checks pass on it and it writes the clean PC's
+# transcript under Wine.
+#
+# Usage: sign-exe_test.sh PRODUCT_EXE UNIT_TESTS_EXE E2E_TESTS_EXE
+set -euo pipefail
+[ $# -eq 3 ] || { echo "usage: $0 PRODUCT_EXE UNIT_TESTS_EXE E2E_TESTS_EXE" >&2; exit 2; }
+product=$1 unit_tests=$2 e2e_tests=$3
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+timestamp_server=""
+trap '[ -z "$timestamp_server" ] || kill "$timestamp_server"; rm -rf "$work"' EXIT
+failures=0
+check() { # description command...
+    local description=$1
+    shift
+    if "$@" >"$work/check.log" 2>&1; then
+        echo "ok: $description"
+    else
+        echo "FAILED: $description"
+        cat "$work/check.log"
+        failures=$((failures + 1))
+    fi
+}
+fails() { ! "$@"; }
+
+# A root and a code-signing certificate it issued, valid for two days.
+pki() { # name
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/O=ZEMLO Test/CN=ZEMLO Test $1 Root" \
+        -keyout "$work/$1-root.key" -out "$work/$1-root.pem" 2>/dev/null
+    openssl req -newkey rsa:2048 -nodes -subj "/O=ZEMLO Test/CN=ZEMLO Test $1 Code Signing" \
+        -keyout "$work/$1-signer.key" -out "$work/$1-signer.csr" 2>/dev/null
+    printf 'basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
+        >"$work/signer.ext"
+    openssl x509 -req -in "$work/$1-signer.csr" -CA "$work/$1-root.pem" -CAkey "$work/$1-root.key" \
+        -CAcreateserial -days 2 -extfile "$work/signer.ext" -out "$work/$1-signer.pem" 2>/dev/null
+}
+pki release
+pki other
+pki timestamp
+openssl pkcs12 -export -inkey "$work/release-signer.key" -in "$work/release-signer.pem" \
+    -certfile "$work/release-root.pem" -passout pass:'throwaway pass' -out "$work/release.p12"
+
+signed="$work/zemlodiag.exe"
+cp "$product" "$signed"
+check "the signing script signs" env ZEMLO_SIGN_PKCS12="$work/release.p12" ZEMLO_SIGN_PASSWORD='throwaway pass' \
+    ZEMLO_SIGN_CAFILE="$work/release-root.pem" "$source_dir/tools/sign-exe.sh" "$signed"
+check "the image changed" fails cmp -s "$product" "$signed"
+check "the signature verifies against the signing root" \
+    osslsigncode verify -CAfile "$work/release-root.pem" -in "$signed"
+check "the signature does not verify against another root" \
+    fails osslsigncode verify -CAfile "$work/other-root.pem" -in "$signed"
+check "the unsigned build has no signature to verify" \
+    fails osslsigncode verify -CAfile "$work/release-root.pem" -in "$product"
+check "a wrong password signs nothing" fails env ZEMLO_SIGN_PKCS12="$work/release.p12" ZEMLO_SIGN_PASSWORD=wrong \
+    "$source_dir/tools/sign-exe.sh" "$product"
+
+# The timestamp: a throwaway RFC 3161 server whose certificate may only stamp.
+printf 'basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' \
+    >"$work/signer.ext"
+openssl x509 -req -in "$work/timestamp-signer.csr" -CA "$work/timestamp-root.pem" -CAkey "$work/timestamp-root.key" \
+    -CAcreateserial -days 2 -extfile "$work/signer.ext" -out "$work/timestamp-signer.pem" 2>/dev/null
+echo 01 >"$work/timestamp-serial"
+cat >"$work/timestamp.cnf" <<EOF
+[ tsa ]
+default_tsa = test_tsa
+[ test_tsa ]
+serial = $work/timestamp-serial
+signer_cert = $work/timestamp-signer.pem
+certs = $work/timestamp-root.pem
+signer_key = $work/timestamp-signer.key
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.99999.1
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ess_cert_id_alg = sha256
+EOF
+"$source_dir/tools/test-timestamp-server.py" "$work/timestamp.cnf" "$work" >"$work/timestamp-port" &
+timestamp_server=$!
+for _ in $(seq 50); do [ -s "$work/timestamp-port" ] && break; sleep 0.1; done
+stamped="$work/stamped.exe"
+cp "$product" "$stamped"
+check "the signing script signs with a timestamp" env ZEMLO_SIGN_PKCS12="$work/release.p12" \
+    ZEMLO_SIGN_PASSWORD='throwaway pass' ZEMLO_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat "$work/timestamp-port")" \
+    "$source_dir/tools/sign-exe.sh" "$stamped"
+timestamp_verified() { # image
+    osslsigncode verify -CAfile "$work/release-root.pem" -TSA-CAfile "$work/timestamp-root.pem" -in "$1" \
+        >"$work/verify.log" 2>&1
+    local status=$?
+    cat "$work/verify.log"
+    [ "$status" -eq 0 ] && grep -q 'Timestamp Server Signature verification: ok' "$work/verify.log"
+}
+check "the timestamp verifies against the timestamp root" timestamp_verified "$stamped"
+check "a signature made without a timestamp server has no timestamp" fails timestamp_verified "$signed"
+
+# Runs test cases against the signed image; a filter that matched nothing
+# would pass, so the count of passed cases is checked too.
+passes() { # program filter minimum
+    ZEMLO_PRODUCT_EXE="$signed" "$source_dir/tests/harness/wine-run.sh" "$1" --gtest_filter="$2" >"$work/run.log" 2>&1
+    local status=$?
+    cat "$work/run.log"
+    local passed
+    passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\..*/\1/p' "$work/run.log" | tr -d '\r')
+    [ "$status" -eq 0 ] && [ "${passed:-0}" -ge "$3" ]
+}
+check "the image checks pass on the signed image" \
+    passes "$unit_tests" 'ProductImage.*:ProductVersionResource.*' 4
+check "the signed image writes the clean PC's transcript" \
+    passes "$e2e_tests" 'Golden/FullReport.IsTheTranscriptOnLogAndConsole/CleanPc' 1
+
+[ "$failures" -eq 0 ]
