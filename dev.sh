@@ -4,6 +4,7 @@
 #   ./dev.sh test [REGEX]   build, then run the whole suite (both architectures) under Wine
 #   ./dev.sh run [ARCH] [ARGS...]  run the product in a throwaway prefix (ARCH x86 or x64, default x64)
 #   ./dev.sh lint           static analysis only
+#   ./dev.sh fuzz [SECONDS] fuzz zemlotriage's reader (default 60 s)
 # BUILD_ROOT (default ./build) lets several work trees build side by side.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -11,6 +12,8 @@ root=$(pwd)
 build_root=${BUILD_ROOT:-$root/build}
 archs=(x86 x64)
 jobs=$(nproc)
+# shellcheck source=triage/triage.sh
+source "$root/triage/triage.sh"
 
 build() {
     for arch in "${archs[@]}"; do
@@ -20,6 +23,7 @@ build() {
         mkdir -p "$root/dist/$arch"
         cp "$build_root/$arch/app/zemlodiag.exe" "$root/dist/$arch/zemlodiag.exe"
     done
+    triage_build
 }
 
 lint() {
@@ -55,8 +59,12 @@ case "$command" in
     test)
         build
         lint
-        run_tests "${1:-}"
+        status=0
+        run_tests "${1:-}" || status=1
+        triage_test "${1:-}" || status=1
+        exit $status
         ;;
+    fuzz) triage_fuzz "${1:-60}" ;;
     run)
         arch=${1:-x64}
         shift || true
@@ -66,7 +74,7 @@ case "$command" in
         "$root/tests/harness/wine-run.sh" "$root/dist/$arch/zemlodiag.exe" "$@"
         ;;
     *)
-        echo "usage: ./dev.sh build|test [REGEX]|run [x86|x64] [ARGS...]|lint" >&2
+        echo "usage: ./dev.sh build|test [REGEX]|run [x86|x64] [ARGS...]|lint|fuzz [SECONDS]" >&2
         exit 2
         ;;
 esac
