@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "log/report_texts.h"
 #include "log/run_log.h"
 
 bool ReadRegDword(HKEY key, const wchar_t* valueName, DWORD* out)
@@ -72,6 +73,6 @@ void PrintRegString(const wchar_t* subKey, const wchar_t* valueName)
     if (value == nullptr)
         return;
     if (ReadRegString(key.get(), valueName, value, lengthChars + 1, nullptr))
-        LogPrint(L"%s: %s", valueName, value);
+        LogPrint(kRegStringValue, valueName, value);
     std::free(value);
 }

@@ -108,7 +108,7 @@ std::vector<Cause> Diagnose(const RunRecord& r)
 
     if (r.os.platformError)
         add("platform-compat", "error",
-            "PlatformId " + std::to_string(r.os.platformId.value_or(-1)) +
+            "platformID = " + std::to_string(*r.os.platformError) +
                 ": the program ran under application compatibility settings, so the Windows version shown is not the "
                 "real one.",
             "Remove the compatibility setting from zemlodiag.exe (file Properties > Compatibility), start it from "

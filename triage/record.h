@@ -28,7 +28,7 @@ struct OsFacts {
     OptText version, servicePack;
     OptNumber platformId, productType, suiteMask;
     OptText arch, buildLab, buildLabEx, productName;
-    bool platformError = false;
+    OptNumber platformError;  // the platform id the compatibility error names
 };
 
 struct ProductFacts {

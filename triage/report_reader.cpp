@@ -559,8 +559,8 @@ bool ReportReader::State::FixLine(std::string_view line, int)
 
 bool ReportReader::State::OsLine(std::string_view line)
 {
-    if (P().platformError.Match(line)) {
-        run->os.platformError = true;
+    if (P().platformError.Match(line, &fields)) {
+        run->os.platformError = Number(fields[0]);
         return true;
     }
     return false;

@@ -3,6 +3,11 @@
 # (all), clang libfuzzer-14-dev libclang-rt-14-dev (fuzzing) and chromium
 # (the page check).
 
+# The diagnostic's whole-report tests keep their logs here (UTF-16, real
+# times) for zemlotriage's tests to read.
+export ZEMLO_KEEP_REPORTS=${ZEMLO_KEEP_REPORTS:-$build_root/real-reports}
+mkdir -p "$ZEMLO_KEEP_REPORTS"
+
 triage_configure() {  # DIR [CMAKE ARGS...]
     local dir=$1
     shift
@@ -28,7 +33,8 @@ triage_build() {
 triage_test() {  # [REGEX]
     local filter=${1:-}
     local status=0
-    triage_configure "$build_root/triage-linux" -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe"
+    triage_configure "$build_root/triage-linux" -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe" \
+        -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS"
     cmake --build "$build_root/triage-linux" -j 2
     (cd "$build_root/triage-linux" && ctest --output-on-failure -j 2 --timeout 300 ${filter:+-R "$filter"}) || status=1
     [ -z "$filter" ] || return $status
