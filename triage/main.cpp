@@ -155,6 +155,7 @@ int main(int argc, char** argv)
     bool anyFailed = false;
     std::vector<HtmlRun> htmlRuns;
     constexpr std::size_t kWindow = 64;  // files ahead of the one printed next
+    constexpr std::size_t kFlushBytes = 64 * 1024;
 
     auto work = [&] {
         while (true) {
@@ -180,6 +181,17 @@ int main(int argc, char** argv)
             }
             FileOutput result;
             std::ostringstream text;
+            // A file with many runs writes as it goes once its turn has
+            // come, and waits for its turn rather than piling up output.
+            auto flushWhenItsTurn = [&] {
+                if (text.tellp() < static_cast<std::streamoff>(kFlushBytes))
+                    return;
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return printed == index; });
+                lock.unlock();
+                out << text.str();
+                text.str({});
+            };
             const InputResult read = ReadLogFile(path, options, [&](RunRecord&& record) {
                 switch (format) {
                 case Format::Json: text << RecordJson(record).dump() << "\n"; break;
@@ -191,6 +203,7 @@ int main(int argc, char** argv)
                 }
                 if (!htmlPath.empty())
                     result.html.push_back(ForHtml(record));
+                flushWhenItsTurn();
             });
             result.text = text.str();
             if (!read.error.empty()) {
@@ -214,8 +227,6 @@ int main(int argc, char** argv)
                 break;
             FileOutput result = std::move(done[printed]);
             done.erase(printed);
-            ++printed;
-            changed.notify_all();
             lock.unlock();
             out << result.text;
             for (const std::string& error : result.errors)
@@ -223,6 +234,9 @@ int main(int argc, char** argv)
             for (HtmlRun& run : result.html)
                 htmlRuns.push_back(std::move(run));
             lock.lock();
+            // Counted once written: a later file may write its own output now.
+            ++printed;
+            changed.notify_all();
             anyFailed = anyFailed || result.failed;
         }
     }

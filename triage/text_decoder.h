@@ -65,7 +65,6 @@ private:
     std::string line_;
     bool lineCut_ = false;
     bool afterCr_ = false;
-    bool sawAnything_ = false;
     std::uint64_t totalBytes_ = 0;
     std::uint64_t lineNumber_ = 0;
     std::uint64_t cutLines_ = 0;

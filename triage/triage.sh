@@ -40,6 +40,7 @@ triage_test() {  # [REGEX]
     [ -z "$filter" ] || return $status
 
     triage_configure "$build_root/triage-sanitize" -DCMAKE_BUILD_TYPE=Debug -DTRIAGE_SANITIZE=ON \
+        -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS" \
         -DCMAKE_CXX_COMPILER=clang++
     cmake --build "$build_root/triage-sanitize" -j 2 --target triage_tests
     (cd "$build_root/triage-sanitize" && ctest --output-on-failure -j 2 --timeout 300 -E WindowsExe) || status=1
