@@ -19,6 +19,9 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #endif
 
 #include "triage/log_input.h"
@@ -103,6 +106,31 @@ private:
     fs::recursive_directory_iterator walk_;
 };
 
+// The arguments as UTF-8, without the program's name, last first (as CLI11
+// takes them). Windows hands 8-bit arguments in the ANSI code page, so the
+// wide command line is read there instead.
+std::vector<std::string> ArgumentsLastFirst(int argc, char** argv)
+{
+    std::vector<std::string> arguments;
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide != nullptr && i < count; ++i) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(bytes > 0 ? static_cast<std::size_t>(bytes - 1) : 0, '\0');
+        if (bytes > 1)
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), bytes, nullptr, nullptr);
+        arguments.push_back(std::move(argument));
+    }
+    LocalFree(wide);
+#else
+    arguments.assign(argv + 1, argv + argc);
+#endif
+    return {arguments.rbegin(), arguments.rend()};
+}
+
 struct FileOutput {
     std::string text;
     std::vector<std::string> errors;
@@ -129,7 +157,8 @@ int main(int argc, char** argv)
     app.add_option("--html", htmlPath, "also write a self-contained HTML page to this file");
     app.add_option("--jobs", jobs, "files read at the same time (default: up to 2)")->check(CLI::Range(1u, 64u));
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> arguments = ArgumentsLastFirst(argc, argv);
+        app.parse(arguments);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? 0 : 2;
