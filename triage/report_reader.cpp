@@ -438,6 +438,11 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 bool ReportReader::State::Title(std::string_view line)
 {
     const Patterns& p = P();
+    // A console window shows a second run after the first one's prompt.
+    if (capture && run->promptSeen &&
+        (line == p.user || line == p.importing || StartsWith(line, p.osVersion.Lead()) ||
+         StartsWith(line, p.architecture.Lead())))
+        StartRun(std::nullopt, true);
     if (line == p.user) {
         run->localSystem = true;
         Enter(Section::User);

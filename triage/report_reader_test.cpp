@@ -174,6 +174,8 @@ TEST(ReportReader, RunsAndSectionsOfEditedReports)
     } cases[] = {
         {"window closed before the key press", withoutEnd, {{"ended", false}, {"end", nullptr}}, 1},
         {"console capture", console, {{"ended", false}, {"start", nullptr}, {"unrecognised", ordered_json::array()}}, 1},
+        {"two runs in one console window", console + "\r\n" + console,
+         {{"run", 2}, {"ended", false}, {"unrecognised", ordered_json::array()}}, 2},
         {"real times", Edited(clean, {{"Log start time: ####.##.## ##:##.##", "Log start time: 2026.12.08 05:23.35"},
                                       {"Log end time: ####.##.## ##:##.##", "Log end time: 2026.12.08 05:24.01"},
                                       {"System time is: ####.##.## ##:##.##", "System time is: 2026.12.08 05:23.35"}}),
