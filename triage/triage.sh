@@ -51,7 +51,7 @@ triage_test() {  # [REGEX]
 
 triage_fuzz() {  # [SECONDS]
     local seconds=${1:-60}
-    triage_configure "$build_root/triage-fuzz" -DCMAKE_BUILD_TYPE=Debug -DTRIAGE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+    triage_configure "$build_root/triage-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIAGE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
     cmake --build "$build_root/triage-fuzz" -j 2 --target triage_fuzz
     local corpus="$build_root/triage-fuzz/corpus"
     mkdir -p "$corpus"
