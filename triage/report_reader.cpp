@@ -376,19 +376,24 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 {
     const Patterns& p = P();
     // Inside the hosts frame the file's own text stands; only the frame's
-    // end, a rule followed by the next title, leaves it.
+    // end, a rule followed by the next title, leaves it, or a banner of a
+    // run cut short inside the frame.
     if (run && hostsFrame) {
-        KeepRaw(line);
-        if (hostsTail.size() >= 2 && hostsTail[hostsTail.size() - 2] == p.hostsRule && hostsTail.back().empty() &&
-            (line == p.dnsTitle || p.chainTitle.Match(line) || line == p.prompt || StartsWith(line, p.endLead))) {
+        const bool banner = StartsWith(line, p.startLead) || StartsWith(line, p.endLead);
+        const bool closing = hostsTail.size() >= 2 && hostsTail[hostsTail.size() - 2] == p.hostsRule &&
+                             hostsTail.back().empty() &&
+                             (line == p.dnsTitle || p.chainTitle.Match(line) || line == p.prompt);
+        if (banner) {
+            while (!hostsTail.empty() && (hostsTail.back().empty() || hostsTail.back() == p.bannerRule))
+                hostsTail.pop_back();
             CloseHostsFrame();
-        } else if (hostsTail.size() >= 1 && hostsTail.back() == p.hostsRule && StartsWith(line, p.endLead)) {
+        } else if (closing) {
             CloseHostsFrame();
         } else {
+            KeepRaw(line);
             hostsTail.emplace_back(line);
             if (hostsTail.size() > 2) {
-                const std::string& out = hostsTail.front();
-                AppendHostsLine(out);
+                AppendHostsLine(hostsTail.front());
                 hostsTail.erase(hostsTail.begin());
             }
             return;

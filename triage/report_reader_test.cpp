@@ -174,6 +174,9 @@ TEST(ReportReader, RunsAndSectionsOfEditedReports)
     } cases[] = {
         {"window closed before the key press", withoutEnd, {{"ended", false}, {"end", nullptr}}, 1},
         {"console capture", console, {{"ended", false}, {"start", nullptr}, {"unrecognised", ordered_json::array()}}, 1},
+        {"a run cut inside the hosts frame, then another run",
+         GoldenText("troubled-pc.txt").substr(0, GoldenText("troubled-pc.txt").find("# 203.0.113.9")) + clean,
+         {{"run", 2}, {"ended", true}, {"hosts", {{"ok", true}}}, {"unrecognised", ordered_json::array()}}, 2},
         {"two runs in one console window", console + "\r\n" + console,
          {{"run", 2}, {"ended", false}, {"unrecognised", ordered_json::array()}}, 2},
         {"real times", Edited(clean, {{"Log start time: ####.##.## ##:##.##", "Log start time: 2026.12.08 05:23.35"},
