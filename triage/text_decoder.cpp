@@ -217,8 +217,18 @@ void LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size, bool 
         take(unitAt(pair));
         i = 1;
     }
-    for (; i + 1 < size; i += 2)
-        take(unitAt(data + i));
+    for (; i + 1 < size; i += 2) {
+        const std::uint32_t unit = unitAt(data + i);
+        // Printable ASCII, nearly all of a report, goes straight to the line.
+        if (unit >= 0x20 && unit < 0x7F && highSurrogate_ == 0 && !afterCr_) {
+            if (line_.size() < kMaxLineBytes)
+                line_.push_back(static_cast<char>(unit));
+            else
+                lineCut_ = true;
+            continue;
+        }
+        take(unit);
+    }
     if (i < size)
         carry_.assign(1, static_cast<char>(data[i]));
 }
