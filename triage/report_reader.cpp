@@ -380,9 +380,15 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
     // run cut short inside the frame.
     if (run && hostsFrame) {
         const bool banner = StartsWith(line, p.startLead) || StartsWith(line, p.endLead);
+        // The next title may carry the log's mark of the message after it.
+        std::string_view title = line;
+        for (const std::string* mark : {&p.errorMark, &p.warningMark}) {
+            if (title.size() >= mark->size() && title.substr(title.size() - mark->size()) == *mark)
+                title.remove_suffix(mark->size());
+        }
         const bool closing = hostsTail.size() >= 2 && hostsTail[hostsTail.size() - 2] == p.hostsRule &&
                              hostsTail.back().empty() &&
-                             (line == p.dnsTitle || p.chainTitle.Match(line) || line == p.prompt);
+                             (title == p.dnsTitle || p.chainTitle.Match(title) || title == p.prompt);
         if (banner) {
             while (!hostsTail.empty() && (hostsTail.back().empty() || hostsTail.back() == p.bannerRule))
                 hostsTail.pop_back();

@@ -174,6 +174,17 @@ TEST(ReportReader, RunsAndSectionsOfEditedReports)
     } cases[] = {
         {"window closed before the key press", withoutEnd, {{"ended", false}, {"end", nullptr}}, 1},
         {"console capture", console, {{"ended", false}, {"start", nullptr}, {"unrecognised", ordered_json::array()}}, 1},
+        {"hosts names found and the name not resolving",
+         Edited(GoldenText("troubled-pc.txt"),
+                {{"GetAddrInfoW response test:\r\n  0: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 203.0.113.9:443, "
+                  "Socket type: SOCK_STREAM (stream), Protocol: Unspecified, Length of sockaddr: 16warning: \r\nWarning: "
+                  "did not find known ip address of service.zemlo.example\r\n\tThere were expected one of following ip: "
+                  "192.0.2.10, 198.51.100.20",
+                  "GetAddrInfoW response test:error: \r\nerror: GetAddrInfoW failed with code 11001 (0x00002af9)\r\n"}}),
+         ordered_json::parse(R"({"hosts": {"found": ["service.zemlo.example", "zemlo.example", "zemlo-eu.example"],
+             "content": "127.0.0.1 localhost\n::1 localhost\n203.0.113.9 Service.Zemlo.Example\n# 203.0.113.9 updates.zemlo-eu.example\n"},
+             "dns": {"ok": null, "error_code": 11001}, "unrecognised": []})"),
+         1},
         {"a run cut inside the hosts frame, then another run",
          GoldenText("troubled-pc.txt").substr(0, GoldenText("troubled-pc.txt").find("# 203.0.113.9")) + clean,
          {{"run", 2}, {"ended", true}, {"hosts", {{"ok", true}}}, {"unrecognised", ordered_json::array()}}, 2},
