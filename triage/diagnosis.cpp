@@ -81,6 +81,25 @@ bool DomainBeyondServiceHost(const HostsFacts& hosts)
     return text.find(kPrimaryDomainA) != std::string::npos;
 }
 
+// What support calls the trust bits it meets most.
+std::string TrustNames(const std::vector<std::uint32_t>& bits)
+{
+    static const struct {
+        std::uint32_t bit;
+        const char* name;
+    } kNames[] = {{CERT_TRUST_IS_NOT_TIME_VALID, "not time valid"},
+                  {CERT_TRUST_IS_REVOKED, "revoked"},
+                  {CERT_TRUST_IS_UNTRUSTED_ROOT, "untrusted root"},
+                  {CERT_TRUST_IS_PARTIAL_CHAIN, "partial chain: no root found"},
+                  {CERT_TRUST_IS_EXPLICIT_DISTRUST, "explicitly distrusted"}};
+    std::string names;
+    for (const auto& known : kNames) {
+        if (std::find(bits.begin(), bits.end(), known.bit) != bits.end())
+            names += std::string(names.empty() ? "" : ", ") + known.name;
+    }
+    return names.empty() ? names : " (" + names + ")";
+}
+
 std::string ScopeName(const RunRecord& record, const ChainFacts& chain)
 {
     return &chain == &record.chainCurrentUser ? "CurrentUser" : "LocalMachine";
@@ -227,7 +246,7 @@ std::vector<Cause> Diagnose(const RunRecord& r)
                            " failed, LastApiError " + Hex8(chain->lastApiError.value_or(0));
             continue;
         }
-        std::string text = scope + ": chainTrust " + Hex8(chain->trustStatus.value_or(0));
+        std::string text = scope + ": chainTrust " + Hex8(chain->trustStatus.value_or(0)) + TrustNames(chain->trustBits);
         if (chain->policyStatus && *chain->policyStatus != kNoChainStatus)
             text += ", chainPolicyStatus " + Hex8(*chain->policyStatus);
         untrusted += (untrusted.empty() ? "" : "; ") + text;
