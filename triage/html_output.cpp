@@ -7,7 +7,7 @@ namespace triage {
 
 namespace {
 
-constexpr std::size_t kMaxBoards = 1000;  // a fleet page shows the first boards only
+constexpr std::size_t kMaxBoards = kHtmlBoards;
 
 std::string Escaped(const std::string& text)
 {
@@ -152,16 +152,33 @@ void WriteBoard(std::ostream& out, const HtmlRun& run, std::size_t index)
 
 }  // namespace
 
+void DropBoard(HtmlRun& run)
+{
+    nlohmann::ordered_json causes = nlohmann::ordered_json::array();
+    for (const auto& cause : run.record["causes"])
+        causes.push_back({{"id", cause["id"]}});
+    const auto& r = run.record;
+    run.record = {{"file", r["file"]},
+                  {"run", r["run"]},
+                  {"start", r["start"]},
+                  {"os", {{"version", r["os"]["version"]}, {"arch", r["os"]["arch"]}}},
+                  {"product", {{"version", r["product"]["version"]}}},
+                  {"causes", causes}};
+    run.tiles.clear();
+    run.raw.clear();
+    run.raw.shrink_to_fit();
+}
+
 HtmlRun ForHtml(const RunRecord& record)
 {
     HtmlRun run;
+    run.verdict = record.Verdict();
     run.record = RecordJson(record);
     run.record.erase("unrecognised_not_listed");
     for (Check check : kAllChecks)
         run.tiles.emplace_back(CheckTitle(check), StatusName(record.StatusOf(check)));
     if (record.fix.seen)
         run.tiles.insert(run.tiles.begin(), {CheckTitle(Check::Fix), StatusName(record.StatusOf(Check::Fix))});
-    run.verdict = record.Verdict();
     run.raw = record.raw;
     run.rawCut = record.rawCut;
     return run;

@@ -260,8 +260,11 @@ int main(int argc, char** argv)
             out << result.text;
             for (const std::string& error : result.errors)
                 std::cerr << "zemlotriage: " << error << "\n";
-            for (HtmlRun& run : result.html)
+            for (HtmlRun& run : result.html) {
+                if (htmlRuns.size() >= kHtmlBoards)
+                    DropBoard(run);
                 htmlRuns.push_back(std::move(run));
+            }
             lock.lock();
             // Counted once written: a later file may write its own output now.
             ++printed;

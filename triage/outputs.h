@@ -30,7 +30,12 @@ struct HtmlRun {
     std::string raw;
     bool rawCut = false;
 };
+// A page shows boards for the first runs only; the others keep what the
+// fleet table needs, so that a fleet page's memory stays small per run.
+inline constexpr std::size_t kHtmlBoards = 1000;
 HtmlRun ForHtml(const RunRecord& record);
+// Keeps only what the fleet table shows of a run beyond the boards.
+void DropBoard(HtmlRun& run);
 void WriteHtml(std::ostream& out, const std::vector<HtmlRun>& runs);
 
 }  // namespace triage
