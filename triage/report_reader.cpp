@@ -235,6 +235,7 @@ struct ReportReader::State {
     // Section details
     int proxyKey = -1;
     bool hostsFrame = false;
+    std::optional<std::pair<std::string, std::uint64_t>> heldTitle;  // a title that may end the frame
     std::vector<std::string> hostsTail;  // the frame's last lines, which may be its end
     std::size_t hostsBytes = 0;
     std::size_t hostsLines = 0;
@@ -259,6 +260,7 @@ struct ReportReader::State {
         pendingMark = 0;
         proxyKey = -1;
         hostsFrame = false;
+        heldTitle.reset();
         hostsTail.clear();
         hostsBytes = 0;
         chainPart = ChainPart::None;
@@ -320,6 +322,8 @@ struct ReportReader::State {
     bool RootLine(std::string_view line);
     bool ProxyLine(std::string_view line);
     bool HostsLine(std::string_view line, std::uint64_t number);
+    bool FrameLine(std::string_view line, std::uint64_t number);
+    void KeepFrameLine(std::string_view line);
     void CloseHostsFrame();
     void AppendHostsLine(const std::string& line);
     bool DnsLine(std::string_view line);
@@ -345,6 +349,12 @@ void ReportReader::Line(std::string_view line, std::uint64_t number)
 int ReportReader::Finish()
 {
     State& s = *state_;
+    if (s.heldTitle) {
+        auto [title, number] = std::move(*s.heldTitle);
+        s.heldTitle.reset();
+        s.CloseHostsFrame();
+        s.Line(title, number);
+    }
     if (s.run) {
         if (s.capture && !s.AnySection())
             s.run.reset();  // text without a report in it
@@ -375,36 +385,8 @@ bool ReportReader::State::Banner(std::string_view line)
 void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 {
     const Patterns& p = P();
-    // Inside the hosts frame the file's own text stands; only the frame's
-    // end, a rule followed by the next title, leaves it, or a banner of a
-    // run cut short inside the frame.
-    if (run && hostsFrame) {
-        const bool banner = StartsWith(line, p.startLead) || StartsWith(line, p.endLead);
-        // The next title may carry the log's mark of the message after it.
-        std::string_view title = line;
-        for (const std::string* mark : {&p.errorMark, &p.warningMark}) {
-            if (title.size() >= mark->size() && title.substr(title.size() - mark->size()) == *mark)
-                title.remove_suffix(mark->size());
-        }
-        const bool closing = hostsTail.size() >= 2 && hostsTail[hostsTail.size() - 2] == p.hostsRule &&
-                             hostsTail.back().empty() &&
-                             (title == p.dnsTitle || p.chainTitle.Match(title) || title == p.prompt);
-        if (banner) {
-            while (!hostsTail.empty() && (hostsTail.back().empty() || hostsTail.back() == p.bannerRule))
-                hostsTail.pop_back();
-            CloseHostsFrame();
-        } else if (closing) {
-            CloseHostsFrame();
-        } else {
-            KeepRaw(line);
-            hostsTail.emplace_back(line);
-            if (hostsTail.size() > 2) {
-                AppendHostsLine(hostsTail.front());
-                hostsTail.erase(hostsTail.begin());
-            }
-            return;
-        }
-    }
+    if (run && (hostsFrame || heldTitle) && FrameLine(line, number))
+        return;
     if (Banner(line)) {
         KeepRaw(line);
         return;
@@ -443,6 +425,79 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
     }
     if (!InSection(line, mark))
         Unknown(line, number);
+}
+
+namespace {
+
+std::string_view WithoutMark(std::string_view line, const Patterns& p)
+{
+    for (const std::string* mark : {&p.errorMark, &p.warningMark}) {
+        if (line.size() >= mark->size() && line.substr(line.size() - mark->size()) == *mark)
+            line.remove_suffix(mark->size());
+    }
+    return line;
+}
+
+// What the resolver's section starts with, after its title.
+bool ResolverSectionStart(std::string_view line, const Patterns& p)
+{
+    line = WithoutMark(line, p);
+    return line.empty() || p.addressRecord.Match(line) || p.getAddrInfoFailed.Match(line) ||
+           line == p.wsaStartupFailed;
+}
+
+}  // namespace
+
+// Inside the hosts frame the file's own text stands. The frame ends with a
+// rule, an empty line and the next title; the resolver's title counts only
+// when its section follows, since a hosts file may hold that title too. A
+// banner ends the frame of a run cut short inside it. True when the line
+// belongs to the frame.
+bool ReportReader::State::FrameLine(std::string_view line, std::uint64_t number)
+{
+    const Patterns& p = P();
+    const bool banner = StartsWith(line, p.startLead) || StartsWith(line, p.endLead);
+    if (heldTitle) {
+        auto [title, titleNumber] = std::move(*heldTitle);
+        heldTitle.reset();
+        if (banner || ResolverSectionStart(line, p)) {
+            CloseHostsFrame();
+            Line(title, titleNumber);
+            return false;
+        }
+        KeepFrameLine(title);
+    }
+    if (banner) {
+        while (!hostsTail.empty() && (hostsTail.back().empty() || hostsTail.back() == p.bannerRule))
+            hostsTail.pop_back();
+        CloseHostsFrame();
+        return false;
+    }
+    const bool afterRule =
+        hostsTail.size() >= 2 && hostsTail[hostsTail.size() - 2] == p.hostsRule && hostsTail.back().empty();
+    if (afterRule) {
+        const std::string_view title = WithoutMark(line, p);
+        if (title == p.dnsTitle) {
+            heldTitle.emplace(std::string(line), number);
+            return true;
+        }
+        if (p.chainTitle.Match(title) || title == p.prompt) {
+            CloseHostsFrame();
+            return false;
+        }
+    }
+    KeepFrameLine(line);
+    return true;
+}
+
+void ReportReader::State::KeepFrameLine(std::string_view line)
+{
+    KeepRaw(line);
+    hostsTail.emplace_back(line);
+    if (hostsTail.size() > 2) {
+        AppendHostsLine(hostsTail.front());
+        hostsTail.erase(hostsTail.begin());
+    }
 }
 
 // Lines that open a section, wherever they stand.

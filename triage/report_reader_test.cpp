@@ -174,6 +174,12 @@ TEST(ReportReader, RunsAndSectionsOfEditedReports)
     } cases[] = {
         {"window closed before the key press", withoutEnd, {{"ended", false}, {"end", nullptr}}, 1},
         {"console capture", console, {{"ended", false}, {"start", nullptr}, {"unrecognised", ordered_json::array()}}, 1},
+        {"a hosts file that holds the frame's own end",
+         Edited(GoldenText("troubled-pc.txt"),
+                {{"::1 localhost\r\n", "::1 localhost\r\n==================\r\n\r\nGetAddrInfoW response test:\r\nOK\r\n"}}),
+         ordered_json::parse(R"({"hosts": {"content": "127.0.0.1 localhost\n::1 localhost\n==================\n\nGetAddrInfoW response test:\nOK\n203.0.113.9 Service.Zemlo.Example\n# 203.0.113.9 updates.zemlo-eu.example\n"},
+             "dns": {"ok": false, "addresses": ["203.0.113.9:443"]}, "unrecognised": []})"),
+         1},
         {"hosts names found and the name not resolving",
          Edited(GoldenText("troubled-pc.txt"),
                 {{"GetAddrInfoW response test:\r\n  0: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 203.0.113.9:443, "
