@@ -183,6 +183,7 @@ int main(int argc, char** argv)
     bool exhausted = false;
     bool anyFailed = false;
     std::vector<HtmlRun> htmlRuns;
+    std::vector<std::string> walkErrors;
     constexpr std::size_t kWindow = 64;  // files ahead of the one printed next
     constexpr std::size_t kFlushBytes = 64 * 1024;
 
@@ -195,11 +196,10 @@ int main(int argc, char** argv)
                 changed.wait(lock, [&] { return exhausted || handedOut - printed < kWindow; });
                 if (exhausted)
                     return;
-                std::vector<std::string> walkErrors;
+                // Printed by the main thread, the only one that writes errors.
+                const std::size_t errorsBefore = walkErrors.size();
                 std::optional<std::string> next = walker.Next(&walkErrors);
-                for (const std::string& error : walkErrors)
-                    std::cerr << "zemlotriage: " << error << "\n";
-                anyFailed = anyFailed || !walkErrors.empty();
+                anyFailed = anyFailed || walkErrors.size() > errorsBefore;
                 if (!next) {
                     exhausted = true;
                     changed.notify_all();
@@ -252,6 +252,9 @@ int main(int argc, char** argv)
         std::unique_lock<std::mutex> lock(mutex);
         while (true) {
             changed.wait(lock, [&] { return done.count(printed) > 0 || (exhausted && printed == handedOut); });
+            for (const std::string& error : walkErrors)
+                std::cerr << "zemlotriage: " << error << "\n";
+            walkErrors.clear();
             if (done.count(printed) == 0)
                 break;
             FileOutput result = std::move(done[printed]);
