@@ -171,6 +171,11 @@ bool StartsWith(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
+bool EndsWith(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 std::int64_t Number(const std::string& text, int base = 10)
 {
     return std::strtoll(text.c_str(), nullptr, base);
@@ -314,14 +319,14 @@ struct ReportReader::State {
     void Line(std::string_view line, std::uint64_t number);
     bool Banner(std::string_view line);
     bool Title(std::string_view line);
-    bool InSection(std::string_view line, int mark);
-    bool FixLine(std::string_view line, int mark);
+    bool InSection(std::string_view line);
+    bool FixLine(std::string_view line);
     bool OsLine(std::string_view line);
-    bool ClockLine(std::string_view line, int mark);
-    bool Sha2Line(std::string_view line, int mark);
+    bool ClockLine(std::string_view line);
+    bool Sha2Line(std::string_view line);
     bool RootLine(std::string_view line);
     bool ProxyLine(std::string_view line);
-    bool HostsLine(std::string_view line, std::uint64_t number);
+    bool HostsLine(std::string_view line);
     bool FrameLine(std::string_view line, std::uint64_t number);
     void KeepFrameLine(std::string_view line);
     void CloseHostsFrame();
@@ -397,18 +402,18 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 
     // The log's "error: " and "warning: " stand at the end of the line
     // before the message they mark.
-    int mark = pendingMark;
+    const int mark = pendingMark;
     pendingMark = 0;
-    if (line.size() >= p.errorMark.size() && line.compare(line.size() - p.errorMark.size(), p.errorMark.size(), p.errorMark) == 0) {
+    if (EndsWith(line, p.errorMark)) {
         pendingMark = 1;
         line.remove_suffix(p.errorMark.size());
-    } else if (line.size() >= p.warningMark.size() &&
-               line.compare(line.size() - p.warningMark.size(), p.warningMark.size(), p.warningMark) == 0) {
+    } else if (EndsWith(line, p.warningMark)) {
         pendingMark = 2;
         line.remove_suffix(p.warningMark.size());
     }
     if (line.empty()) {
-        if (mark != 0)
+        // An empty line passes an earlier mark on, unless it brings its own.
+        if (pendingMark == 0)
             pendingMark = mark;
         return;
     }
@@ -423,7 +428,7 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
         if (logError.Match(line))
             return;
     }
-    if (!InSection(line, mark))
+    if (!InSection(line))
         Unknown(line, number);
 }
 
@@ -432,7 +437,7 @@ namespace {
 std::string_view WithoutMark(std::string_view line, const Patterns& p)
 {
     for (const std::string* mark : {&p.errorMark, &p.warningMark}) {
-        if (line.size() >= mark->size() && line.substr(line.size() - mark->size()) == *mark)
+        if (EndsWith(line, *mark))
             line.remove_suffix(mark->size());
     }
     return line;
@@ -593,16 +598,16 @@ bool ReportReader::State::Title(std::string_view line)
     return false;
 }
 
-bool ReportReader::State::InSection(std::string_view line, int mark)
+bool ReportReader::State::InSection(std::string_view line)
 {
     switch (section) {
-    case Section::Fix: return FixLine(line, mark);
+    case Section::Fix: return FixLine(line);
     case Section::Os: return OsLine(line);
-    case Section::Clock: return ClockLine(line, mark);
-    case Section::Sha2: return Sha2Line(line, mark);
+    case Section::Clock: return ClockLine(line);
+    case Section::Sha2: return Sha2Line(line);
     case Section::RootAutoUpdate: return RootLine(line);
     case Section::Proxy: return ProxyLine(line);
-    case Section::Hosts: return HostsLine(line, 0);
+    case Section::Hosts: return HostsLine(line);
     case Section::Dns: return DnsLine(line);
     case Section::ChainCurrentUser: return ChainLine(line, run->chainCurrentUser);
     case Section::ChainLocalMachine: return ChainLine(line, run->chainLocalMachine);
@@ -610,7 +615,7 @@ bool ReportReader::State::InSection(std::string_view line, int mark)
     }
 }
 
-bool ReportReader::State::FixLine(std::string_view line, int)
+bool ReportReader::State::FixLine(std::string_view line)
 {
     const Patterns& p = P();
     FixFacts& fix = run->fix;
@@ -637,7 +642,7 @@ bool ReportReader::State::OsLine(std::string_view line)
     return false;
 }
 
-bool ReportReader::State::ClockLine(std::string_view line, int)
+bool ReportReader::State::ClockLine(std::string_view line)
 {
     const Patterns& p = P();
     if (line == p.ok) {
@@ -651,7 +656,7 @@ bool ReportReader::State::ClockLine(std::string_view line, int)
     return false;
 }
 
-bool ReportReader::State::Sha2Line(std::string_view line, int)
+bool ReportReader::State::Sha2Line(std::string_view line)
 {
     const Patterns& p = P();
     if (line == p.ok) {
@@ -766,7 +771,7 @@ bool ReportReader::State::ProxyLine(std::string_view line)
     return false;
 }
 
-bool ReportReader::State::HostsLine(std::string_view line, std::uint64_t)
+bool ReportReader::State::HostsLine(std::string_view line)
 {
     const Patterns& p = P();
     HostsFacts& hosts = run->hosts;
