@@ -249,6 +249,24 @@ TEST(ReportReader, RunsAndSectionsOfEditedReports)
     }
 }
 
+// A log cut anywhere, as by a crash or a window closed at any moment, holds
+// only lines the reader knows, and every run it holds is kept.
+TEST(ReportReader, ALogCutAtAnyLineIsStillKnownText)
+{
+    for (const auto& c : GoldenRecords()) {
+        const std::string text = GoldenText(c.transcript);
+        for (std::size_t cut = text.find("\r\n"); cut != std::string::npos; cut = text.find("\r\n", cut + 2)) {
+            const auto read = ReadBytes(text.substr(0, cut));
+            ASSERT_LE(read.runs.size(), c.runs.size()) << c.transcript << " cut at " << cut;
+            for (const RunRecord& run : read.runs) {
+                EXPECT_TRUE(run.unrecognised.empty())
+                    << c.transcript << " cut at " << cut << ": line " << run.unrecognised[0].line << " \""
+                    << run.unrecognised[0].text << "\"";
+            }
+        }
+    }
+}
+
 TEST(ReportReader, TextWithoutAReportIsNoRun)
 {
     const auto read = ReadBytes("Dear support,\r\nthe product does not update.\r\n");
