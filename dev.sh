@@ -22,6 +22,9 @@ usage: ./dev.sh COMMAND [ARGS...]
   lint            static analysis only
   setup           only install the missing Debian packages
   version         print the release version
+  fuzz [SECONDS]  fuzz zemlotriage's reader (default 60 s)
+  bench [OPTIONS] time zemlotriage --csv against cat over a generated fleet
+                  of logs (./dev.sh bench --help)
 BUILD_ROOT=...    puts the build trees elsewhere (default ./build).
 EOF
 }
@@ -143,6 +146,7 @@ build() {
         mkdir -p "$root/dist/$arch"
         cp "$build_root/$arch/app/zemlodiag.exe" "$root/dist/$arch/zemlodiag.exe"
     done
+    triage_build
 }
 
 lint() {
@@ -278,8 +282,9 @@ dist() {
 
 # --- zemlotriage ----------------------------------------------------------------
 
-# zemlotriage's build steps and its commands (fuzz, bench) go here, each a
-# function called from the dispatch below and listed in usage.
+# triage_build, triage_test, triage_fuzz; bench comes from triage/bench.
+# shellcheck source=triage/triage.sh
+source "$root/triage/triage.sh"
 
 # --- Dispatch --------------------------------------------------------------------
 
@@ -299,14 +304,22 @@ case "$command" in
         check_wine_sandbox
         build
         lint
-        run_tests "${1:-}"
+        status=0
+        run_tests "${1:-}" || status=1
+        triage_test "${1:-}" || status=1
+        exit $status
         ;;
     run)
         check_wine_sandbox
         run_product "$@"
         ;;
     dist) dist ;;
-    # zemlotriage's commands (fuzz, bench) go here.
+    fuzz) triage_fuzz "${1:-60}" ;;
+    bench)
+        # shellcheck source=triage/bench/bench.sh
+        source "$root/triage/bench/bench.sh"
+        bench "$@"
+        ;;
     *)
         usage >&2
         exit 2

@@ -6,6 +6,7 @@
 #include "app/local_system.h"
 #include "certs/chain_report.h"
 #include "certs/root_import.h"
+#include "log/report_texts.h"
 #include "log/run_log.h"
 #include "network/hosts_file.h"
 #include "network/name_resolution.h"
@@ -17,9 +18,6 @@
 
 namespace {
 
-constexpr wchar_t kPrompt[] = L"\r\n\r\nPress any key to quit...";
-constexpr wchar_t kTestAfterImportBanner[] =
-    L"\r\n\r\n==================\r\nTest after import\r\n==================\r\n";
 
 void PromptAndClose(bool isLocalSystem)
 {
@@ -54,7 +52,7 @@ int RunDiagnostics(int argc, const wchar_t* const* argv)
 
     const bool isLocalSystem = IsLocalSystemAccount();
     if (isLocalSystem)
-        LogPrint(L"User: NT AUTHORITY\\SYSTEM\r\n");
+        LogPrint(kLocalSystemUser);
 
     if (IsFixCommandLine(argc, argv)) {
         // The import's own messages already explain a failure.

@@ -6,61 +6,62 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
+#include "certs/chain_codes.h"
 #include "tests/harness/cert_seed.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/report_text.h"
 
 namespace {
 
-// The 20 trust rows in their table order.
-const std::wstring kAllTrustRows =
-    L"\r\n\t\t0x00000001: This certificate or one of the certificates in the certificate chain is not time valid."
-    L"\r\n\t\t0x00000004: Trust for this certificate or one of the certificates in the certificate chain has been revoked."
-    L"\r\n\t\t0x00000008: The certificate or one of the certificates in the certificate chain does not have a valid signature."
-    L"\r\n\t\t0x00000010: The certificate or certificate chain is not valid for its proposed usage."
-    L"\r\n\t\t0x00000020: The certificate or certificate chain is based on an untrusted root."
-    L"\r\n\t\t0x00000040: The revocation status of the certificate or one of the certificates in the certificate chain is unknown."
-    L"\r\n\t\t0x00000080: One of the certificates in the chain was issued by a certification authority that the original certificate had certified."
-    L"\r\n\t\t0x00000100: One of the certificates has an extension that is not valid."
-    L"\r\n\t\t0x00000200: The certificate or one of the certificates in the certificate chain has a policy constraints extension, and one of the issued certificates has a disallowed policy mapping extension or does not have a required issuance policies extension."
-    L"\r\n\t\t0x00000400: The certificate or one of the certificates in the certificate chain has a basic constraints extension, and either the certificate cannot be used to issue other certificates, or the chain path length has been exceeded."
-    L"\r\n\t\t0x00000800: The certificate or one of the certificates in the certificate chain has a name constraints extension that is not valid."
-    L"\r\n\t\t0x00001000: The certificate or one of the certificates in the certificate chain has a name constraints extension that contains unsupported fields. The minimum and maximum fields are not supported. Thus minimum must always be zero and maximum must always be absent. Only UPN is supported for an Other Name. The following alternative name choices are not supported:[X400 Address, EDI Party Name, Registered Id]."
-    L"\r\n\t\t0x00002000: The certificate or one of the certificates in the certificate chain has a name constraints extension and a name constraint is missing for one of the name choices in the end certificate."
-    L"\r\n\t\t0x00004000: The certificate or one of the certificates in the certificate chain has a name constraints extension, and there is not a permitted name constraint for one of the name choices in the end certificate."
-    L"\r\n\t\t0x00008000: The certificate or one of the certificates in the certificate chain has a name constraints extension, and one of the name choices in the end certificate is explicitly excluded."
-    L"\r\n\t\t0x01000000: The revocation status of the certificate or one of the certificates in the certificate chain is either offline or stale."
-    L"\r\n\t\t0x02000000: The end certificate does not have any resultant issuance policies, and one of the issuing certification authority certificates has a policy constraints extension requiring it."
-    L"\r\n\t\t0x04000000: The certificate is explicitly distrusted."
-    L"\r\n\t\t0x08000000: The certificate does not support a critical extension."
-    L"\r\n\t\t0x00100000: The certificate has not been strong signed. Typically this indicates that the MD2 or MD5 hashing algorithms were used to create a hash of the certificate.";
+// The platform's constants in the order the report prints them. A copy of
+// the product's tables could not catch a row that names the wrong constant;
+// this list comes from the platform headers, not from the tables.
+constexpr DWORD kTrustBitsInReportOrder[] = {
+    CERT_TRUST_IS_NOT_TIME_VALID,
+    CERT_TRUST_IS_REVOKED,
+    CERT_TRUST_IS_NOT_SIGNATURE_VALID,
+    CERT_TRUST_IS_NOT_VALID_FOR_USAGE,
+    CERT_TRUST_IS_UNTRUSTED_ROOT,
+    CERT_TRUST_REVOCATION_STATUS_UNKNOWN,
+    CERT_TRUST_IS_CYCLIC,
+    CERT_TRUST_INVALID_EXTENSION,
+    CERT_TRUST_INVALID_POLICY_CONSTRAINTS,
+    CERT_TRUST_INVALID_BASIC_CONSTRAINTS,
+    CERT_TRUST_INVALID_NAME_CONSTRAINTS,
+    CERT_TRUST_HAS_NOT_SUPPORTED_NAME_CONSTRAINT,
+    CERT_TRUST_HAS_NOT_DEFINED_NAME_CONSTRAINT,
+    CERT_TRUST_HAS_NOT_PERMITTED_NAME_CONSTRAINT,
+    CERT_TRUST_HAS_EXCLUDED_NAME_CONSTRAINT,
+    CERT_TRUST_IS_OFFLINE_REVOCATION,
+    CERT_TRUST_NO_ISSUANCE_CHAIN_POLICY,
+    CERT_TRUST_IS_EXPLICIT_DISTRUST,
+    CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT,
+    CERT_TRUST_HAS_WEAK_SIGNATURE,
+};
 
-// The 19 policy rows: code and text.
-const struct {
-    DWORD code;
-    const wchar_t* text;
-} kPolicyRows[] = {
-    {0x80096004, L"The signature of the certificate cannot be verified."},
-    {0x80092010, L"The certificate or signature has been revoked."},
-    {0x800B0109, L"A certification chain processed correctly but terminated in a root certificate that is not trusted by the trust provider."},
-    {0x800B010D, L"The root certificate is a testing certificate, and policy settings disallow test certificates."},
-    {0x800B010A, L"A chain of certificates was not correctly created."},
-    {0x800B0110, L"The certificate is not valid for the requested usage."},
-    {0x800B0101, L"A required certificate is not within its validity period."},
-    {0x800B0114, L"The certificate has an invalid name. Either the name is not included in the permitted list, or it is explicitly excluded."},
-    {0x800B0113, L"The certificate has an invalid policy."},
-    {0x80096019, L"The basic constraints of the certificate are not valid, or they are missing."},
-    {0x800B0105, L"The certificate is being used for a purpose other than the purpose specified by its CA."},
-    {0x800B0102, L"The validity periods of the certification chain do not nest correctly."},
-    {0x80092012, L"The revocation function was unable to check revocation for the certificate."},
-    {0x80092013, L"The revocation function was unable to check revocation because the revocation server was offline."},
-    {0x800B0106, L"The certificate is being used for a purpose other than one specified by the issuing CA."},
-    {0x800B010C, L"The certificate has been explicitly revoked by the issuer."},
-    {0x800B010E, L"The revocation process could not continue, and the certificate could not be checked."},
-    {0x800B010F, L"The certificate's CN name does not match the passed value."},
-    {0x800B0103, L"A certificate that can only be used as an end-entity is being used as a CA or vice versa."},
+constexpr HRESULT kPolicyCodesInReportOrder[] = {
+    TRUST_E_CERT_SIGNATURE,
+    CRYPT_E_REVOKED,
+    CERT_E_UNTRUSTEDROOT,
+    CERT_E_UNTRUSTEDTESTROOT,
+    CERT_E_CHAINING,
+    CERT_E_WRONG_USAGE,
+    CERT_E_EXPIRED,
+    CERT_E_INVALID_NAME,
+    CERT_E_INVALID_POLICY,
+    TRUST_E_BASIC_CONSTRAINTS,
+    CERT_E_CRITICAL,
+    CERT_E_VALIDITYPERIODNESTING,
+    CRYPT_E_NO_REVOCATION_CHECK,
+    CRYPT_E_REVOCATION_OFFLINE,
+    CERT_E_PURPOSE,
+    CERT_E_REVOKED,
+    CERT_E_REVOCATION_FAILURE,
+    CERT_E_CN_NO_MATCH,
+    CERT_E_ROLE,
 };
 
 std::wstring Hex8(DWORD value)
@@ -69,6 +70,20 @@ std::wstring Hex8(DWORD value)
     for (int shift = 28; shift >= 0; shift -= 4)
         digits += L"0123456789abcdef"[(value >> shift) & 0xF];
     return digits;
+}
+
+std::wstring RowLine(DWORD code, const wchar_t* text)
+{
+    return L"\r\n\t\t0x" + Hex8(code) + L": " + text;
+}
+
+// Every row of the trust table, as the decoder prints them for 0xffffffff.
+std::wstring AllTrustRows()
+{
+    std::wstring rows;
+    for (const CodeText& row : kTrustStatusBits)
+        rows += RowLine(row.code, row.text);
+    return rows;
 }
 
 template <typename Print>
@@ -100,31 +115,43 @@ TEST(ChainReport, FaultingFunctionNamesOnlyTheFiveSteps)
         EXPECT_EQ(Logged([&] { PrintFaultingFunction(c.step); }), c.expected) << "step " << c.step;
 }
 
+TEST(ChainReport, TablesNameThePlatformConstantsInReportOrder)
+{
+    ASSERT_EQ(std::size(kTrustStatusBits), std::size(kTrustBitsInReportOrder));
+    for (size_t row = 0; row < std::size(kTrustStatusBits); ++row)
+        EXPECT_EQ(kTrustStatusBits[row].code, kTrustBitsInReportOrder[row]) << "trust row " << row + 1;
+    ASSERT_EQ(std::size(kPolicyStatusCodes), std::size(kPolicyCodesInReportOrder));
+    for (size_t row = 0; row < std::size(kPolicyStatusCodes); ++row)
+        EXPECT_EQ(kPolicyStatusCodes[row].code, static_cast<DWORD>(kPolicyCodesInReportOrder[row]))
+            << "policy row " << row + 1;
+    // Every trust row is a single bit, so that "(status & bit) == bit" tests one flag.
+    for (const CodeText& row : kTrustStatusBits)
+        EXPECT_TRUE(row.code != 0 && (row.code & (row.code - 1)) == 0) << std::hex << row.code;
+}
+
 TEST(ChainReport, TrustStatusPrintsEveryKnownSetBitInTableOrder)
 {
+    const std::wstring weakSignature =
+        RowLine(CERT_TRUST_HAS_WEAK_SIGNATURE, FindCodeText(kTrustStatusBits, CERT_TRUST_HAS_WEAK_SIGNATURE));
+    const std::wstring criticalExtension =
+        RowLine(CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT,
+                FindCodeText(kTrustStatusBits, CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT));
+    const std::wstring untrustedRoot =
+        RowLine(CERT_TRUST_IS_UNTRUSTED_ROOT, FindCodeText(kTrustStatusBits, CERT_TRUST_IS_UNTRUSTED_ROOT));
     const struct {
         DWORD status;
         std::wstring expected;
     } cases[] = {
         {0, L"\r\n\tchainTrust: 0x00000000 = No error found for this certificate or chain."},
-        {0x00000020, L"\r\n\tchainTrust: 0x00000020"
-                     L"\r\n\t\t0x00000020: The certificate or certificate chain is based on an untrusted root."},
-        {0x08100000, L"\r\n\tchainTrust: 0x08100000"
-                     L"\r\n\t\t0x08000000: The certificate does not support a critical extension."
-                     L"\r\n\t\t0x00100000: The certificate has not been strong signed. Typically this indicates that "
-                     L"the MD2 or MD5 hashing algorithms were used to create a hash of the certificate."},
-        {0x01000041, L"\r\n\tchainTrust: 0x01000041"
-                     L"\r\n\t\t0x00000001: This certificate or one of the certificates in the certificate chain is "
-                     L"not time valid."
-                     L"\r\n\t\t0x00000040: The revocation status of the certificate or one of the certificates in the "
-                     L"certificate chain is unknown."
-                     L"\r\n\t\t0x01000000: The revocation status of the certificate or one of the certificates in the "
-                     L"certificate chain is either offline or stale."},
-        {0x00000002, L"\r\n\tchainTrust: 0x00000002"},
-        {0x00010000, L"\r\n\tchainTrust: 0x00010000"},
-        {0x00010020, L"\r\n\tchainTrust: 0x00010020"
-                     L"\r\n\t\t0x00000020: The certificate or certificate chain is based on an untrusted root."},
-        {0xFFFFFFFF, L"\r\n\tchainTrust: 0xffffffff" + kAllTrustRows},
+        {CERT_TRUST_IS_UNTRUSTED_ROOT, L"\r\n\tchainTrust: 0x00000020" + untrustedRoot},
+        // The weak-signature row stands last, out of numeric order.
+        {CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT | CERT_TRUST_HAS_WEAK_SIGNATURE,
+         L"\r\n\tchainTrust: 0x08100000" + criticalExtension + weakSignature},
+        // Bits without a row show only in the header.
+        {CERT_TRUST_IS_NOT_TIME_NESTED, L"\r\n\tchainTrust: 0x00000002"},
+        {CERT_TRUST_IS_PARTIAL_CHAIN, L"\r\n\tchainTrust: 0x00010000"},
+        {CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_UNTRUSTED_ROOT, L"\r\n\tchainTrust: 0x00010020" + untrustedRoot},
+        {0xFFFFFFFF, L"\r\n\tchainTrust: 0xffffffff" + AllTrustRows()},
     };
     for (const auto& c : cases) {
         const std::wstring logged = Logged([&] { PrintChainTrustStatus(c.status); });
@@ -132,13 +159,18 @@ TEST(ChainReport, TrustStatusPrintsEveryKnownSetBitInTableOrder)
     }
 }
 
-TEST(ChainReport, PolicyStatusPrintsTheRowOfItsExactCode)
+// Policy codes are whole values: the first row equal to the status is
+// printed, never a row whose bits the status merely contains (the name
+// mismatch 0x800b010f contains every bit of the expiry 0x800b0101).
+TEST(ChainReport, PolicyStatusPrintsOnlyTheRowOfItsExactCode)
 {
-    for (const auto& row : kPolicyRows) {
-        const std::wstring code = Hex8(row.code);
-        const std::wstring expected = L"\r\n\tchainPolicyStatus: 0x" + code + L"\r\n\t\t0x" + code + L": " + row.text;
+    for (const CodeText& row : kPolicyStatusCodes) {
+        const std::wstring expected = L"\r\n\tchainPolicyStatus: 0x" + Hex8(row.code) + RowLine(row.code, row.text);
         EXPECT_EQ(Logged([&] { PrintChainPolicyStatus(row.code); }), expected) << std::hex << row.code;
     }
+    const std::wstring cnMismatch = Logged([&] { PrintChainPolicyStatus(CERT_E_CN_NO_MATCH); });
+    EXPECT_EQ(cnMismatch.find(FindCodeText(kPolicyStatusCodes, static_cast<DWORD>(CERT_E_EXPIRED))),
+              std::wstring::npos);
     // No row for 0 (unlike the trust status), nor for unknown codes.
     const struct {
         DWORD status;
@@ -165,7 +197,7 @@ TEST(ChainReport, OutcomeIsOkOrTheFullDevelopersBlock)
         {"accepted", true, {5, 4, 3, 2}, L"\r\nOK"},
         {"failed before the chain", false, {0x80092004, 3, 0xFFFFFFFF, 0xFFFFFFFF},
          kProblemHeader + L"0x80092004\r\n\tFaulting function: 3 ( CertCreateCertificateChainEngine )"
-                          L"\r\n\tchainTrust: 0xffffffff" + kAllTrustRows + L"\r\n\tchainPolicyStatus: 0xffffffff"},
+                          L"\r\n\tchainTrust: 0xffffffff" + AllTrustRows() + L"\r\n\tchainPolicyStatus: 0xffffffff"},
         {"untrusted root", false, {0, 0, 0x20, 0xFFFFFFFF},
          kProblemHeader + L"0x00000000\r\n\tFaulting function: 0\r\n\tchainTrust: 0x00000020"
                           L"\r\n\t\t0x00000020: The certificate or certificate chain is based on an untrusted root."

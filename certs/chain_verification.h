@@ -7,6 +7,7 @@
 
 #include "base/unique_resource.h"
 #include "certs/cert_blobs.h"
+#include "certs/chain_codes.h"
 
 // What VerifyEmbeddedChain found, for the developers' block of the report.
 struct ChainTestResult {
@@ -16,15 +17,6 @@ struct ChainTestResult {
     DWORD chainPolicyStatus;  // SSL policy dwError; 0xFFFFFFFF when the policy was not evaluated
 };
 
-// Values of ChainTestResult::faultingStep.
-enum ChainStep : DWORD {
-    kStepNone = 0,
-    kStepOpenStore = 1,
-    kStepAddCertificate = 2,
-    kStepCreateEngine = 3,
-    kStepGetChain = 4,
-    kStepVerifyPolicy = 5,
-};
 
 // True only when a PROV_RSA_AES provider exists and refuses SHA-256 with
 // NTE_BAD_ALGID. May create the user's default key container.

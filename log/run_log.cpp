@@ -11,28 +11,14 @@
 #include <new>
 
 #include "base/unique_resource.h"
+#include "log/report_texts.h"
 
 RunLog* g_runLog = nullptr;
 
 namespace {
 
-constexpr wchar_t kErrorPrefix[] = L"error: ";
-constexpr wchar_t kWarningPrefix[] = L"warning: ";
 constexpr int kErrorPrefixChars = 7;
 constexpr int kWarningPrefixChars = 9;
-
-constexpr wchar_t kStartBanner[] =
-    L"\r\n###########################################\r\n"
-    L"Log start time: %04d.%02d.%02d %02d:%02d.%02d\r\n"
-    L"###########################################\r\n";
-constexpr wchar_t kEndBanner[] =
-    L"\r\n###########################################\r\n"
-    L"Log end time: %04d.%02d.%02d %02d:%02d.%02d\r\n"
-    L"###########################################\r\n";
-
-constexpr wchar_t kCannotWrite[] = L"\r\nCannot write to file (gle: 0x%08X)";
-constexpr wchar_t kShortWrite[] =
-    L"\r\nCannot write all data from file, requested %d bytes, written %d bytes.";
 
 // Growth to exactly 2 x needed; a failed allocation leaves the old buffer.
 bool EnsureCapacity(RunLog& log, int neededChars)
@@ -325,7 +311,7 @@ bool OpenRunLog(const wchar_t* programPath)
     }
 
     if (SetFilePointer(log->file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
-        EmitReport(*log, L"\r\nCannot set file pointer (gle: 0x%08X)", GetLastError());
+        EmitReport(*log, kCannotSetFilePointer, GetLastError());
 
     if (GetFileSize(log->file, nullptr) == 0) {
         static const BYTE byteOrderMark[] = {0xFF, 0xFE};
@@ -349,7 +335,7 @@ void CloseRunLog()
     WriteTimeBanner(*log, kEndBanner);
     if (log->file != INVALID_HANDLE_VALUE) {
         if (!CloseHandle(log->file))
-            LogError(L"\r\nCannot close file");
+            LogError(kCannotCloseFile);
         else
             log->file = INVALID_HANDLE_VALUE;
     }

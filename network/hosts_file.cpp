@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "log/report_texts.h"
 #include "log/run_log.h"
 #include "network/service_names.h"
 
@@ -12,25 +13,23 @@ constexpr wchar_t kHostsPathSource[] = L"%SystemRoot%\\System32\\drivers\\etc\\h
 constexpr DWORD kPathBufferChars = 521;
 constexpr DWORD kPathExpansionChars = 520;
 
-constexpr wchar_t kRule[] = L"\r\n==================\r\n";
-constexpr wchar_t kClosingRule[] = L"\r\n==================";
 
 }  // namespace
 
 void ReportFailedFileClose()
 {
-    LogError(L"\r\nCannot close file");
+    LogError(kCannotCloseFile);
 }
 
 bool ReadHostsBytes(HANDLE file, char* buffer, DWORD size)
 {
     DWORD bytesRead = 0;
     if (!ReadFile(file, buffer, size, &bytesRead, nullptr)) {
-        LogError(L"\r\nCannot read from file (gle: 0x%08X)", GetLastError());
+        LogError(kHostsReadFailed, GetLastError());
         return false;
     }
     if (bytesRead != size) {
-        LogError(L"\r\nCannot read all data from file, requested %d bytes, read %d bytes.", static_cast<int>(size),
+        LogError(kHostsShortRead, static_cast<int>(size),
                  static_cast<int>(bytesRead));
         return false;
     }
@@ -46,36 +45,36 @@ void ReportHostsMentions(const char* contents, char* searchCopy, DWORD size)
 
     bool found = false;
     if (std::strstr(searchCopy, kServiceHostA) != nullptr) {
-        LogError(L"\r\nerror: %S in hosts detected!\r\n", kServiceHostA);
+        LogError(kHostsServiceHostFound, kServiceHostA);
         found = true;
     }
     if (std::strstr(searchCopy, kPrimaryDomainA) != nullptr) {
-        LogWarning(L"\r\nwarning: %S in hosts detected!\r\n", kPrimaryDomainA);
+        LogWarning(kHostsDomainFound, kPrimaryDomainA);
         found = true;
     }
     if (std::strstr(searchCopy, kRegionalDomainA) != nullptr) {
-        LogWarning(L"\r\nwarning: %S in hosts detected!\r\n", kRegionalDomainA);
+        LogWarning(kHostsDomainFound, kRegionalDomainA);
         found = true;
     }
 
     if (found) {
-        LogPrint(kRule);
-        LogPrint(L"%S", contents);
-        LogPrint(kClosingRule);
+        LogPrint(kHostsRule);
+        LogPrint(kHostsContents, contents);
+        LogPrint(kHostsClosingRule);
     } else {
-        LogPrint(L"\r\nOK");
+        LogPrint(kOk);
     }
 }
 
 void CheckHostsFile()
 {
-    LogPrint(L"\r\n\r\n%%SystemRoot%%\\System32\\drivers\\etc\\hosts test:");
+    LogPrint(kHostsTitle);
 
     wchar_t path[kPathBufferChars] = {};
     const DWORD expanded = ExpandEnvironmentStringsW(kHostsPathSource, path, kPathExpansionChars);
     // A result above the allowed size means the path was cut short: as unusable as no path.
     if (expanded == 0 || expanded > kPathExpansionChars) {
-        LogError(L"\r\nerror: Cannot expand path '%%SystemRoot%%\\System32\\drivers\\etc\\hosts'\r\n");
+        LogError(kHostsExpandError);
         return;
     }
 
@@ -83,20 +82,20 @@ void CheckHostsFile()
     ScopedFileHandle file(
         CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        LogError(L"\r\nerror: Cannot open file '%s'\r\n", path);
+        LogError(kHostsOpenError, path);
         return;
     }
 
     const DWORD size = GetFileSize(file.get(), nullptr);
     if (size == 0 || size == INVALID_FILE_SIZE) {
-        LogWarning(L"\r\nwarning: Empty file '%s'\r\n", path);
+        LogWarning(kHostsEmpty, path);
         return;
     }
 
     const ScopedHeapBlock<char> contents = ZeroedBlock<char>(static_cast<size_t>(size) + 1);
     const ScopedHeapBlock<char> searchCopy = ZeroedBlock<char>(static_cast<size_t>(size) + 1);
     if (!contents || !searchCopy) {
-        LogError(L"\r\nerror: Out of memory\r\n");
+        LogError(kHostsOutOfMemory);
         return;
     }
 
@@ -104,7 +103,7 @@ void CheckHostsFile()
     // Nothing stays open while the findings are written.
     file.Close();
     if (!readWhole) {
-        LogError(L"\r\nerror: Cannot read data from file '%s'\r\n", path);
+        LogError(kHostsReadError, path);
         return;
     }
 

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "log/code_text.h"
+#include "log/report_texts.h"
 #include "log/run_log.h"
 #include "network/service_names.h"
 
@@ -17,7 +18,7 @@ constexpr wchar_t kServicePort[] = L"443";
 constexpr DWORD kAddressTextChars = 46;
 
 constexpr CodeText kSocketTypeNames[] = {
-    {0, L"Unspecified"},
+    {0, kUnspecified},
     {SOCK_STREAM, L"SOCK_STREAM (stream)"},
     {SOCK_DGRAM, L"SOCK_DGRAM (datagram)"},
     {SOCK_RAW, L"SOCK_RAW (raw)"},
@@ -26,7 +27,7 @@ constexpr CodeText kSocketTypeNames[] = {
 };
 
 constexpr CodeText kProtocolNames[] = {
-    {0, L"Unspecified"},
+    {0, kUnspecified},
     {IPPROTO_TCP, L"IPPROTO_TCP (TCP)"},
     {IPPROTO_UDP, L"IPPROTO_UDP (UDP)"},
 };
@@ -38,7 +39,7 @@ void PrintCodeName(const CodeText (&table)[Rows], int value)
     if (const wchar_t* name = FindCodeText(table, static_cast<DWORD>(value)))
         LogPrint(name);
     else
-        LogPrint(L"Other %ld", static_cast<long>(value));
+        LogPrint(kOtherValue, static_cast<long>(value));
 }
 
 // The record's address as text; false after reporting why it cannot be had.
@@ -46,7 +47,7 @@ bool AddressText(const ADDRINFOW& record, wchar_t (&text)[kAddressTextChars])
 {
     DWORD length = kAddressTextChars;
     if (WSAAddressToStringW(record.ai_addr, static_cast<DWORD>(record.ai_addrlen), nullptr, text, &length) != 0) {
-        LogError(L"\r\nerror: WSAAddressToString failed with %u\r\n", static_cast<unsigned>(WSAGetLastError()));
+        LogError(kAddressToStringFailed, static_cast<unsigned>(WSAGetLastError()));
         return false;
     }
     return true;
@@ -74,7 +75,7 @@ ScopedAddressList ResolveServiceHost()
     ADDRINFOW* records = nullptr;
     const int code = GetAddrInfoW(kServiceHostW, kServicePort, &hints, &records);
     if (code != 0) {
-        LogError(L"\r\nerror: GetAddrInfoW failed with code %d (0x%08x)\r\n", code, static_cast<unsigned>(code));
+        LogError(kGetAddrInfoFailed, code, static_cast<unsigned>(code));
         return ScopedAddressList();
     }
     return ScopedAddressList(records);
@@ -85,36 +86,36 @@ bool ReportAddressRecords(const ADDRINFOW* records)
     bool knownAddressFound = false;
     int index = 0;
     for (const ADDRINFOW* record = records; record != nullptr; record = record->ai_next, ++index) {
-        LogPrint(L"\r\n% 3d: Flags: 0x%x, Family: ", index, static_cast<unsigned>(record->ai_flags));
+        LogPrint(kAddressRecord, index, static_cast<unsigned>(record->ai_flags));
         wchar_t text[kAddressTextChars] = {};
         switch (record->ai_family) {
         case AF_UNSPEC:
-            LogPrint(L"Unspecified");
+            LogPrint(kUnspecified);
             break;
         case AF_INET:
-            LogPrint(L"AF_INET (IPv4)");
+            LogPrint(kFamilyIpv4);
             if (AddressText(*record, text)) {
-                LogPrint(L" IPv4 address %ws", text);
+                LogPrint(kIpv4Address, text);
                 if (IsKnownServiceAddress(*record))
                     knownAddressFound = true;
             }
             break;
         case AF_INET6:
-            LogPrint(L"AF_INET6 (IPv6) ");
+            LogPrint(kFamilyIpv6);
             if (AddressText(*record, text))
-                LogPrint(L" IPv6 address %ws", text);
+                LogPrint(kIpv6Address, text);
             break;
         default:
-            LogPrint(L"Other %ld", static_cast<long>(record->ai_family));
+            LogPrint(kOtherValue, static_cast<long>(record->ai_family));
             break;
         }
-        LogPrint(L", Socket type: ");
+        LogPrint(kSocketTypeLabel);
         PrintCodeName(kSocketTypeNames, record->ai_socktype);
-        LogPrint(L", Protocol: ");
+        LogPrint(kProtocolLabel);
         PrintCodeName(kProtocolNames, record->ai_protocol);
-        LogPrint(L", Length of sockaddr: %d", static_cast<int>(record->ai_addrlen));
+        LogPrint(kSockaddrLength, static_cast<int>(record->ai_addrlen));
         if (record->ai_canonname != nullptr)
-            LogPrint(L", Canonical name: %s", record->ai_canonname);
+            LogPrint(kCanonicalName, record->ai_canonname);
     }
     return knownAddressFound;
 }
@@ -122,27 +123,26 @@ bool ReportAddressRecords(const ADDRINFOW* records)
 void ReportResolutionVerdict(bool knownAddressFound)
 {
     if (knownAddressFound) {
-        LogPrint(L"\r\nOK");
+        LogPrint(kOk);
         return;
     }
-    LogWarning(L"\r\nWarning: did not find known ip address of %s\r\n\tThere were expected one of following ip:",
-               kServiceHostW);
+    LogWarning(kUnknownAddress, kServiceHostW);
     const wchar_t* separator = L" ";
     for (std::uint32_t known : KnownServiceAddresses) {
         unsigned char octets[4] = {};
         std::memcpy(octets, &known, sizeof(octets));
-        LogPrint(L"%s%d.%d.%d.%d", separator, octets[0], octets[1], octets[2], octets[3]);
+        LogPrint(kKnownAddress, separator, octets[0], octets[1], octets[2], octets[3]);
         separator = L", ";
     }
 }
 
 void CheckNameResolution()
 {
-    LogPrint(L"\r\n\r\nGetAddrInfoW response test:");
+    LogPrint(kDnsTitle);
 
     const ScopedWinsock winsock;
     if (winsock.StartupResult() != 0) {
-        LogError(L"\r\nerror: WSAStartup failed\r\n");
+        LogError(kWsaStartupFailed);
         return;
     }
 

@@ -1,5 +1,8 @@
 #include "network/proxy_settings.h"
 
+#include <cstdint>
+
+#include "log/report_texts.h"
 #include "log/run_log.h"
 #include "registry/registry_readers.h"
 
@@ -8,8 +11,6 @@ namespace {
 constexpr wchar_t kInternetSettings[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr wchar_t kPolicyInternetSettings[] =
     L"SOFTWARE\\Policies\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-constexpr wchar_t kLocalSystemInternetSettings[] =
-    L"S-1-5-18\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 struct ProxyPlace {
     HKEY root;
@@ -22,16 +23,16 @@ const ProxyPlace kProxyPlaces[] = {
     {HKEY_LOCAL_MACHINE, kInternetSettings, true},
     {HKEY_LOCAL_MACHINE, kPolicyInternetSettings, false},
     {HKEY_CURRENT_USER, kInternetSettings, true},
-    {HKEY_USERS, kLocalSystemInternetSettings, true},
+    {HKEY_USERS, kLocalSystemSettingsKey, true},
 };
 
 const wchar_t* RootPrefix(HKEY root)
 {
     if (root == HKEY_USERS)
-        return L"HKU\\";
+        return kUsersRootPrefix;
     if (root == HKEY_CURRENT_USER)
-        return L"HKCU\\";
-    return L"HKLM\\";
+        return kCurrentUserRootPrefix;
+    return kMachineRootPrefix;
 }
 
 struct StringValue {
@@ -66,38 +67,38 @@ bool ReportProxyKey(HKEY root, const wchar_t* subKey, bool reportOpenFailure)
     if (openStatus != ERROR_SUCCESS) {
         // The registry returns its error instead of setting the thread's last error.
         if (reportOpenFailure)
-            LogError(L"\r\nError: Cannot open key %s [gle:0x%08x]", subKey, static_cast<unsigned>(openStatus));
+            LogError(kProxyOpenError, subKey, static_cast<unsigned>(openStatus));
         return false;
     }
 
     bool reported = false;
     DWORD number = 0xFFFFFFFF;
     if (ReadRegDword(key.get(), L"ProxyEnable", &number) && number != 0) {
-        LogWarning(L"\r\nWarning: %s%s\r\n           @ProxyEnable=%d", prefix, subKey, static_cast<int>(number));
+        LogWarning(kProxyEnabled, prefix, subKey, static_cast<int>(number));
         reported = true;
     }
 
     number = 0xFFFFFFFF;
     if (ReadRegDword(key.get(), L"ProxySettingsPerUser", &number)) {
-        LogPrint(L"\r\nInfo: %s%s\r\n           @ProxySettingsPerUser=%d%s", prefix, subKey,
-                 static_cast<int>(number), number == 0 ? L" (Proxy settings are managed by system administrator.)" : L"");
+        LogPrint(kProxyPerUser, prefix, subKey,
+                 static_cast<int>(number), number == 0 ? kProxyAdministered : L"");
     }
 
     const StringValue server = ReadProxyString(key.get(), L"ProxyServer");
     if (server.read) {
         if (reported)
-            LogPrint(L"\r\n           @ProxyServer=\"%s\"", server.text.get());
+            LogPrint(kProxyServerContinued, server.text.get());
         else
-            LogPrint(L"\r\n%s%s%s\r\n           @ProxyServer=\"%s\"", L"Info   : ", prefix, subKey, server.text.get());
+            LogPrint(kProxyServerFirst, kProxyInfoLabel, prefix, subKey, server.text.get());
         reported = true;
     }
 
     const StringValue bypass = ReadProxyString(key.get(), L"ProxyOverride");
     if (bypass.read) {
         if (reported)
-            LogPrint(L"\r\n           @ProxyOverride=\"%s\"", bypass.text.get());
+            LogPrint(kProxyOverrideContinued, bypass.text.get());
         else
-            LogPrint(L"\r\n%s%s%s\r\n           @ProxyOverride=\"%s\"", L"Info   : ", prefix, subKey,
+            LogPrint(kProxyOverrideFirst, kProxyInfoLabel, prefix, subKey,
                      bypass.text.get());
     }
     // Unlike the server, a bypass list counts once it was there to be read.
@@ -108,12 +109,12 @@ bool ReportProxyKey(HKEY root, const wchar_t* subKey, bool reportOpenFailure)
 
 void CheckProxySettings()
 {
-    LogPrint(L"\r\n\r\nProxy detection:");
+    LogPrint(kProxyTitle);
     bool anyFinding = false;
     for (const ProxyPlace& place : kProxyPlaces) {
         if (ReportProxyKey(place.root, place.subKey, place.reportOpenFailure))
             anyFinding = true;
     }
     if (!anyFinding)
-        LogPrint(L"\r\nOK");
+        LogPrint(kOk);
 }

@@ -1,5 +1,6 @@
 #include "registry/registry_readers.h"
 
+#include "log/report_texts.h"
 #include "log/run_log.h"
 
 bool ReadRegDword(HKEY key, const wchar_t* valueName, DWORD* out)
@@ -70,5 +71,5 @@ void PrintRegString(const wchar_t* subKey, const wchar_t* valueName)
     if (!value)
         return;
     if (ReadRegString(key.get(), valueName, value.get(), lengthChars + 1, nullptr))
-        LogPrint(L"%s: %s", valueName, value.get());
+        LogPrint(kRegStringValue, valueName, value.get());
 }

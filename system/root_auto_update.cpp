@@ -1,5 +1,6 @@
 #include "system/root_auto_update.h"
 
+#include "log/report_texts.h"
 #include "log/run_log.h"
 #include "registry/registry_readers.h"
 
@@ -16,24 +17,17 @@ void CheckSetupComponent()
     const LSTATUS openStatus = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSetupComponentsKey, 0, kRegistryReadAccess,
                                              key.put());
     if (openStatus != ERROR_SUCCESS) {
-        LogError(L"\r\nError: Cannot open key "
-                 L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\OC Manager\\Subcomponents [gle:0x%08x]",
-                 static_cast<unsigned>(openStatus));
+        LogError(kSetupKeyOpenError, static_cast<unsigned>(openStatus));
         return;
     }
     DWORD rootAutoUpdate = 0xFFFFFFFF;
     if (!ReadRegDword(key.get(), L"rootautoupdate", &rootAutoUpdate)) {
-        LogWarning(L"\r\nSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\OC Manager\\Subcomponents"
-                   L"\\rootautoupdate does not not exists - Warning");
+        LogWarning(kComponentMissing);
     } else if (rootAutoUpdate == 1) {
-        LogPrint(L"\r\nSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\OC Manager\\Subcomponents"
-                 L"\\rootautoupdate is enabled - OK");
+        LogPrint(kComponentEnabled);
     } else {
-        LogError(L"\r\nError: SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\\OC Manager\\Subcomponents"
-                 L"\\rootautoupdate [0x%08x] disables certificate auto update",
-                 static_cast<unsigned>(rootAutoUpdate));
-        LogError(L"\r\n Try to enable 'Update Root Certificates' component in\r\n"
-                 L"\t Control Panel > Add Or Remove Programs > Add/Remove Windows Components'");
+        LogError(kComponentDisabled, static_cast<unsigned>(rootAutoUpdate));
+        LogError(kComponentHint);
     }
 }
 
@@ -43,20 +37,16 @@ void CheckAuthRootPolicy(VistaProbe& probe)
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAuthRootPolicyKey, 0, kRegistryReadAccess, key.put()) != ERROR_SUCCESS) {
         // No policy is the normal case; older systems are not told so.
         if (probe.IsVistaOrLater())
-            LogPrint(L"\r\nInfo: Key SOFTWARE\\Policies\\Microsoft\\SystemCertificates\\AuthRoot does not exists. - OK");
+            LogPrint(kPolicyKeyMissing);
         return;
     }
     DWORD disableRootAutoUpdate = 0xFFFFFFFF;
     if (!ReadRegDword(key.get(), L"DisableRootAutoUpdate", &disableRootAutoUpdate)) {
-        LogPrint(L"\r\nSOFTWARE\\Policies\\Microsoft\\SystemCertificates\\AuthRoot\\DisableRootAutoUpdate "
-                 L"does not not exists - OK");
+        LogPrint(kPolicyValueMissing);
     } else if (disableRootAutoUpdate == 0) {
-        LogPrint(L"\r\nSOFTWARE\\Policies\\Microsoft\\SystemCertificates\\AuthRoot\\DisableRootAutoUpdate "
-                 L"does not disables certificate auto update - OK");
+        LogPrint(kPolicyAllows);
     } else {
-        LogError(L"\r\nError: SOFTWARE\\Policies\\Microsoft\\SystemCertificates\\AuthRoot\\DisableRootAutoUpdate "
-                 L"[0x%08x] disables certificate auto update",
-                 static_cast<unsigned>(disableRootAutoUpdate));
+        LogError(kPolicyDisables, static_cast<unsigned>(disableRootAutoUpdate));
     }
 }
 
@@ -94,7 +84,7 @@ void CheckRootAutoUpdate()
 
 void CheckRootAutoUpdate(VistaProbe& probe)
 {
-    LogPrint(L"\r\n\r\nTrusted store auto update configuration:");
+    LogPrint(kRootUpdateTitle);
     if (!probe.IsVistaOrLater())
         CheckSetupComponent();
     CheckAuthRootPolicy(probe);

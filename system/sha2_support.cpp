@@ -1,6 +1,7 @@
 #include "system/sha2_support.h"
 
 #include "base/sha256_algorithm.h"
+#include "log/report_texts.h"
 #include "log/run_log.h"
 
 void CheckSha2Support()
@@ -10,7 +11,7 @@ void CheckSha2Support()
 
 void CheckSha2Support(const CryptoCalls& calls)
 {
-    LogPrint(L"\r\n\r\nSHA2 support:");
+    LogPrint(kSha2Title);
 
     // Handles land in locals first and reach the owners only on success, so a
     // failed call that leaves a stray value behind is never released.
@@ -21,13 +22,13 @@ void CheckSha2Support(const CryptoCalls& calls)
     } else {
         const DWORD acquireError = GetLastError();
         if (acquireError != static_cast<DWORD>(NTE_BAD_KEYSET)) {
-            LogError(L"\r\nError: CryptAcquireContext failed with error gle: 0x%08x", acquireError);
+            LogError(kAcquireFailed, acquireError);
             return;
         }
         providerHandle = 0;
         if (!calls.acquireContext(&providerHandle, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET)) {
             const DWORD retryError = GetLastError();
-            LogError(L"\r\nError: CryptAcquireContext(CRYPT_NEWKEYSET) failed with error gle: 0x%08x", retryError);
+            LogError(kAcquireNewKeysetFailed, retryError);
             return;
         }
         provider.reset(providerHandle);
@@ -38,13 +39,13 @@ void CheckSha2Support(const CryptoCalls& calls)
     HCRYPTHASH hashHandle = 0;
     if (calls.createHash(provider.get(), CALG_SHA_256, 0, 0, &hashHandle)) {
         hash.reset(hashHandle);
-        LogPrint(L"\r\nOK");
+        LogPrint(kOk);
     } else {
         const DWORD hashError = GetLastError();
         if (hashError == static_cast<DWORD>(NTE_BAD_ALGID))
-            LogError(L"\r\nError: System does not support SHA2");
+            LogError(kSha2Unsupported);
         else
-            LogError(L"\r\nError: CryptCreateHash failed with error gle : 0x%08x", hashError);
+            LogError(kCreateHashFailed, hashError);
     }
 
     hash.Close();

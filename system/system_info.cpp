@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "log/code_text.h"
+#include "log/report_texts.h"
 #include "log/run_log.h"
 #include "registry/registry_readers.h"
 #include "system/os_version.h"
@@ -15,15 +16,13 @@ constexpr CodeText kArchitectureNames[] = {
 };
 
 constexpr wchar_t kWindowsVersionKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-constexpr const wchar_t* kWindowsBuildValues[] = {L"BuildLab", L"BuildLabEx", L"ProductName"};
 
 constexpr wchar_t kProductInfoKey[] = L"SOFTWARE\\ZEMLO\\ZEMLO Security\\CurrentVersion\\Info";
-constexpr const wchar_t* kProductValues[] = {L"ProductType", L"ProductVersion", L"LanguageCode"};
 
 const wchar_t* ProcessorArchitectureName(WORD processorArchitecture)
 {
     const wchar_t* name = FindCodeText(kArchitectureNames, processorArchitecture);
-    return name != nullptr ? name : L"Unknown";
+    return name != nullptr ? name : kUnknownArchitecture;
 }
 
 // The separators stay even where a value cannot be read, so every report has
@@ -33,7 +32,7 @@ void PrintRegStringsSeparated(const wchar_t* subKey, const wchar_t* const (&valu
 {
     for (size_t index = 0; index < count; ++index) {
         if (index > 0)
-            LogPrint(L", ");
+            LogPrint(kValueSeparator);
         PrintRegString(subKey, valueNames[index]);
     }
 }
@@ -47,22 +46,20 @@ void ReportOsVersion(const RTL_OSVERSIONINFOEXW& version)
     wchar_t csdVersion[csdChars + 1] = {};
     std::wmemcpy(csdVersion, version.szCSDVersion, csdChars);
 
-    LogPrint(L"OS version: %d.%d.%d (%d.%d) \"%s\", PlatformId: %d, ProductType: 0x%08X, SuiteMask: 0x%08X",
+    LogPrint(kOsVersion,
              static_cast<unsigned>(version.dwMajorVersion), static_cast<unsigned>(version.dwMinorVersion),
              static_cast<unsigned>(version.dwBuildNumber), static_cast<unsigned>(version.wServicePackMajor),
              static_cast<unsigned>(version.wServicePackMinor), csdVersion,
              static_cast<unsigned>(version.dwPlatformId), static_cast<unsigned>(version.wProductType),
              static_cast<unsigned>(version.wSuiteMask));
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-        LogError(L"\r\nError: Probably application compatibility is set or inherited from parent process "
-                 L"(platformID = %d)\r\n",
-                 static_cast<unsigned>(version.dwPlatformId));
+        LogError(kPlatformIdError, static_cast<unsigned>(version.dwPlatformId));
     }
 }
 
 void ReportProcessorArchitecture(WORD processorArchitecture)
 {
-    LogPrint(L"\r\nOS processor architecture: %s (%04x), ", ProcessorArchitectureName(processorArchitecture),
+    LogPrint(kArchitecture, ProcessorArchitectureName(processorArchitecture),
              static_cast<unsigned>(processorArchitecture));
 }
 
@@ -84,7 +81,7 @@ void PrintSystemInfo()
 
 void PrintProductInfo()
 {
-    LogPrint(L"\r\nZEMLO Product: ");
+    LogPrint(kProductLine);
     PrintRegStringsSeparated(kProductInfoKey, kProductValues);
-    LogPrint(L"\r\n");
+    LogPrint(kProductLineEnd);
 }

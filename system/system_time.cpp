@@ -1,5 +1,6 @@
 #include "system/system_time.h"
 
+#include "log/report_texts.h"
 #include "log/run_log.h"
 
 void ReportSystemTime(const SYSTEMTIME& now, const SYSTEMTIME& windowStart, const SYSTEMTIME& windowEnd)
@@ -12,12 +13,12 @@ void ReportSystemTime(const SYSTEMTIME& now, const SYSTEMTIME& windowStart, cons
     SystemTimeToFileTime(&windowStart, &startFileTime);
     SystemTimeToFileTime(&windowEnd, &endFileTime);
 
-    LogPrint(L"\r\nSystem time is: %04d.%02d.%02d %02d:%02d.%02d", now.wYear, now.wMonth, now.wDay, now.wHour,
+    LogPrint(kSystemTime, now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond);
     if (CompareFileTime(&startFileTime, &nowFileTime) == -1 && CompareFileTime(&nowFileTime, &endFileTime) == -1)
-        LogPrint(L"\r\nOK");
+        LogPrint(kOk);
     else
-        LogError(L"\r\nError: Windows has invalid system time");
+        LogError(kInvalidSystemTime);
 }
 
 void CheckSystemTime()

@@ -10,6 +10,7 @@
 #include <wincrypt.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -135,6 +136,11 @@ TEST_P(FullReport, IsTheTranscriptOnLogAndConsole)
 
     const std::wstring log = MaskTimes(run.logText);
     EXPECT_EQ(log, expected) << scenario.transcript << ": " << FirstDifference(log, expected);
+
+    // zemlotriage's tests read these logs as the program wrote them.
+    if (const char* folder = std::getenv("ZEMLO_KEEP_REPORTS")) {
+        EXPECT_TRUE(WriteWholeFile(UnixToWindowsPath(std::string(folder) + "/" + scenario.name + ".txt"), run.logBytes));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, FullReport, ::testing::ValuesIn(kScenarios),

@@ -1,0 +1,291 @@
+#include "triage/diagnosis.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+#include "certs/chain_codes.h"
+#include "log/report_texts.h"
+#include "network/service_names.h"
+#include "triage/format_match.h"
+
+namespace triage {
+
+namespace {
+
+std::string Hex8(std::int64_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+const char* ResolverErrorName(std::int64_t code)
+{
+    switch (code) {
+    case 11001: return "host not found";
+    case 11002: return "temporary failure, usually no network or no DNS server";
+    case 11003: return "non-recoverable DNS failure";
+    case 11004: return "the name has no address";
+    default: return "resolver error";
+    }
+}
+
+std::string ProxyDescription(const ProxyKey& key)
+{
+    std::string text = key.key + ":";
+    if (key.proxyEnable)
+        text += " ProxyEnable=" + std::to_string(*key.proxyEnable);
+    if (key.proxyServer)
+        text += " ProxyServer=\"" + *key.proxyServer + "\"";
+    if (key.proxyOverride)
+        text += " ProxyOverride=\"" + *key.proxyOverride + "\"";
+    return text;
+}
+
+// A hosts line that names `name`, to quote as proof.
+std::string HostsLineWith(const HostsFacts& hosts, const std::string& name)
+{
+    if (!hosts.content)
+        return {};
+    std::size_t start = 0;
+    const std::string& content = *hosts.content;
+    while (start < content.size()) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        const std::string line = content.substr(start, end - start);
+        if (Lower(line).find(name) != std::string::npos)
+            return line;
+        start = end + 1;
+    }
+    return {};
+}
+
+// Does the primary domain occur other than inside the service host's name?
+bool DomainBeyondServiceHost(const HostsFacts& hosts)
+{
+    if (!hosts.content)
+        return false;
+    std::string text = Lower(*hosts.content);
+    for (std::size_t at = text.find(kServiceHostA); at != std::string::npos; at = text.find(kServiceHostA, at))
+        text.replace(at, sizeof kServiceHostA - 1, "-");
+    return text.find(kPrimaryDomainA) != std::string::npos;
+}
+
+// What support calls the trust bits it meets most.
+std::string TrustNames(const std::vector<std::uint32_t>& bits)
+{
+    static const struct {
+        std::uint32_t bit;
+        const char* name;
+    } kNames[] = {{CERT_TRUST_IS_NOT_TIME_VALID, "not time valid"},
+                  {CERT_TRUST_IS_REVOKED, "revoked"},
+                  {CERT_TRUST_IS_UNTRUSTED_ROOT, "untrusted root"},
+                  {CERT_TRUST_IS_PARTIAL_CHAIN, "partial chain: no root found"},
+                  {CERT_TRUST_IS_EXPLICIT_DISTRUST, "explicitly distrusted"}};
+    std::string names;
+    for (const auto& known : kNames) {
+        if (std::find(bits.begin(), bits.end(), known.bit) != bits.end())
+            names += std::string(names.empty() ? "" : ", ") + known.name;
+    }
+    return names.empty() ? names : " (" + names + ")";
+}
+
+std::string ScopeName(const RunRecord& record, const ChainFacts& chain)
+{
+    return &chain == &record.chainCurrentUser ? "CurrentUser" : "LocalMachine";
+}
+
+}  // namespace
+
+bool ChainVerified(const RunRecord& record, const ChainFacts& chain)
+{
+    return chain.ok && *chain.ok && !(record.sha2.ok && !*record.sha2.ok);
+}
+
+std::vector<Cause> Diagnose(const RunRecord& r)
+{
+    std::vector<Cause> causes;
+    auto add = [&](const char* id, const char* severity, std::string finding, std::string advice) {
+        causes.push_back({id, severity, std::move(finding), std::move(advice)});
+    };
+    const std::string host = kServiceHostA;
+
+    if (r.fix.imported && !*r.fix.imported)
+        add("fix-failed", "error", "The /fix import of the root certificate failed: " + r.fix.error.value_or("?"),
+            "Run zemlodiag.exe /fix again as administrator (right-click, Run as administrator); if security software "
+            "guards the trusted root store, allow the change for this one run.");
+
+    if (r.os.platformError)
+        add("platform-compat", "error",
+            "platformID = " + std::to_string(*r.os.platformError) +
+                ": the program ran under application compatibility settings, so the Windows version shown is not the "
+                "real one.",
+            "Remove the compatibility setting from zemlodiag.exe (file Properties > Compatibility), start it from "
+            "Explorer and send the new log.");
+
+    if (r.clock.ok && !*r.clock.ok)
+        add("clock", "error",
+            "System time " + r.clock.utc.value_or("(masked)") +
+                " UTC lies outside the validity of the service certificate.",
+            "Correct date, time and time zone and switch on automatic time synchronisation; compare with the real "
+            "UTC time, not with the local clock.");
+
+    if (r.sha2.ok && !*r.sha2.ok) {
+        std::string finding = "SHA2 support: " + r.sha2.error.value_or("error");
+        const bool acceptedUnbuilt = (r.chainCurrentUser.ok && *r.chainCurrentUser.ok) ||
+                                     (r.chainLocalMachine.ok && *r.chainLocalMachine.ok);
+        if (acceptedUnbuilt)
+            finding += "; the verify chain \"OK\" of this run was given without building the chain and proves nothing.";
+        const bool unsupported = r.sha2.error && r.sha2.error->find("does not support SHA2") != std::string::npos;
+        add("sha2-unsupported", "error", finding,
+            unsupported ? "This Windows cannot verify the SHA-256 signature of the service certificate: install the "
+                          "service pack or SHA-2 update for this Windows version, then run the diagnostic again."
+                        : "The cryptographic provider is damaged or missing: escalate with the error value shown.");
+    }
+
+    const RootUpdateFacts& root = r.rootAutoUpdate;
+    const bool policyOff = root.policy && *root.policy != 0;
+    const bool componentOff = root.component && *root.component != 1;
+    if (policyOff || componentOff) {
+        std::string finding;
+        if (policyOff)
+            finding = "DisableRootAutoUpdate = " + Hex8(*root.policy) + ": a policy switches root certificate auto update off";
+        if (componentOff)
+            finding += std::string(finding.empty() ? "" : "; ") + "rootautoupdate = " + Hex8(*root.component) +
+                       ": the Update Root Certificates component is off";
+        add("root-update-disabled", "warning", finding + ".",
+            "Windows cannot fetch a missing root certificate: have the administrator allow root auto update, or "
+            "install the root by hand (zemlodiag.exe /fix, where this release's chain ends in the root it imports).");
+    }
+
+    const ProxyKey* localSystemProxy = nullptr;
+    std::string otherProxies;
+    for (const ProxyKey& key : r.proxy.keys) {
+        if (!key.IsFinding())
+            continue;
+        if (key.key == ToUtf8(kUsersRootPrefix) + ToUtf8(kLocalSystemSettingsKey))
+            localSystemProxy = &key;
+        else
+            otherProxies += (otherProxies.empty() ? "" : "; ") + ProxyDescription(key);
+    }
+    if (localSystemProxy != nullptr)
+        add("proxy-localsystem", "warning", "Proxy for LocalSystem " + ProxyDescription(*localSystemProxy),
+            "Services running as LocalSystem, such as the product's updater, go through this proxy: check that it "
+            "exists, lets TLS to " + host + " pass and does not inspect it; remove it if nobody set it on purpose.");
+    if (!otherProxies.empty())
+        add("proxy", "warning", "Proxy configured in " + otherProxies,
+            "Check that the proxy named is reachable and lets TLS to " + host +
+                " pass (or bypasses it); a proxy that inspects TLS needs its own root trusted.");
+
+    if (r.hosts.serviceHostFound) {
+        const std::string line = HostsLineWith(r.hosts, host);
+        add("hosts-service-host", "error",
+            "The hosts file redirects " + host + (line.empty() ? "." : ": \"" + line + "\""),
+            "Remove that line from %SystemRoot%\\System32\\drivers\\etc\\hosts (administrator rights needed); "
+            "malware and ad blockers add such lines, so scan the PC as well.");
+    }
+    std::string domains;
+    for (const std::string& name : r.hosts.found) {
+        if (name == host || (r.hosts.serviceHostFound && name == kPrimaryDomainA && !DomainBeyondServiceHost(r.hosts)))
+            continue;
+        const std::string line = HostsLineWith(r.hosts, Lower(name));
+        domains += (domains.empty() ? "" : "; ") + name + (line.empty() ? "" : " in \"" + line + "\"");
+    }
+    if (!domains.empty())
+        add("hosts-vendor-domain", "warning", "The hosts file names vendor domains: " + domains,
+            "Remove the vendor's names from %SystemRoot%\\System32\\drivers\\etc\\hosts unless the user's "
+            "administrator put them there on purpose.");
+
+    if (r.dns.errorCode || (r.dns.error && !r.dns.ok)) {
+        std::string finding = r.dns.errorCode ? "GetAddrInfoW failed with code " + std::to_string(*r.dns.errorCode) +
+                                                    " (" + ResolverErrorName(*r.dns.errorCode) + ")"
+                                              : r.dns.error.value_or("the resolver could not be asked");
+        add("dns-failure", "error", finding + " for " + host + ".",
+            "Check that the PC is online and which DNS servers it uses (ipconfig /all); a DNS filter or firewall "
+            "may block the name.");
+    }
+    if (r.dns.ok && !*r.dns.ok) {
+        std::string addresses;
+        for (const std::string& a : r.dns.addresses)
+            addresses += (addresses.empty() ? "" : ", ") + a;
+        std::string advice;
+        if (r.hosts.serviceHostFound)
+            advice = "The hosts file entry above causes this: removing it fixes both.";
+        else
+            advice = "A DNS server, filter, VPN or captive portal redirects the name: check the DNS settings. The hosts "
+                     "check cannot see entries in a hosts file saved as Unicode (its search stops at the first zero "
+                     "byte), so ask the user for the file %SystemRoot%\\System32\\drivers\\etc\\hosts itself.";
+        add("dns-unexpected-address", "error",
+            host + " resolves to " + (addresses.empty() ? std::string("no IPv4 address") : addresses) +
+                ", none of the known addresses" + (r.dns.expected.empty() ? "" : " (" + r.dns.expected + ")") + ".",
+            advice);
+    }
+
+    std::string untrusted;
+    std::string apiFailures;
+    std::uint32_t bits = 0;
+    std::int64_t policy = -1;
+    for (const ChainFacts* chain : {&r.chainCurrentUser, &r.chainLocalMachine}) {
+        if (!chain->ok || *chain->ok)
+            continue;
+        const std::string scope = ScopeName(r, *chain);
+        if (chain->faultingStep && *chain->faultingStep != kStepNone) {
+            const wchar_t* name = FindCodeText(kFaultingFunctions, static_cast<std::uint32_t>(*chain->faultingStep));
+            apiFailures += (apiFailures.empty() ? "" : "; ") + scope + ": " +
+                           (name ? ToUtf8(name) : "step " + std::to_string(*chain->faultingStep)) +
+                           " failed, LastApiError " + Hex8(chain->lastApiError.value_or(0));
+            continue;
+        }
+        std::string text = scope + ": chainTrust " + Hex8(chain->trustStatus.value_or(0)) + TrustNames(chain->trustBits);
+        if (chain->policyStatus && *chain->policyStatus != kNoChainStatus)
+            text += ", chainPolicyStatus " + Hex8(*chain->policyStatus);
+        untrusted += (untrusted.empty() ? "" : "; ") + text;
+        for (std::uint32_t bit : chain->trustBits)
+            bits |= bit;
+        if (chain->policyStatus && *chain->policyStatus != kNoChainStatus)
+            policy = *chain->policyStatus;
+    }
+    if (!untrusted.empty()) {
+        std::string advice;
+        if (bits & CERT_TRUST_IS_NOT_TIME_VALID)
+            advice = "A certificate is outside its validity: fix the PC's clock first. ";
+        if (bits & CERT_TRUST_IS_EXPLICIT_DISTRUST)
+            advice += "A certificate of the chain was put into the Untrusted store on purpose: remove it from there. ";
+        if (bits & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
+            advice += "The chain's root is missing or not trusted: allow root auto update, or run zemlodiag.exe /fix "
+                      "as administrator, which helps only where this release's service chain ends in the root it "
+                      "imports. ";
+        if (policy == PlatformCode(CERT_E_CN_NO_MATCH))
+            advice += "The certificate does not name the service host: escalate. ";
+        if (advice.empty())
+            advice = "Escalate with the chainTrust and chainPolicyStatus values. ";
+        const bool oneScope = (r.chainCurrentUser.ok && *r.chainCurrentUser.ok) ||
+                              (r.chainLocalMachine.ok && *r.chainLocalMachine.ok);
+        if (oneScope)
+            advice += "Only one scope fails: look at that scope's own certificate stores.";
+        while (!advice.empty() && advice.back() == ' ')
+            advice.pop_back();
+        add("chain-untrusted", "error", "Windows does not accept the service chain: " + untrusted + ".", advice);
+    }
+    if (!apiFailures.empty())
+        add("chain-api-failure", "error",
+            apiFailures + "; the chainTrust 0xffffffff lines after it are start values, not findings.",
+            "A Windows certificate function failed before a chain was built: the cryptographic subsystem is damaged. "
+            "Escalate with LastApiError and the faulting function.");
+
+    std::stable_sort(causes.begin(), causes.end(),
+                     [](const Cause& a, const Cause& b) { return a.severity == "error" && b.severity != "error"; });
+    return causes;
+}
+
+}  // namespace triage

@@ -1,0 +1,27 @@
+#pragma once
+
+// Reading one log from a file or standard input, chunk by chunk, through the
+// decoder and the report reader.
+
+#include <cstdio>
+#include <string>
+
+#include "triage/report_reader.h"
+
+namespace triage {
+
+struct InputResult {
+    int runs = 0;
+    std::string error;  // one line; empty when the input was read whole
+};
+
+// `name` is the file's name in the records; `file` an open binary stream.
+InputResult ReadLog(std::FILE* file, const std::string& name, const ReaderOptions& options,
+                    const ReportReader::RunSink& sink);
+// Opens `path` ("-" for standard input).
+InputResult ReadLogFile(const std::string& path, const ReaderOptions& options, const ReportReader::RunSink& sink);
+// The same for a log held in memory (tests, the fuzzer).
+InputResult ReadLogBytes(const std::string& bytes, const std::string& name, const ReaderOptions& options,
+                         const ReportReader::RunSink& sink);
+
+}  // namespace triage

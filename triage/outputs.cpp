@@ -1,0 +1,170 @@
+#include "triage/outputs.h"
+
+#include <algorithm>
+#include <map>
+
+#include "triage/diagnosis.h"
+
+namespace triage {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+template <typename T>
+Json Opt(const std::optional<T>& value)
+{
+    return value ? Json(*value) : Json(nullptr);
+}
+
+Json ChainJson(const RunRecord& record, const ChainFacts& chain)
+{
+    Json out;
+    out["ok"] = Opt(chain.ok);
+    out["verified"] = ChainVerified(record, chain);
+    out["last_api_error"] = Opt(chain.lastApiError);
+    out["faulting_step"] = Opt(chain.faultingStep);
+    out["trust_status"] = Opt(chain.trustStatus);
+    out["trust_bits"] = chain.trustBits;
+    out["policy_status"] = Opt(chain.policyStatus);
+    return out;
+}
+
+std::string Joined(const std::vector<std::string>& items, const char* separator)
+{
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : separator) + item;
+    return out;
+}
+
+}  // namespace
+
+Json RecordJson(const RunRecord& r)
+{
+    Json j;
+    j["file"] = r.file;
+    j["run"] = r.run;
+    j["start"] = Opt(r.start);
+    j["end"] = Opt(r.end);
+    j["ended"] = r.ended;
+    j["local_system"] = r.localSystem;
+    if (!r.fix.seen) {
+        j["fix"] = nullptr;
+    } else {
+        Json fix;
+        fix["imported"] = r.fix.imported.value_or(false);
+        if (!r.fix.imported || !*r.fix.imported)
+            fix["error"] = r.fix.error.value_or("the import did not finish");
+        j["fix"] = fix;
+    }
+    Json os;
+    os["version"] = Opt(r.os.version);
+    os["service_pack"] = Opt(r.os.servicePack);
+    os["platform_id"] = Opt(r.os.platformId);
+    os["product_type"] = Opt(r.os.productType);
+    os["suite_mask"] = Opt(r.os.suiteMask);
+    os["arch"] = Opt(r.os.arch);
+    os["build_lab"] = Opt(r.os.buildLab);
+    os["build_lab_ex"] = Opt(r.os.buildLabEx);
+    os["product_name"] = Opt(r.os.productName);
+    j["os"] = os;
+    j["product"] = {{"type", Opt(r.product.type)}, {"version", Opt(r.product.version)},
+                    {"language", Opt(r.product.language)}};
+    j["clock"] = {{"utc", Opt(r.clock.utc)}, {"ok", Opt(r.clock.ok)}};
+    j["sha2"] = {{"ok", Opt(r.sha2.ok)}, {"error", Opt(r.sha2.error)}};
+    j["root_auto_update"] = {{"ok", Opt(r.rootAutoUpdate.ok)},
+                             {"policy", Opt(r.rootAutoUpdate.policy)},
+                             {"component", Opt(r.rootAutoUpdate.component)},
+                             {"lines", r.rootAutoUpdate.lines}};
+    Json keys = Json::array();
+    for (const ProxyKey& key : r.proxy.keys) {
+        keys.push_back({{"key", key.key},
+                        {"ProxyEnable", Opt(key.proxyEnable)},
+                        {"ProxySettingsPerUser", Opt(key.proxySettingsPerUser)},
+                        {"ProxyServer", Opt(key.proxyServer)},
+                        {"ProxyOverride", Opt(key.proxyOverride)}});
+    }
+    j["proxy"] = {{"ok", Opt(r.proxy.ok)}, {"keys", keys}, {"errors", r.proxy.errors}};
+    j["hosts"] = {{"ok", Opt(r.hosts.ok)},
+                  {"found", r.hosts.found},
+                  {"error", Opt(r.hosts.error)},
+                  {"content", Opt(r.hosts.content)}};
+    if (r.hosts.contentCut)
+        j["hosts"]["content_cut"] = true;
+    j["dns"] = {{"ok", Opt(r.dns.ok)}, {"addresses", r.dns.addresses}, {"error_code", Opt(r.dns.errorCode)}};
+    j["chain"] = {{"CurrentUser", ChainJson(r, r.chainCurrentUser)},
+                  {"LocalMachine", ChainJson(r, r.chainLocalMachine)}};
+    Json causes = Json::array();
+    for (const Cause& c : r.causes)
+        causes.push_back({{"id", c.id}, {"severity", c.severity}, {"finding", c.finding}, {"advice", c.advice}});
+    j["causes"] = causes;
+    Json unrecognised = Json::array();
+    for (const Unrecognised& u : r.unrecognised)
+        unrecognised.push_back({{"line", u.line}, {"text", u.text}});
+    j["unrecognised"] = unrecognised;
+    if (r.unrecognisedDropped > 0)
+        j["unrecognised_not_listed"] = r.unrecognisedDropped;
+    return j;
+}
+
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+void WriteCsvHeader(std::ostream& out)
+{
+    out << "file,run,start,ended,os_version,arch,product_version,verdict,causes";
+    for (Check check : kAllChecks)
+        out << ',' << CheckName(check);
+    out << "\r\n";
+}
+
+void WriteCsvRow(std::ostream& out, const RunRecord& r)
+{
+    std::vector<std::string> ids;
+    for (const Cause& c : r.causes)
+        ids.push_back(c.id);
+    out << CsvField(r.file) << ',' << r.run << ',' << CsvField(r.start.value_or("")) << ','
+        << (r.ended ? "true" : "false") << ',' << CsvField(r.os.version.value_or("")) << ','
+        << CsvField(r.os.arch.value_or("")) << ',' << CsvField(r.product.version.value_or("")) << ',' << r.Verdict()
+        << ',' << CsvField(Joined(ids, " "));
+    for (Check check : kAllChecks)
+        out << ',' << StatusName(r.StatusOf(check));
+    out << "\r\n";
+}
+
+void WriteTextSummary(std::ostream& out, const RunRecord& r)
+{
+    out << r.file << " run " << r.run << ": " << r.Verdict();
+    out << " (start " << r.start.value_or("unknown") << (r.ended ? "" : ", no end banner: the window was closed")
+        << ")\n";
+    for (const Cause& c : r.causes) {
+        out << "  " << c.severity << " [" << c.id << "] " << c.finding << "\n";
+        out << "      advice: " << c.advice << "\n";
+    }
+    out << "  Windows " << r.os.version.value_or("?") << " " << r.os.arch.value_or("?");
+    if (r.os.productName)
+        out << " (" << *r.os.productName << ")";
+    out << ", product " << r.product.version.value_or("not installed") << "\n  ";
+    bool first = true;
+    for (Check check : kAllChecks) {
+        out << (first ? "" : ", ") << CheckName(check) << " " << StatusName(r.StatusOf(check));
+        first = false;
+    }
+    out << "\n";
+    if (!r.unrecognised.empty())
+        out << "  " << r.unrecognised.size() + r.unrecognisedDropped << " unrecognised line(s), first at line "
+            << r.unrecognised.front().line << "\n";
+}
+
+}  // namespace triage

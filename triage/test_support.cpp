@@ -1,0 +1,101 @@
+#include "triage/test_support.h"
+
+#include <utf8.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace triage::testing {
+
+std::string Golden(const std::string& name)
+{
+    std::ifstream file(std::string(TRIAGE_REPO_ROOT) + "/tests/golden/" + name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    if (!file)
+        throw std::runtime_error("cannot read golden transcript " + name);
+    return bytes.str();
+}
+
+std::string GoldenText(const std::string& name)
+{
+    const std::string bytes = Golden(name);
+    return bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+}
+
+std::string Edited(std::string text, const std::vector<std::pair<std::string, std::string>>& edits)
+{
+    for (const auto& [from, to] : edits) {
+        const std::size_t at = text.find(from);
+        if (at == std::string::npos)
+            throw std::runtime_error("edit does not apply: " + from);
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+ReadResult ReadBytes(const std::string& bytes, const ReaderOptions& options)
+{
+    ReadResult result;
+    result.input = ReadLogBytes(bytes, "log.txt", options,
+                                [&](RunRecord&& record) { result.runs.push_back(std::move(record)); });
+    return result;
+}
+
+std::string Mismatch(const nlohmann::ordered_json& actual, const nlohmann::ordered_json& expected,
+                     const std::string& path)
+{
+    if (expected.is_object() && actual.is_object()) {
+        for (auto it = expected.begin(); it != expected.end(); ++it) {
+            if (!actual.contains(it.key()))
+                return path + "." + it.key() + " missing";
+            const std::string why = Mismatch(actual[it.key()], it.value(), path + "." + it.key());
+            if (!why.empty())
+                return why;
+        }
+        return {};
+    }
+    if (actual != expected)
+        return path + ": " + actual.dump() + " instead of " + expected.dump();
+    return {};
+}
+
+std::vector<std::string> CauseIds(const RunRecord& record)
+{
+    std::vector<std::string> ids;
+    for (const Cause& cause : record.causes)
+        ids.push_back(cause.id);
+    return ids;
+}
+
+namespace {
+
+std::string Utf16(const std::string& utf8, bool bigEndian)
+{
+    std::u16string units;
+    utf8::utf8to16(utf8.begin(), utf8.end(), std::back_inserter(units));
+    std::string bytes;
+    for (char16_t unit : units) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::string Utf16Le(const std::string& utf8)
+{
+    return Utf16(utf8, false);
+}
+
+std::string Utf16Be(const std::string& utf8)
+{
+    return Utf16(utf8, true);
+}
+
+}  // namespace triage::testing

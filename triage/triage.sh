@@ -1,0 +1,69 @@
+# zemlotriage's build, test and fuzz steps; sourced by dev.sh, which sets
+# $root and $build_root. Needs nlohmann-json3-dev libcli11-dev libutfcpp-dev
+# (all), clang libfuzzer-14-dev libclang-rt-14-dev (fuzzing) and chromium
+# (the page check).
+
+# The diagnostic's whole-report tests keep their logs here (UTF-16, real
+# times) for zemlotriage's tests to read.
+export ZEMLO_KEEP_REPORTS=${ZEMLO_KEEP_REPORTS:-$build_root/real-reports}
+mkdir -p "$ZEMLO_KEEP_REPORTS"
+
+triage_configure() {  # DIR [CMAKE ARGS...]
+    local dir=$1
+    shift
+    cmake -S "$root/triage" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+
+triage_build() {
+    triage_configure "$build_root/triage-linux"
+    cmake --build "$build_root/triage-linux" -j 2 --target zemlotriage
+    mkdir -p "$root/dist/linux"
+    cp "$build_root/triage-linux/zemlotriage" "$root/dist/linux/zemlotriage"
+
+    triage_configure "$build_root/triage-x64" --toolchain "$root/cmake/toolchains/mingw-x64-posix.cmake" -DTRIAGE_TESTS=OFF
+    cmake --build "$build_root/triage-x64" -j 2 --target zemlotriage
+    mkdir -p "$root/dist/x64"
+    cp "$build_root/triage-x64/zemlotriage.exe" "$root/dist/x64/zemlotriage.exe"
+    x86_64-w64-mingw32-strip "$root/dist/x64/zemlotriage.exe"
+}
+
+# Native tests, the same tests built with the sanitizers, the Windows build
+# under Wine, and a short fuzz run. With a REGEX, only the matching native
+# tests.
+triage_test() {  # [REGEX]
+    local filter=${1:-}
+    local status=0
+    triage_configure "$build_root/triage-linux" -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe" \
+        -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS"
+    cmake --build "$build_root/triage-linux" -j 2
+    (cd "$build_root/triage-linux" && ctest --output-on-failure -j 2 --timeout 300 ${filter:+-R "$filter"}) || status=1
+    [ -z "$filter" ] || return $status
+
+    triage_configure "$build_root/triage-sanitize" -DCMAKE_BUILD_TYPE=Debug -DTRIAGE_SANITIZE=ON \
+        -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS" \
+        -DCMAKE_CXX_COMPILER=clang++
+    cmake --build "$build_root/triage-sanitize" -j 2 --target triage_tests
+    (cd "$build_root/triage-sanitize" && ctest --output-on-failure -j 2 --timeout 300 -E WindowsExe) || status=1
+
+    triage_fuzz "${TRIAGE_FUZZ_SECONDS:-30}" || status=1
+    return $status
+}
+
+triage_fuzz() {  # [SECONDS]
+    local seconds=${1:-60}
+    triage_configure "$build_root/triage-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIAGE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+    cmake --build "$build_root/triage-fuzz" -j 2 --target triage_fuzz
+    local corpus="$build_root/triage-fuzz/corpus"
+    mkdir -p "$corpus"
+    cp "$root"/tests/golden/*.txt "$corpus/"
+    # The diagnostic's own encoding as seeds too.
+    for file in "$root"/tests/golden/*.txt; do
+        iconv -f UTF-8 -t UTF-16 "$file" >"$corpus/$(basename "$file" .txt).utf16"
+    done
+    echo "fuzzing the reader for $seconds s"
+    local fuzz_status=0
+    "$build_root/triage-fuzz/triage_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+        -rss_limit_mb=2048 -print_final_stats=1 "$corpus" 2>"$build_root/triage-fuzz/fuzz.log" || fuzz_status=$?
+    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY)' "$build_root/triage-fuzz/fuzz.log" || true
+    return $fuzz_status
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# zemlotriage.exe under Wine reads the golden transcripts and the real logs
+# exactly as the native build does: same JSON records, same exit code.
+set -euo pipefail
+windows_exe=$1
+native_exe=$2
+repo=$3
+real_logs=${4:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+inputs=("$repo"/tests/golden/*.txt)
+if [ -n "$real_logs" ] && compgen -G "$real_logs/*.txt" >/dev/null; then
+    inputs+=("$real_logs"/*.txt)
+fi
+cp "${inputs[@]}" "$work/"
+cd "$work"
+names=()
+for input in "${inputs[@]}"; do names+=("$(basename "$input")"); done
+
+"$native_exe" --json "${names[@]}" >native.jsonl
+native_status=$?
+windows_status=0
+"$repo/tests/harness/wine-run.sh" "$windows_exe" --json "${names[@]}" >windows.jsonl 2>windows.err || windows_status=$?
+if [ "$windows_status" -ne "$native_status" ]; then
+    echo "exit code $windows_status under Wine, $native_status natively" >&2
+    cat windows.err >&2
+    exit 1
+fi
+if ! cmp -s native.jsonl windows.jsonl; then
+    echo "the Windows build's records differ:" >&2
+    diff native.jsonl windows.jsonl | head -20 >&2
+    exit 1
+fi
+echo "$(wc -l <native.jsonl) records alike from ${#names[@]} logs"
