@@ -16,13 +16,21 @@ trap 'tmux kill-session -t "$session" 2>/dev/null || true; rm -rf "$work"' EXIT
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"ProductName"="%s"\r\n' \
     "$product_name" | iconv -f UTF-8 -t UTF-16 >"$work/seed.reg"
 seed_win="Z:$(tr / '\\' <<<"$work/seed.reg")"
+# A hosts file that names the vendor's domain is shown whole: longer than
+# one piece of console output, each numbered line must show exactly once.
+{
+    printf '203.0.113.9 zemlo.example\r\n'
+    for line in $(seq 1000 1299); do printf '# line %s %s\r\n' "$line" "$(printf '%060d' 0)"; done
+} >"$work/hosts"
+hosts_win="Z:$(tr / '\\' <<<"$work/hosts")"
 cat >"$work/run.sh" <<SCRIPT
 export LANG=C.UTF-8 ZEMLO_WINE_INTERACTIVE=1
-"$wine_run" cmd.exe /c "reg import $seed_win /reg:64 & mkdir C:\\zd & copy /y $exe_win C:\\zd\\zemlodiag.exe >nul & cd /d C:\\zd & zemlodiag"
+"$wine_run" cmd.exe /c "reg import $seed_win /reg:64 & copy /y $hosts_win C:\\windows\\system32\\drivers\\etc\\hosts >nul & mkdir C:\\zd & copy /y $exe_win C:\\zd\\zemlodiag.exe >nul & cd /d C:\\zd & zemlodiag"
 echo "ZEMLO-EXIT:\$?"
 sleep 600
 SCRIPT
-tmux -f /dev/null new-session -d -s "$session" -x 250 -y 80 "bash $work/run.sh"
+printf 'set -g history-limit 20000\n' >"$work/tmux.conf"
+tmux -f "$work/tmux.conf" new-session -d -s "$session" -x 250 -y 80 "bash $work/run.sh"
 
 screen() { tmux capture-pane -p -J -S - -t "$session"; }
 wait_for() {
@@ -50,6 +58,13 @@ fi
 if ! grep -qx 'SHA2 support:' <<<"$shown"; then
     echo "the console does not show the report's lines:"
     printf '%s\n' "$shown"
+    status=1
+fi
+# Between the two rules: the file, line for line (trailing empty lines aside).
+framed=$(sed -n '/^==================$/,/^==================$/p' <<<"$shown" | sed '1d;$d')
+if [ "$framed" != "$(tr -d '\r' <"$work/hosts")" ]; then
+    echo "the console does not show the hosts file as it is:"
+    diff <(printf '%s\n' "$framed") <(tr -d '\r' <"$work/hosts") | head -20 || true
     status=1
 fi
 [ "$status" -eq 0 ] && echo "the console shows \"$product_name\" as stored"

@@ -44,8 +44,20 @@ bool EchoToConsoleWindow(const wchar_t* text, int length)
     DWORD mode = 0;
     if (standardError == nullptr || standardError == INVALID_HANDLE_VALUE || !GetConsoleMode(standardError, &mode))
         return false;
-    DWORD written = 0;
-    return WriteConsoleW(standardError, text, static_cast<DWORD>(length), &written, nullptr) != FALSE;
+    // Consoles before Windows 8 refuse a large WriteConsoleW (their buffer
+    // comes from a 64 KiB shared heap), and a hosts file shown whole can be
+    // megabytes: the text goes in pieces, never splitting a surrogate pair.
+    constexpr int kPieceChars = 8192;
+    for (int done = 0; done < length;) {
+        int piece = length - done < kPieceChars ? length - done : kPieceChars;
+        if (piece > 1 && IS_HIGH_SURROGATE(text[done + piece - 1]))
+            --piece;
+        DWORD written = 0;
+        if (!WriteConsoleW(standardError, text + done, static_cast<DWORD>(piece), &written, nullptr) || written == 0)
+            return done > 0;  // what the console shows already is not shown twice
+        done += static_cast<int>(written);
+    }
+    return true;
 }
 
 // A redirected standard error gets bytes through the C runtime. Its text
