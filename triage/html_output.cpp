@@ -165,10 +165,10 @@ PageRun ForPage(const RunRecord& record)
     board.ended = record.ended;
     board.productName = record.os.productName;
     board.localSystem = record.localSystem;
-    board.fixSeen = record.fix.seen;
+    board.fixSeen = record.Reached(Check::Fix);
     board.fixImported = record.fix.imported == Verdict::Ok;
     for (const CheckRow& row : kChecks) {
-        if (row.everyRun || record.fix.seen)
+        if (row.everyRun || record.Reached(Check::Fix))
             board.tiles.emplace_back(row.title, record.StatusOf(row.check));
     }
     board.causes = record.causes;

@@ -1,6 +1,6 @@
 // The lines that say who ran the diagnostic and on what:
 // - "running as LocalSystem" sets localSystem;
-// - /fix's import lines set fix.seen, fix.imported and fix.error, and the
+// - /fix's import lines set fix.imported and fix.error, and the
 //   "Test after import" banner that follows them is known text;
 // - the Windows version line sets os.version, servicePack, platformId,
 //   productType and suiteMask; the architecture line os.arch and the build
@@ -100,12 +100,9 @@ bool OpensUser(std::string_view line, SectionState& state)
     return true;
 }
 
-bool OpensFix(std::string_view line, SectionState& state)
+bool OpensFix(std::string_view line, SectionState&)
 {
-    if (line != Known().importing)
-        return false;
-    state.run.fix.seen = true;
-    return true;
+    return line == Known().importing;
 }
 
 bool ReadsFix(std::string_view line, SectionState& state)

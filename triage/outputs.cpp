@@ -45,7 +45,7 @@ Json RecordJson(const RunRecord& r)
     j["end"] = Opt(r.end);
     j["ended"] = r.ended;
     j["local_system"] = r.localSystem;
-    if (!r.fix.seen) {
+    if (!r.Reached(Check::Fix)) {
         j["fix"] = nullptr;
     } else {
         Json fix;

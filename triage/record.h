@@ -21,8 +21,7 @@ using OptText = std::optional<std::string>;
 enum class Verdict : unsigned char { NotSaid, Ok, Failed };
 inline bool Failed(Verdict verdict) { return verdict == Verdict::Failed; }
 
-struct FixFacts {
-    bool seen = false;
+struct FixFacts {  // where the /fix import ran (Reached(Check::Fix))
     Verdict imported = Verdict::NotSaid;
     OptText error;
 };

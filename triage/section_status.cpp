@@ -55,9 +55,7 @@ Status ReachedStatus(const RunRecord& r, Check check)
 
 Status StatusOf(const RunRecord& r, Check check)
 {
-    // The /fix import is its own section only where it ran.
-    const bool reached = check == Check::Fix ? r.fix.seen : r.Reached(check);
-    return reached ? ReachedStatus(r, check) : Status::NotReached;
+    return r.Reached(check) ? ReachedStatus(r, check) : Status::NotReached;
 }
 
 RunVerdict RunVerdictOf(const RunRecord& r)
@@ -68,7 +66,7 @@ RunVerdict RunVerdictOf(const RunRecord& r)
     if (has("error"))
         return RunVerdict::Error;
     // A failed import ends the run before the checks.
-    if (!r.Reached(Check::ChainLocalMachine) && !(r.fix.seen && Failed(r.fix.imported)))
+    if (!r.Reached(Check::ChainLocalMachine) && !Failed(r.fix.imported))
         return RunVerdict::Incomplete;
     return has("warning") ? RunVerdict::Warning : RunVerdict::Ok;
 }
