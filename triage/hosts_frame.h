@@ -38,7 +38,6 @@ public:
     // Ends the frame where the report ends or moves on; a line still held is
     // handed back to be read as the report's.
     std::optional<HeldLine> Close();
-    const std::optional<HeldLine>& Held() const { return held_; }
 
 private:
     void Keep(std::string_view line);
