@@ -10,6 +10,7 @@
 #include <io.h>
 #endif
 
+#include "triage/mail_text.h"
 #include "triage/text_decoder.h"
 
 namespace triage {
@@ -24,9 +25,11 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
 {
     InputResult result;
     ReportReader reader(name, sink, options);
-    LineDecoder decoder([&](std::string_view line, std::uint64_t number) { reader.Line(line, number); });
+    MailText mail([&](std::string_view line, std::uint64_t number) { reader.Line(line, number); });
+    LineDecoder decoder([&](std::string_view line, std::uint64_t number) { mail.Line(line, number); });
     const std::string readError = feedAll(decoder);
     const bool whole = decoder.Finish();
+    mail.Finish();
     result.runs = reader.Finish();
     if (!readError.empty())
         result.error = readError;

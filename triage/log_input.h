@@ -1,7 +1,8 @@
 #pragma once
 
 // Reading one log from a file or standard input, chunk by chunk, through the
-// decoder and the report reader.
+// decoder, the mail text (quoted-printable, reply quoting) and the report
+// reader.
 
 #include <cstdio>
 #include <string>
