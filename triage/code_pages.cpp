@@ -81,7 +81,7 @@ int Cost(std::uint32_t c)
 {
     if (c == 0xFFFD)
         return 4;
-    if (ScriptOf(c) != Script::None)
+    if (ScriptOf(c) != Script::None || c == 0xA0)  // a no-break space is a space
         return 0;
     if (c >= 0x2500 && c <= 0x25FF)  // box drawing and blocks: no report draws
         return 2;
