@@ -117,7 +117,10 @@ void MailText::Line(std::string_view line, std::uint64_t number)
     if (!joining_)
         Header(line);
     if (!quotedPrintable_) {
-        Finish();  // a soft break that its part did not continue
+        if (joining_) {  // a soft break that its part did not continue
+            joining_ = false;
+            PassDecoded();
+        }
         Unquote(line, number);
         return;
     }
@@ -136,10 +139,13 @@ void MailText::Line(std::string_view line, std::uint64_t number)
 
 void MailText::Finish()
 {
-    if (!joining_)
-        return;
-    joining_ = false;
-    PassDecoded();
+    if (joining_) {
+        joining_ = false;
+        PassDecoded();
+    }
+    if (heldBlankNumber_ != 0)
+        sink_(heldBlank_, heldBlankNumber_);
+    heldBlankNumber_ = 0;
 }
 
 void MailText::PassDecoded()
@@ -162,9 +168,23 @@ void MailText::Unquote(std::string_view line, std::uint64_t number)
     if (quoteDepth_ == 0) {
         const int marks = QuoteMarks(line, 1 << 10, textStart);
         const std::string_view text = line.substr(textStart);
-        if (marks > 0 && (text == kBannerRule || text.compare(0, kConsoleFirst.size(), kConsoleFirst) == 0))
+        const bool reportStarts =
+            marks > 0 && (text == kBannerRule || text.compare(0, kConsoleFirst.size(), kConsoleFirst) == 0);
+        // A quoted blank line may be the report's first line: the next line
+        // tells.
+        if (heldBlankNumber_ != 0) {
+            const bool ours = reportStarts && heldBlankMarks_ == marks;
+            sink_(ours ? std::string_view() : std::string_view(heldBlank_), heldBlankNumber_);
+            heldBlankNumber_ = 0;
+        }
+        if (reportStarts) {
             quoteDepth_ = marks;
-        else {
+        } else if (marks > 0 && text.empty()) {
+            heldBlank_.assign(line);
+            heldBlankMarks_ = marks;
+            heldBlankNumber_ = number;
+            return;
+        } else {
             sink_(line, number);
             return;
         }

@@ -20,7 +20,8 @@ public:
     explicit MailText(LineDecoder::LineSink sink) : sink_(std::move(sink)) {}
 
     void Line(std::string_view line, std::uint64_t number);
-    // Passes on a line whose soft break had no continuation.
+    // Passes on what is held: a line whose soft break had no continuation,
+    // a quoted blank line at the end.
     void Finish();
 
     bool QuotedPrintableSeen() const { return quotedPrintableSeen_; }
@@ -39,6 +40,9 @@ private:
     std::uint64_t joinedNumber_ = 0;
     bool joining_ = false;
     int quoteDepth_ = 0;
+    std::string heldBlank_;  // a line of quote marks alone, before the depth is known
+    int heldBlankMarks_ = 0;
+    std::uint64_t heldBlankNumber_ = 0;
 };
 
 }  // namespace triage
