@@ -14,7 +14,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace triage {
 
@@ -54,17 +53,14 @@ public:
 
     const std::string& Error() const { return error_; }
     // The encoding the file starts in.
-    Encoding DetectedEncoding() const { return stretches_.empty() ? Encoding::Unknown : stretches_.front(); }
+    Encoding DetectedEncoding() const { return first_; }
     // The encoding of the stretch being read; inside the sink, the one the
-    // delivered line ended in (a run's first line tells the run's encoding).
+    // delivered line ended in, so a run's start banner tells the run's.
     Encoding CurrentEncoding() const { return current_; }
-    // Every stretch's encoding, in file order.
-    const std::vector<Encoding>& Stretches() const { return stretches_; }
     std::uint64_t CutLines() const { return cutLines_; }
 
 private:
     void Process(bool atEnd);
-    bool StartStretch(const unsigned char* data, std::size_t size, bool atEnd, std::size_t& used);
     std::size_t Decode(const unsigned char* data, std::size_t size, bool atEnd);
     std::size_t DecodeUtf16(const unsigned char* data, std::size_t size, bool atEnd, bool bigEndian);
     std::size_t DecodeUtf8(const unsigned char* data, std::size_t size, bool atEnd);
@@ -80,7 +76,7 @@ private:
     LineSink sink_;
     Encoding encoding_ = Encoding::Unknown;  // of the stretch; Unknown between stretches
     Encoding current_ = Encoding::Unknown;   // the last stretch's, kept past its end
-    std::vector<Encoding> stretches_;
+    Encoding first_ = Encoding::Unknown;
     std::string error_;
     std::string pending_;  // bytes not yet decoded: a sample, or a unit cut by a chunk's end
     std::uint32_t highSurrogate_ = 0;
