@@ -72,7 +72,6 @@ Encoding EncodingOf(CodePage page)
     return Encoding::Windows1252;
 }
 
-
 }  // namespace
 
 bool ByteOrderMarkAt(const unsigned char* data, std::size_t size, std::size_t at)
@@ -102,9 +101,8 @@ CodePage CodePageOf(Encoding encoding)
     return CodePage::Windows1252;
 }
 
-StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEnd, bool firstOfFile)
+StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEnd, bool first)
 {
-    const bool first = firstOfFile;
     Encoding encoding = Encoding::Unknown;
     std::size_t used = 0;
     if (At(data, size, 0, "\xFF\xFE", 2)) {
@@ -140,35 +138,34 @@ StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEn
             encoding = Encoding::Utf16Le;
         else if (zerosEven * 4 >= pairs && zerosEven > zerosOdd * 4)
             encoding = Encoding::Utf16Be;
-        else if (first) {
+        else if (first)
             return {Encoding::Unknown, 0, "binary data, not a report (zero bytes in 8-bit text)"};
-        } else {
+        else
             encoding = Encoding::Windows1252;  // a damaged stretch: read what can be read
-        }
     }
     if (encoding == Encoding::Unknown || encoding == Encoding::Utf8Bom) {
         // 8-bit text: UTF-8 when it is valid, else the most plausible code page.
-        std::size_t end = firstZero;
-        if (!atEnd && end == rest)
-            end = WholeUtf8Prefix(text, end);  // a sequence cut by the sample's end is no fault
-        const char* begin = reinterpret_cast<const char*>(text);
-        const bool utf8 = utf8::find_invalid(begin, begin + end) == begin + end;
-        if (encoding == Encoding::Unknown)
-            encoding = utf8 ? Encoding::Utf8 : EncodingOf(MostPlausibleCodePage(std::string_view(begin, end)));
-        if (first && firstZero < rest && text[firstZero] == 0 && firstZero + 1 < rest &&
-            text[firstZero + 1] != 0 && !Utf16LeFollows(text + firstZero + 1, rest - firstZero - 1)) {
-            return {Encoding::Unknown, 0, "binary data, not a report (zero bytes in 8-bit text)"};
+        if (encoding == Encoding::Unknown) {
+            std::size_t end = firstZero;
+            if (!atEnd && end == rest)
+                end = WholeUtf8Prefix(text, end);  // a sequence cut by the sample's end is no fault
+            const char* begin = reinterpret_cast<const char*>(text);
+            encoding = utf8::find_invalid(begin, begin + end) == begin + end
+                           ? Encoding::Utf8
+                           : EncodingOf(MostPlausibleCodePage(std::string_view(begin, end)));
         }
+        // A lone zero that starts no UTF-16LE: binary, unless a later stretch.
+        if (first && firstZero < rest && text[firstZero] == 0 && firstZero + 1 < rest &&
+            text[firstZero + 1] != 0 && !Utf16LeFollows(text + firstZero + 1, rest - firstZero - 1))
+            return {Encoding::Unknown, 0, "binary data, not a report (zero bytes in 8-bit text)"};
     }
     if (first) {
         const bool utf16 = IsUtf16(encoding);
         const bool bigEndian = encoding == Encoding::Utf16Be || encoding == Encoding::Utf16BeBom;
-        if (LooksBinary(text, utf16 ? utf16End : firstZero, utf16, bigEndian)) {
+        if (LooksBinary(text, utf16 ? utf16End : firstZero, utf16, bigEndian))
             return {Encoding::Unknown, 0, std::string("binary data, not a report (read as ") + EncodingName(encoding) + ")"};
-        }
     }
     return {encoding, used, {}};
 }
-
 
 }  // namespace triage

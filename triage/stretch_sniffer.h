@@ -25,8 +25,9 @@ struct StretchStart {
 };
 
 // `data` starts the stretch (zeros before it already skipped, but for one
-// that may be UTF-16BE's); `atEnd` when nothing follows `size` bytes.
-StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEnd, bool firstOfFile);
+// that may be UTF-16BE's); `atEnd` when nothing follows `size` bytes;
+// `first` for the file's first stretch.
+StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEnd, bool first);
 
 // A byte order mark of any encoding at `at`.
 bool ByteOrderMarkAt(const unsigned char* data, std::size_t size, std::size_t at);
