@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -150,7 +151,7 @@ struct Decoded {
     std::vector<std::string> runEncodings;
 };
 
-Decoded Decode(const std::string& bytes)
+Decoded Decode(const std::string& bytes, std::size_t chunk = std::string::npos)
 {
     Decoded decoded;
     LineDecoder* current = nullptr;
@@ -160,7 +161,8 @@ Decoded Decode(const std::string& bytes)
             decoded.runEncodings.emplace_back(EncodingName(current->CurrentEncoding()));
     });
     current = &decoder;
-    decoder.Feed(bytes.data(), bytes.size());
+    for (std::size_t at = 0; at < bytes.size(); at += chunk)
+        decoder.Feed(bytes.data() + at, std::min(chunk, bytes.size() - at));
     decoder.Finish();
     return decoded;
 }
@@ -202,8 +204,8 @@ TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
          {"UTF-16LE", "UTF-16LE without BOM"}},
         {"re-saved by Notepad as UTF-8, then a run appended", "\xEF\xBB\xBF" + a + ub, a + b,
          {"UTF-8", "UTF-16LE without BOM"}},
-        {"re-saved as UTF-8 without a mark, then a run appended", a + ub, a + b,
-         {"UTF-8 without BOM", "UTF-16LE without BOM"}},
+        {"two runs re-saved as UTF-8 without a mark, then a run appended", a + a + ub, a + a + b,
+         {"UTF-8 without BOM", "UTF-8 without BOM", "UTF-16LE without BOM"}},
         {"copy /b of two logs", "\xFF\xFE" + ua + "\xFF\xFE" + ub, a + b, {"UTF-16LE", "UTF-16LE"}},
         {"copy /b of a UTF-8 copy and a log", "\xEF\xBB\xBF" + a + "\xFF\xFE" + ub, a + b, {"UTF-8", "UTF-16LE"}},
         {"copy /b of a log and a UTF-8 copy", "\xFF\xFE" + ua + "\xEF\xBB\xBF" + b, a + b, {"UTF-16LE", "UTF-8"}},
@@ -231,6 +233,11 @@ TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
             EXPECT_EQ(RecordJson(read.runs[i]), RecordJson(expected.runs[i])) << c.name << ", run " << i + 1;
         const Decoded decoded = Decode(c.bytes);
         EXPECT_EQ(decoded.runEncodings, c.runEncodings) << c.name;
+        // Fed byte by byte: chunks that end inside marks, zero runs and units
+        // change nothing.
+        const Decoded inChunks = Decode(c.bytes, 1);
+        EXPECT_EQ(inChunks.lines, decoded.lines) << c.name;
+        EXPECT_EQ(inChunks.runEncodings, decoded.runEncodings) << c.name;
         for (const std::string& line : decoded.lines)
             EXPECT_FALSE(HasC1OrNoBreakSpace(line)) << c.name << ": " << line;
     }
