@@ -85,7 +85,6 @@ void MailText::Header(std::string_view line)
     const std::string lower = Lower(line);
     if (lower.compare(0, kTransferEncoding.size(), kTransferEncoding) == 0) {
         quotedPrintable_ = Trimmed(std::string_view(lower).substr(kTransferEncoding.size())) == "quoted-printable";
-        quotedPrintableSeen_ = quotedPrintableSeen_ || quotedPrintable_;
         return;
     }
     const std::size_t at = lower.find(kBoundary);

@@ -24,9 +24,6 @@ public:
     // a quoted blank line at the end.
     void Finish();
 
-    bool QuotedPrintableSeen() const { return quotedPrintableSeen_; }
-    int QuoteDepth() const { return quoteDepth_; }
-
 private:
     void Header(std::string_view line);
     void PassDecoded();
@@ -34,7 +31,6 @@ private:
 
     LineDecoder::LineSink sink_;
     bool quotedPrintable_ = false;
-    bool quotedPrintableSeen_ = false;
     std::vector<std::string> boundaries_;  // MIME part delimiters, without "--"
     std::string joined_;  // a quoted-printable line, joined over its soft breaks
     std::uint64_t joinedNumber_ = 0;
