@@ -41,8 +41,10 @@ needs_configure=(cmake make python3 util-linux)
 needs_version=(git)
 needs_compiler_x86=(g++-mingw-w64-i686-win32)
 needs_compiler_x64=(g++-mingw-w64-x86-64-win32)
-# 32-bit Wine's crypto takes RSA from gnutls; crypt32 reads the host's roots.
-needs_wine=(wine wine64 wine32:i386 libgnutls30:i386 ca-certificates)
+# 32-bit Wine's crypto takes RSA from gnutls; crypt32 reads the host's roots;
+# the sandbox mounts a file of its own over /etc/hosts, which netbase makes
+# where the system has none (a debootstrap root).
+needs_wine=(wine wine64 wine32:i386 libgnutls30:i386 ca-certificates netbase)
 # The seeding tool of ./dev.sh run is built with the test harness.
 needs_seeding=(googletest)
 needs_tests=(googletest cppcheck openssl osslsigncode tmux)
