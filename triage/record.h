@@ -137,6 +137,8 @@ struct RunRecord {
     // Judged once the run is read (CompleteRecord).
     Status status[kCheckCount] = {};
     RunVerdict verdict = RunVerdict::Incomplete;
+    // The encoding of the stretch of the file the run was read from.
+    std::string encoding;
 
     bool Reached(Check check) const { return seen[Index(check)]; }
     Status StatusOf(Check check) const { return status[Index(check)]; }

@@ -30,6 +30,7 @@ struct ReportReader::State {
     std::optional<RunRecord> run;
     std::optional<SectionState> parse;  // of the current run
     bool capture = false;               // the current run began without a banner
+    std::string_view encoding;          // of the lines being fed
     Mark markForNextLine = Mark::None;
 
     void StartRun(OptText start, bool fromCapture)
@@ -45,6 +46,7 @@ struct ReportReader::State {
         run.emplace();
         run->file = fileName;
         run->start = std::move(start);
+        run->encoding = std::string(encoding);
         run->unrecognised = std::move(carried);
         parse.emplace(*run);
         parse->maxHostsBytes = options.maxHostsBytes;
@@ -119,6 +121,11 @@ ReportReader::ReportReader(std::string fileName, RunSink sink, ReaderOptions opt
 }
 
 ReportReader::~ReportReader() = default;
+
+void ReportReader::SetEncoding(std::string_view name)
+{
+    state_->encoding = name;
+}
 
 void ReportReader::Line(std::string_view line, std::uint64_t number)
 {

@@ -267,6 +267,21 @@ TEST(ReportReader, ALogCutAtAnyLineIsStillKnownText)
     }
 }
 
+// A run records the encoding of the stretch it opens in: at its start
+// banner, or at a console capture's first line.
+TEST(ReportReader, EachRunCarriesTheEncodingItWasReadIn)
+{
+    const std::string clean = GoldenText("clean-pc.txt");
+    const std::size_t bodyAt = clean.find("OS version:");
+    const std::string console = clean.substr(bodyAt, clean.find(kEndBanner) - bodyAt);
+    // copy /b of a console capture saved as UTF-8 and a log.
+    const auto read = ReadBytes("\xEF\xBB\xBF" + console + "\r\n\xFF\xFE" + testing::Utf16Le(clean));
+    std::vector<std::string> encodings;
+    for (const RunRecord& run : read.runs)
+        encodings.push_back(run.encoding);
+    EXPECT_EQ(encodings, (std::vector<std::string>{"UTF-8", "UTF-16LE"}));
+}
+
 TEST(ReportReader, TextWithoutAReportIsNoRun)
 {
     const auto read = ReadBytes("Dear support,\r\nthe product does not update.\r\n");
