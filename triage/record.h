@@ -127,10 +127,12 @@ struct RunRecord {
     std::vector<Cause> causes;
     std::vector<Unrecognised> unrecognised;
     std::uint64_t unrecognisedDropped = 0;
-    // Which sections the run reached, and error/warning marks seen in each.
+    // Which sections the run reached, error/warning marks seen in each, and
+    // lines of each that could not be placed.
     bool seen[kCheckCount] = {};
     int errorMarks[kCheckCount] = {};
     int warningMarks[kCheckCount] = {};
+    int unplacedLines[kCheckCount] = {};
     // The run's own text, kept only when an output shows it.
     std::string raw;
     bool rawCut = false;

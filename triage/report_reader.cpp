@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "triage/report_lines.h"
 #include "triage/section_parser.h"
@@ -20,6 +21,83 @@ namespace {
 // message it marks.
 enum class Mark { None, Error, Warning };
 
+// A mail client wraps a long line at a blank (or, failing one, inside a word)
+// so that no line is wider than its limit, commonly 72 to 78 columns.
+constexpr std::size_t kNarrowestWrap = 72;
+constexpr std::size_t kWidestWrap = 78;
+constexpr std::size_t kTabStop = 8;
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Columns of UTF-8 text as a mail client counts them: one per character,
+// tabs to the next stop.
+std::size_t Columns(std::string_view text)
+{
+    std::size_t columns = 0;
+    for (char c : text) {
+        if (c == '\t')
+            columns += kTabStop - columns % kTabStop;
+        else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++columns;
+    }
+    return columns;
+}
+
+// Whether a wrapper could have broken a line before `next`: the line fits its
+// limit, `next` starts with no blank, and its first word would not have fit.
+bool WrapBefore(std::string_view line, std::string_view next)
+{
+    if (next.empty() || IsBlank(next.front()) || Columns(line) > kWidestWrap)
+        return false;
+    while (!line.empty() && IsBlank(line.back()))
+        line.remove_suffix(1);
+    std::size_t word = 0;
+    while (word < next.size() && !IsBlank(next[word]))
+        ++word;
+    return Columns(line) + 1 + Columns(next.substr(0, word)) > kNarrowestWrap;
+}
+
+// How a continuation joins the line before, most likely first: a wrapper
+// that keeps the blank it broke at leaves it at the line's end; a word cut
+// for want of a blank leaves a full line without one; else the blank was
+// dropped.
+std::vector<const char*> Separators(std::string_view part)
+{
+    if (IsBlank(part.back()))
+        return {""};
+    if (part.find_first_of(" \t") == std::string_view::npos && Columns(part) >= kNarrowestWrap)
+        return {"", " "};
+    return {" ", ""};
+}
+
+// A line is put together from at most this much text.
+constexpr std::size_t kMaxJoinedBytes = 16 * 1024;
+
+// The run's facts without what no line of a section changes and may be
+// large: the run's text, its unrecognised lines, the hosts file.
+RunRecord FactsOf(RunRecord& record)
+{
+    std::string raw = std::move(record.raw);
+    std::vector<Unrecognised> unrecognised = std::move(record.unrecognised);
+    OptText hostsContent = std::exchange(record.hosts.content, std::nullopt);
+    RunRecord facts = record;
+    record.raw = std::move(raw);
+    record.unrecognised = std::move(unrecognised);
+    record.hosts.content = std::move(hostsContent);
+    return facts;
+}
+
+void PutFacts(RunRecord& record, RunRecord&& facts)
+{
+    facts.raw = std::move(record.raw);
+    facts.unrecognised = std::move(record.unrecognised);
+    facts.hosts.content = std::move(record.hosts.content);
+    record = std::move(facts);
+}
+
 }  // namespace
 
 struct ReportReader::State {
@@ -30,6 +108,20 @@ struct ReportReader::State {
     std::optional<RunRecord> run;
     std::optional<SectionState> parse;  // of the current run
     bool capture = false;               // the current run began without a banner
+    // The report line read last, with the facts from before it, in case the
+    // next line continues it (a mail client's hard wrap).
+    struct LastLine {
+        std::string text;          // joined over the continuations found so far
+        std::uint64_t number = 0;  // of its last physical line
+        std::string lastPart;      // its last physical line
+        Mark mark = Mark::None;    // the mark it came under
+        std::size_t listed = 0;    // its physical lines listed as unrecognised
+        RunRecord before;
+        Section section = Section::None;
+        int proxyKey = -1;
+        SectionState::ChainPart chainPart = SectionState::ChainPart::None;
+    };
+    std::optional<LastLine> last;
     std::string_view encoding;          // of the lines being fed
     Mark markForNextLine = Mark::None;
 
@@ -43,6 +135,7 @@ struct ReportReader::State {
                 Emit();
         }
         parse.reset();
+        last.reset();
         run.emplace();
         run->file = fileName;
         run->start = std::move(start);
@@ -61,6 +154,7 @@ struct ReportReader::State {
         CloseHostsFrame();
         run->run = ++runs;
         parse.reset();
+        last.reset();
         sink(std::move(*run));
         run.reset();
     }
@@ -78,15 +172,23 @@ struct ReportReader::State {
     void Enter(Section next)
     {
         CloseHostsFrame();
-        parse->section = next;
+        EnterOn(*parse, next);
+    }
+
+    static void EnterOn(SectionState& into, Section next)
+    {
+        into.section = next;
         const SectionParser& parser = ParserOf(next);
         if (parser.hasCheck)
-            run->seen[Index(parser.check)] = true;
-        parse->chainPart = SectionState::ChainPart::None;
+            into.run.seen[Index(parser.check)] = true;
+        into.chainPart = SectionState::ChainPart::None;
     }
 
     void Unknown(std::string_view line, std::uint64_t number)
     {
+        const SectionParser& parser = ParserOf(parse->section);
+        if (parser.hasCheck)
+            ++run->unplacedLines[Index(parser.check)];
         if (run->unrecognised.size() < options.maxUnrecognised)
             run->unrecognised.push_back({number, std::string(line)});
         else
@@ -108,8 +210,10 @@ struct ReportReader::State {
     void Line(std::string_view line, std::uint64_t number);
     bool FrameTakes(std::string_view line, std::uint64_t number);
     bool Banner(std::string_view line);
-    bool Title(std::string_view line);
     void ReportLine(std::string_view line, std::uint64_t number);
+    bool Place(std::string_view line, Mark mark, SectionState& into);
+    bool Rejoin(LastLine& previous, std::string_view line, std::uint64_t number);
+    void Unplace(LastLine& previous);
 };
 
 ReportReader::ReportReader(std::string fileName, RunSink sink, ReaderOptions options)
@@ -209,32 +313,120 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
             markForNextLine = mark;
         return;
     }
-    if (Title(line))
-        return;
-    const SectionParser& parser = ParserOf(parse->section);
-    if (mark != Mark::None && parser.hasCheck)
-        ++(mark == Mark::Error ? run->errorMarks : run->warningMarks)[Index(parser.check)];
-    for (const LinePattern& logError : lines.logErrors) {
-        if (logError.Match(line))
-            return;
-    }
-    if (parser.reads == nullptr || !parser.reads(line, *parse))
-        Unknown(line, number);
-}
-
-// Lines that open a section, wherever they stand.
-bool ReportReader::State::Title(std::string_view line)
-{
     // A console window shows a second run after the first one's prompt.
     if (capture && run->promptSeen && StartsConsoleRun(line))
         StartRun(std::nullopt, true);
+    std::optional<LastLine> previous = std::move(last);
+    last.reset();
+    // Only a line that fits a mail line and ends without a mark may go on in
+    // the next: keep what the facts were before it.
+    std::optional<LastLine> current;
+    if (markForNextLine == Mark::None && Columns(line) <= kWidestWrap) {
+        current.emplace();
+        current->text = std::string(line);
+        current->number = number;
+        current->lastPart = current->text;
+        current->mark = mark;
+        current->before = FactsOf(*run);
+        current->section = parse->section;
+        current->proxyKey = parse->proxyKey;
+        current->chainPart = parse->chainPart;
+    }
+    if (Place(line, mark, *parse)) {
+        last = std::move(current);
+        return;
+    }
+    const bool wrapped = previous && previous->number + 1 == number &&
+                         previous->text.size() + line.size() < kMaxJoinedBytes && WrapBefore(previous->lastPart, line);
+    if (wrapped && Rejoin(*previous, line, number))
+        return;
+    if (wrapped) {
+        // A line cut by a wrap and not yet whole: what its first part set is
+        // a fragment, so it is unknown like the rest, until a later part
+        // completes it.
+        if (previous->listed == 0)
+            Unplace(*previous);
+        previous->text += Separators(previous->lastPart).front();
+        previous->text += line;
+        previous->lastPart = std::string(line);
+        current = std::move(previous);
+    }
+    Unknown(line, number);
+    if (current) {
+        if (!run->unrecognised.empty() && run->unrecognised.back().line == number)
+            ++current->listed;
+        current->number = number;
+        last = std::move(current);
+    }
+}
+
+// Reads a line, its marks taken off, as a title or a line of its section
+// into `into` (the run's state, or a trial's); false when nothing knows it.
+bool ReportReader::State::Place(std::string_view line, Mark mark, SectionState& into)
+{
     for (const SectionParser& parser : kSectionParsers) {
-        if (parser.opens != nullptr && parser.opens(line, *parse)) {
-            Enter(parser.section);
+        if (parser.opens != nullptr && parser.opens(line, into)) {
+            if (&into == &*parse)
+                CloseHostsFrame();
+            EnterOn(into, parser.section);
             return true;
         }
     }
+    const SectionParser& parser = ParserOf(into.section);
+    if (mark != Mark::None && parser.hasCheck)
+        ++(mark == Mark::Error ? into.run.errorMarks : into.run.warningMarks)[Index(parser.check)];
+    for (const LinePattern& logError : Lines().logErrors) {
+        if (logError.Match(line))
+            return true;
+    }
+    return parser.reads != nullptr && parser.reads(line, into);
+}
+
+// `line` read as the continuation of the line before it, on the facts from
+// before that line; true when the whole line is known, and it then stands
+// for both.
+bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std::uint64_t number)
+{
+    for (const char* separator : Separators(previous.lastPart)) {
+        std::string joined = previous.text + separator + std::string(line);
+        RunRecord facts = previous.before;
+        SectionState trial(facts);
+        trial.section = previous.section;
+        trial.proxyKey = previous.proxyKey;
+        trial.chainPart = previous.chainPart;
+        trial.maxHostsBytes = parse->maxHostsBytes;
+        if (!Place(joined, previous.mark, trial))
+            continue;
+        for (; previous.listed > 0; --previous.listed)
+            run->unrecognised.pop_back();
+        PutFacts(*run, std::move(facts));
+        parse->section = trial.section;
+        parse->proxyKey = trial.proxyKey;
+        parse->chainPart = trial.chainPart;
+        previous.text = std::move(joined);
+        previous.number = number;
+        previous.lastPart = std::string(line);
+        last = std::move(previous);
+        return true;
+    }
     return false;
+}
+
+// Takes back what the line before set, keeping the section it opened, and
+// lists it as unrecognised.
+void ReportReader::State::Unplace(LastLine& previous)
+{
+    const int proxyKey = parse->proxyKey;
+    bool seen[kCheckCount];
+    std::copy(std::begin(run->seen), std::end(run->seen), seen);
+    PutFacts(*run, std::move(previous.before));
+    std::copy(std::begin(seen), std::end(seen), run->seen);
+    // Values after a key line that was cut belong to no key that is known.
+    parse->proxyKey = proxyKey == previous.proxyKey ? proxyKey : -1;
+    parse->chainPart = previous.chainPart;
+    Unknown(previous.text, previous.number);
+    if (!run->unrecognised.empty() && run->unrecognised.back().line == previous.number)
+        ++previous.listed;
 }
 
 RunRecord ReadAsSection(Section section, const std::vector<std::string>& lines)
