@@ -213,7 +213,6 @@ struct ReportReader::State {
     void ReportLine(std::string_view line, std::uint64_t number);
     bool Place(std::string_view line, Mark mark, SectionState& into);
     bool Rejoin(LastLine& previous, std::string_view line, std::uint64_t number);
-    void Unplace(LastLine& previous);
 };
 
 ReportReader::ReportReader(std::string fileName, RunSink sink, ReaderOptions options)
@@ -340,12 +339,9 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
                          previous->text.size() + line.size() < kMaxJoinedBytes && WrapBefore(previous->lastPart, line);
     if (wrapped && Rejoin(*previous, line, number))
         return;
-    if (wrapped) {
-        // A line cut by a wrap and not yet whole: what its first part set is
-        // a fragment, so it is unknown like the rest, until a later part
-        // completes it.
-        if (previous->listed == 0)
-            Unplace(*previous);
+    if (wrapped && previous->listed > 0) {
+        // A line cut by a wrap and not yet whole: its parts stay unknown
+        // until a later one completes it.
         previous->text += Separators(previous->lastPart).front();
         previous->text += line;
         previous->lastPart = std::string(line);
@@ -410,23 +406,6 @@ bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std:
         return true;
     }
     return false;
-}
-
-// Takes back what the line before set, keeping the section it opened, and
-// lists it as unrecognised.
-void ReportReader::State::Unplace(LastLine& previous)
-{
-    const int proxyKey = parse->proxyKey;
-    bool seen[kCheckCount];
-    std::copy(std::begin(run->seen), std::end(run->seen), seen);
-    PutFacts(*run, std::move(previous.before));
-    std::copy(std::begin(seen), std::end(seen), run->seen);
-    // Values after a key line that was cut belong to no key that is known.
-    parse->proxyKey = proxyKey == previous.proxyKey ? proxyKey : -1;
-    parse->chainPart = previous.chainPart;
-    Unknown(previous.text, previous.number);
-    if (!run->unrecognised.empty() && run->unrecognised.back().line == previous.number)
-        ++previous.listed;
 }
 
 RunRecord ReadAsSection(Section section, const std::vector<std::string>& lines)
