@@ -76,18 +76,18 @@ std::vector<const char*> Separators(std::string_view part)
 // A line is put together from at most this much text.
 constexpr std::size_t kMaxJoinedBytes = 16 * 1024;
 
-// The run's facts without what no line of a section changes and may be
+// The run's facts copied into `facts` (reusing its storage, as this runs
+// for every line), without what no line of a section changes and may be
 // large: the run's text, its unrecognised lines, the hosts file.
-RunRecord FactsOf(RunRecord& record)
+void CopyFacts(RunRecord& facts, RunRecord& record)
 {
     std::string raw = std::move(record.raw);
     std::vector<Unrecognised> unrecognised = std::move(record.unrecognised);
     OptText hostsContent = std::exchange(record.hosts.content, std::nullopt);
-    RunRecord facts = record;
+    facts = record;
     record.raw = std::move(raw);
     record.unrecognised = std::move(unrecognised);
     record.hosts.content = std::move(hostsContent);
-    return facts;
 }
 
 void PutFacts(RunRecord& record, RunRecord&& facts)
@@ -121,7 +121,8 @@ struct ReportReader::State {
         int proxyKey = -1;
         SectionState::ChainPart chainPart = SectionState::ChainPart::None;
     };
-    std::optional<LastLine> last;
+    LastLine lineSlots[2];  // the last line's, and the one being read
+    int lastSlot = -1;      // which holds the last line, if any
     std::string_view encoding;          // of the lines being fed
     Mark markForNextLine = Mark::None;
 
@@ -135,7 +136,7 @@ struct ReportReader::State {
                 Emit();
         }
         parse.reset();
-        last.reset();
+        lastSlot = -1;
         run.emplace();
         run->file = fileName;
         run->start = std::move(start);
@@ -154,7 +155,7 @@ struct ReportReader::State {
         CloseHostsFrame();
         run->run = ++runs;
         parse.reset();
-        last.reset();
+        lastSlot = -1;
         sink(std::move(*run));
         run.reset();
     }
@@ -315,24 +316,26 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
     // A console window shows a second run after the first one's prompt.
     if (capture && run->promptSeen && StartsConsoleRun(line))
         StartRun(std::nullopt, true);
-    std::optional<LastLine> previous = std::move(last);
-    last.reset();
+    LastLine* previous = lastSlot >= 0 ? &lineSlots[lastSlot] : nullptr;
+    lastSlot = -1;
     // Only a line that fits a mail line and ends without a mark may go on in
     // the next: keep what the facts were before it.
-    std::optional<LastLine> current;
+    LastLine* current = nullptr;
     if (markForNextLine == Mark::None && Columns(line) <= kWidestWrap) {
-        current.emplace();
-        current->text = std::string(line);
+        current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
+        current->text.assign(line);
         current->number = number;
-        current->lastPart = current->text;
+        current->lastPart.assign(line);
         current->mark = mark;
-        current->before = FactsOf(*run);
+        current->listed = 0;
+        CopyFacts(current->before, *run);
         current->section = parse->section;
         current->proxyKey = parse->proxyKey;
         current->chainPart = parse->chainPart;
     }
     if (Place(line, mark, *parse)) {
-        last = std::move(current);
+        if (current)
+            lastSlot = static_cast<int>(current - lineSlots);
         return;
     }
     const bool wrapped = previous && previous->number + 1 == number &&
@@ -344,15 +347,15 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
         // until a later one completes it.
         previous->text += Separators(previous->lastPart).front();
         previous->text += line;
-        previous->lastPart = std::string(line);
-        current = std::move(previous);
+        previous->lastPart.assign(line);
+        current = previous;
     }
     Unknown(line, number);
     if (current) {
         if (!run->unrecognised.empty() && run->unrecognised.back().line == number)
             ++current->listed;
         current->number = number;
-        last = std::move(current);
+        lastSlot = static_cast<int>(current - lineSlots);
     }
 }
 
@@ -401,8 +404,8 @@ bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std:
         parse->chainPart = trial.chainPart;
         previous.text = std::move(joined);
         previous.number = number;
-        previous.lastPart = std::string(line);
-        last = std::move(previous);
+        previous.lastPart.assign(line);
+        lastSlot = static_cast<int>(&previous - lineSlots);
         return true;
     }
     return false;
