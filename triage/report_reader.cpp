@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "triage/mail_wrap.h"
 #include "triage/report_lines.h"
 #include "triage/section_parser.h"
 #include "triage/text_util.h"
@@ -20,61 +21,6 @@ namespace {
 // The log writes "error: " or "warning: " at the end of the line before the
 // message it marks.
 enum class Mark { None, Error, Warning };
-
-// A mail client wraps a long line at a blank (or, failing one, inside a word)
-// so that no line is wider than its limit, commonly 72 to 78 columns.
-constexpr std::size_t kNarrowestWrap = 72;
-constexpr std::size_t kWidestWrap = 78;
-constexpr std::size_t kTabStop = 8;
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-// Columns of UTF-8 text as a mail client counts them: one per character,
-// tabs to the next stop.
-std::size_t Columns(std::string_view text)
-{
-    std::size_t columns = 0;
-    for (char c : text) {
-        if (c == '\t')
-            columns += kTabStop - columns % kTabStop;
-        else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-            ++columns;
-    }
-    return columns;
-}
-
-// Whether a wrapper could have broken a line before `next`: the line fits its
-// limit, `next` starts with no blank, and its first word would not have fit.
-bool WrapBefore(std::string_view line, std::string_view next)
-{
-    if (next.empty() || IsBlank(next.front()) || Columns(line) > kWidestWrap)
-        return false;
-    while (!line.empty() && IsBlank(line.back()))
-        line.remove_suffix(1);
-    std::size_t word = 0;
-    while (word < next.size() && !IsBlank(next[word]))
-        ++word;
-    return Columns(line) + 1 + Columns(next.substr(0, word)) > kNarrowestWrap;
-}
-
-// How a continuation joins the line before, most likely first: a wrapper
-// that keeps the blank it broke at leaves it at the line's end; a word cut
-// for want of a blank leaves a full line without one; else the blank was
-// dropped.
-std::vector<const char*> Separators(std::string_view part)
-{
-    if (IsBlank(part.back()))
-        return {""};
-    if (part.find_first_of(" \t") == std::string_view::npos && Columns(part) >= kNarrowestWrap)
-        return {"", " "};
-    return {" ", ""};
-}
-
-// A line is put together from at most this much text.
-constexpr std::size_t kMaxJoinedBytes = 16 * 1024;
 
 // The run's facts copied into `facts` (reusing its storage, as this runs
 // for every line), without what no line of a section changes and may be
@@ -321,7 +267,7 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
     // Only a line that fits a mail line and ends without a mark may go on in
     // the next: keep what the facts were before it.
     LastLine* current = nullptr;
-    if (markForNextLine == Mark::None && Columns(line) <= kWidestWrap) {
+    if (markForNextLine == Mark::None && FitsMailLine(line)) {
         current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
         current->text.assign(line);
         current->number = number;
@@ -345,7 +291,7 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
     if (wrapped && previous->listed > 0) {
         // A line cut by a wrap and not yet whole: its parts stay unknown
         // until a later one completes it.
-        previous->text += Separators(previous->lastPart).front();
+        previous->text += WrapSeparators(previous->lastPart).front();
         previous->text += line;
         previous->lastPart.assign(line);
         current = previous;
@@ -386,7 +332,7 @@ bool ReportReader::State::Place(std::string_view line, Mark mark, SectionState& 
 // for both.
 bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std::uint64_t number)
 {
-    for (const char* separator : Separators(previous.lastPart)) {
+    for (const char* separator : WrapSeparators(previous.lastPart)) {
         std::string joined = previous.text + separator + std::string(line);
         RunRecord facts = previous.before;
         SectionState trial(facts);
