@@ -54,6 +54,7 @@ struct ReportReader::State {
     std::optional<RunRecord> run;
     std::optional<SectionState> parse;  // of the current run
     bool capture = false;               // the current run began without a banner
+    std::string_view encoding;          // of the lines being fed
     // The report line read last, with the facts from before it, in case the
     // next line continues it (a mail client's hard wrap).
     struct LastLine {
@@ -69,7 +70,6 @@ struct ReportReader::State {
     };
     LastLine lineSlots[2];  // the last line's, and the one being read
     int lastSlot = -1;      // which holds the last line, if any
-    std::string_view encoding;          // of the lines being fed
     Mark markForNextLine = Mark::None;
 
     void StartRun(OptText start, bool fromCapture)
@@ -280,7 +280,8 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
         current->chainPart = parse->chainPart;
     }
     if (Place(line, mark, *parse)) {
-        if (current)
+        // The hosts file's text after its rule is no continuation of it.
+        if (current && !parse->hostsFrame.IsOpen())
             lastSlot = static_cast<int>(current - lineSlots);
         return;
     }
