@@ -1,7 +1,8 @@
 // The run lifecycle: banners start and end runs, a console capture becomes
 // runs by its prompts, marks are counted per section, and every other line
 // goes to the hosts frame while one is open, else to a section's title or
-// the parser of the section it stands in.
+// the parser of the section it stands in. A line nobody knows may continue
+// the one before, wrapped by a mail client: joined, they are read as one.
 
 #include "triage/report_reader.h"
 
