@@ -46,8 +46,9 @@ constexpr bool RowsInEnumOrder()
 }
 static_assert(RowsInEnumOrder(), "kChecks holds one row per Check, in the enum's order");
 
-// How a check ended, for the summary tiles and the CSV columns.
-enum class Status : unsigned char { NotReached, Passed, Warning, Error };
+// How a check ended, for the summary tiles and the CSV columns. Unreadable:
+// the section would pass, but lines of it could not be read.
+enum class Status : unsigned char { NotReached, Passed, Warning, Error, Unreadable };
 const char* StatusName(Status status);
 
 }  // namespace triage

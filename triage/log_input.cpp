@@ -30,7 +30,10 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
         sink(std::move(record));
     }, options);
     MailText mail([&](std::string_view line, std::uint64_t number) { reader.Line(line, number); });
-    LineDecoder decoder([&](std::string_view line, std::uint64_t number) { mail.Line(line, number); });
+    LineDecoder decoder([&](std::string_view line, std::uint64_t number) {
+        reader.SetEncoding(EncodingName(decoder.CurrentEncoding()));
+        mail.Line(line, number);
+    });
     const std::string readError = feedAll(decoder);
     const bool whole = decoder.Finish();
     mail.Finish();

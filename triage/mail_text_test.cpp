@@ -107,6 +107,7 @@ TEST(MailText, AReportInAMailBodyReadsAsTheLog)
     auto want = RecordJson(expected.runs[0]);
     ASSERT_EQ(want["unrecognised"].size(), 0u);
     want.erase("unrecognised");
+    want["encoding"] = "UTF-8 without BOM";  // the mail as it came, whatever charset its body names
     for (const auto& c : cases) {
         const auto read = testing::ReadBytes(c.bytes);
         EXPECT_EQ(read.input.error, "") << c.name;

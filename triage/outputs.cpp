@@ -43,6 +43,7 @@ Json RecordJson(const RunRecord& r)
     Json j;
     j["file"] = r.file;
     j["run"] = r.run;
+    j["encoding"] = r.encoding;
     j["start"] = Opt(r.start);
     j["end"] = Opt(r.end);
     j["ended"] = r.ended;

@@ -23,7 +23,7 @@ TEST(Outputs, JsonRecordHasTheInterfaceKeysInOrder)
     std::vector<std::string> keys;
     for (auto it = json.begin(); it != json.end(); ++it)
         keys.push_back(it.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"file", "run", "start", "end", "ended", "local_system", "fix", "os",
+    EXPECT_EQ(keys, (std::vector<std::string>{"file", "run", "encoding", "start", "end", "ended", "local_system", "fix", "os",
                                               "product", "clock", "sha2", "root_auto_update", "proxy", "hosts", "dns",
                                               "chain", "causes", "unrecognised"}));
     EXPECT_EQ(json["causes"][0].size(), 4u);

@@ -10,6 +10,7 @@ const char* StatusName(Status status)
     case Status::Passed: return "passed";
     case Status::Warning: return "warning";
     case Status::Error: return "error";
+    case Status::Unreadable: return "unreadable";
     case Status::NotReached: break;
     }
     return "not reached";

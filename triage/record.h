@@ -130,10 +130,12 @@ struct RunRecord {
     std::vector<Cause> causes;
     std::vector<Unrecognised> unrecognised;
     std::uint64_t unrecognisedDropped = 0;
-    // Which sections the run reached, and error/warning marks seen in each.
+    // Which sections the run reached, error/warning marks seen in each, and
+    // lines of each that could not be placed.
     bool seen[kCheckCount] = {};
     int errorMarks[kCheckCount] = {};
     int warningMarks[kCheckCount] = {};
+    int unplacedLines[kCheckCount] = {};
     // The run's own text, kept only when an output shows it.
     std::string raw;
     bool rawCut = false;
@@ -143,6 +145,8 @@ struct RunRecord {
     // What informs without being a cause, one line each.
     std::vector<std::string> notes;
     bool consoleCapture = false;  // no banners: text copied from the console
+    // The encoding of the stretch of the file the run was read from.
+    std::string encoding;
 
     bool Reached(Check check) const { return seen[Index(check)]; }
     Status StatusOf(Check check) const { return status[Index(check)]; }

@@ -1,13 +1,16 @@
 // The run lifecycle: banners start and end runs, a console capture becomes
 // runs by its prompts, marks are counted per section, and every other line
 // goes to the hosts frame while one is open, else to a section's title or
-// the parser of the section it stands in.
+// the parser of the section it stands in. A line nobody knows may continue
+// the one before, wrapped by a mail client: joined, they are read as one.
 
 #include "triage/report_reader.h"
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
+#include "triage/mail_wrap.h"
 #include "triage/report_lines.h"
 #include "triage/section_parser.h"
 #include "triage/text_util.h"
@@ -20,6 +23,28 @@ namespace {
 // message it marks.
 enum class Mark { None, Error, Warning };
 
+// The run's facts copied into `facts` (reusing its storage, as this runs
+// for every line), without what no line of a section changes and may be
+// large: the run's text, its unrecognised lines, the hosts file.
+void CopyFacts(RunRecord& facts, RunRecord& record)
+{
+    std::string raw = std::move(record.raw);
+    std::vector<Unrecognised> unrecognised = std::move(record.unrecognised);
+    OptText hostsContent = std::exchange(record.hosts.content, std::nullopt);
+    facts = record;
+    record.raw = std::move(raw);
+    record.unrecognised = std::move(unrecognised);
+    record.hosts.content = std::move(hostsContent);
+}
+
+void PutFacts(RunRecord& record, RunRecord&& facts)
+{
+    facts.raw = std::move(record.raw);
+    facts.unrecognised = std::move(record.unrecognised);
+    facts.hosts.content = std::move(record.hosts.content);
+    record = std::move(facts);
+}
+
 }  // namespace
 
 struct ReportReader::State {
@@ -30,6 +55,22 @@ struct ReportReader::State {
     std::optional<RunRecord> run;
     std::optional<SectionState> parse;  // of the current run
     bool capture = false;               // the current run began without a banner
+    std::string_view encoding;          // of the lines being fed
+    // The report line read last, with the facts from before it, in case the
+    // next line continues it (a mail client's hard wrap).
+    struct LastLine {
+        std::string text;          // joined over the continuations found so far
+        std::uint64_t number = 0;  // of its last physical line
+        std::string lastPart;      // its last physical line
+        Mark mark = Mark::None;    // the mark it came under
+        std::size_t listed = 0;    // its physical lines listed as unrecognised
+        RunRecord before;
+        Section section = Section::None;
+        int proxyKey = -1;
+        SectionState::ChainPart chainPart = SectionState::ChainPart::None;
+    };
+    LastLine lineSlots[2];  // the last line's, and the one being read
+    int lastSlot = -1;      // which holds the last line, if any
     Mark markForNextLine = Mark::None;
 
     void StartRun(OptText start, bool fromCapture)
@@ -42,10 +83,12 @@ struct ReportReader::State {
                 Emit();
         }
         parse.reset();
+        lastSlot = -1;
         run.emplace();
         run->file = fileName;
         run->start = std::move(start);
         run->consoleCapture = fromCapture;
+        run->encoding = std::string(encoding);
         run->unrecognised = std::move(carried);
         parse.emplace(*run);
         parse->maxHostsBytes = options.maxHostsBytes;
@@ -60,6 +103,7 @@ struct ReportReader::State {
         CloseHostsFrame();
         run->run = ++runs;
         parse.reset();
+        lastSlot = -1;
         sink(std::move(*run));
         run.reset();
     }
@@ -77,15 +121,23 @@ struct ReportReader::State {
     void Enter(Section next)
     {
         CloseHostsFrame();
-        parse->section = next;
+        EnterOn(*parse, next);
+    }
+
+    static void EnterOn(SectionState& into, Section next)
+    {
+        into.section = next;
         const SectionParser& parser = ParserOf(next);
         if (parser.hasCheck)
-            run->seen[Index(parser.check)] = true;
-        parse->chainPart = SectionState::ChainPart::None;
+            into.run.seen[Index(parser.check)] = true;
+        into.chainPart = SectionState::ChainPart::None;
     }
 
     void Unknown(std::string_view line, std::uint64_t number)
     {
+        const SectionParser& parser = ParserOf(parse->section);
+        if (parser.hasCheck)
+            ++run->unplacedLines[Index(parser.check)];
         if (run->unrecognised.size() < options.maxUnrecognised)
             run->unrecognised.push_back({number, std::string(line)});
         else
@@ -107,8 +159,9 @@ struct ReportReader::State {
     void Line(std::string_view line, std::uint64_t number);
     bool FrameTakes(std::string_view line, std::uint64_t number);
     bool Banner(std::string_view line);
-    bool Title(std::string_view line);
     void ReportLine(std::string_view line, std::uint64_t number);
+    bool Place(std::string_view line, Mark mark, SectionState& into);
+    bool Rejoin(LastLine& previous, std::string_view line, std::uint64_t number);
 };
 
 ReportReader::ReportReader(std::string fileName, RunSink sink, ReaderOptions options)
@@ -120,6 +173,11 @@ ReportReader::ReportReader(std::string fileName, RunSink sink, ReaderOptions opt
 }
 
 ReportReader::~ReportReader() = default;
+
+void ReportReader::SetEncoding(std::string_view name)
+{
+    state_->encoding = name;
+}
 
 void ReportReader::Line(std::string_view line, std::uint64_t number)
 {
@@ -203,30 +261,101 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
             markForNextLine = mark;
         return;
     }
-    if (Title(line))
-        return;
-    const SectionParser& parser = ParserOf(parse->section);
-    if (mark != Mark::None && parser.hasCheck)
-        ++(mark == Mark::Error ? run->errorMarks : run->warningMarks)[Index(parser.check)];
-    for (const LinePattern& logError : lines.logErrors) {
-        if (logError.Match(line))
-            return;
-    }
-    if (parser.reads == nullptr || !parser.reads(line, *parse))
-        Unknown(line, number);
-}
-
-// Lines that open a section, wherever they stand.
-bool ReportReader::State::Title(std::string_view line)
-{
     // A console window shows a second run after the first one's prompt.
     if (capture && run->promptSeen && StartsConsoleRun(line))
         StartRun(std::nullopt, true);
+    LastLine* previous = lastSlot >= 0 ? &lineSlots[lastSlot] : nullptr;
+    lastSlot = -1;
+    // Only a line that fits a mail line and ends without a mark may go on in
+    // the next: keep what the facts were before it.
+    LastLine* current = nullptr;
+    if (markForNextLine == Mark::None && FitsMailLine(line)) {
+        current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
+        current->text.assign(line);
+        current->number = number;
+        current->lastPart.assign(line);
+        current->mark = mark;
+        current->listed = 0;
+        CopyFacts(current->before, *run);
+        current->section = parse->section;
+        current->proxyKey = parse->proxyKey;
+        current->chainPart = parse->chainPart;
+    }
+    if (Place(line, mark, *parse)) {
+        // The hosts file's text after its rule is no continuation of it.
+        if (current && !parse->hostsFrame.IsOpen())
+            lastSlot = static_cast<int>(current - lineSlots);
+        return;
+    }
+    const bool wrapped = previous && previous->number + 1 == number &&
+                         previous->text.size() + line.size() < kMaxJoinedBytes && WrapBefore(previous->lastPart, line);
+    if (wrapped && Rejoin(*previous, line, number))
+        return;
+    if (wrapped && previous->listed > 0) {
+        // A line cut by a wrap and not yet whole: its parts stay unknown
+        // until a later one completes it.
+        previous->text += WrapSeparators(previous->lastPart).front();
+        previous->text += line;
+        previous->lastPart.assign(line);
+        current = previous;
+    }
+    Unknown(line, number);
+    if (current) {
+        if (!run->unrecognised.empty() && run->unrecognised.back().line == number)
+            ++current->listed;
+        current->number = number;
+        lastSlot = static_cast<int>(current - lineSlots);
+    }
+}
+
+// Reads a line, its marks taken off, as a title or a line of its section
+// into `into` (the run's state, or a trial's); false when nothing knows it.
+bool ReportReader::State::Place(std::string_view line, Mark mark, SectionState& into)
+{
     for (const SectionParser& parser : kSectionParsers) {
-        if (parser.opens != nullptr && parser.opens(line, *parse)) {
-            Enter(parser.section);
+        if (parser.opens != nullptr && parser.opens(line, into)) {
+            if (&into == &*parse)
+                CloseHostsFrame();
+            EnterOn(into, parser.section);
             return true;
         }
+    }
+    const SectionParser& parser = ParserOf(into.section);
+    if (mark != Mark::None && parser.hasCheck)
+        ++(mark == Mark::Error ? into.run.errorMarks : into.run.warningMarks)[Index(parser.check)];
+    for (const LinePattern& logError : Lines().logErrors) {
+        if (logError.Match(line))
+            return true;
+    }
+    return parser.reads != nullptr && parser.reads(line, into);
+}
+
+// `line` read as the continuation of the line before it, on the facts from
+// before that line; true when the whole line is known, and it then stands
+// for both.
+bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std::uint64_t number)
+{
+    for (const char* separator : WrapSeparators(previous.lastPart)) {
+        std::string joined = previous.text + separator + std::string(line);
+        RunRecord facts = previous.before;
+        SectionState trial(facts);
+        trial.section = previous.section;
+        trial.proxyKey = previous.proxyKey;
+        trial.chainPart = previous.chainPart;
+        trial.maxHostsBytes = parse->maxHostsBytes;
+        if (!Place(joined, previous.mark, trial))
+            continue;
+        for (; previous.listed > 0; --previous.listed)
+            run->unrecognised.pop_back();
+        PutFacts(*run, std::move(facts));
+        parse->section = trial.section;
+        parse->proxyKey = trial.proxyKey;
+        parse->chainPart = trial.chainPart;
+        previous.text = std::move(joined);
+        previous.number = number;
+        previous.lastPart.assign(line);
+        lastSlot = static_cast<int>(&previous - lineSlots);
+        return true;
     }
     return false;
 }

@@ -35,6 +35,9 @@ public:
     ReportReader(const ReportReader&) = delete;
     ReportReader& operator=(const ReportReader&) = delete;
 
+    // The encoding of the lines fed from now on (a name of EncodingName,
+    // which lives as long as the program); a run records the one it opens in.
+    void SetEncoding(std::string_view name);
     void Line(std::string_view line, std::uint64_t number);
     // Hands over the last run; the result is the number of runs of the file.
     int Finish();

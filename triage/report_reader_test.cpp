@@ -267,6 +267,121 @@ TEST(ReportReader, ALogCutAtAnyLineIsStillKnownText)
     }
 }
 
+// Each line of CRLF text wrapped as a mail client does: a line wider than
+// `width` columns (tabs to stops of 8) breaks after its last blank within
+// them. keepBlank: the blank stays and a word wider than the line is cut
+// (`fold -s -w 76`, byte for byte on these logs); else the blank is dropped
+// and long words stay whole.
+std::string MailWrapped(const std::string& text, std::size_t width, bool keepBlank)
+{
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find("\r\n", at);
+        end = end == std::string::npos ? text.size() : end;
+        std::string line = text.substr(at, end - at);
+        at = end + 2;
+        while (true) {
+            std::size_t column = 0, fits = 0, lastBlank = std::string::npos;
+            for (; fits < line.size(); ++fits) {
+                const std::size_t next = line[fits] == '\t' ? column + 8 - column % 8 : column + 1;
+                if (next > width)
+                    break;
+                column = next;
+                if (line[fits] == ' ')
+                    lastBlank = fits;
+            }
+            if (fits == line.size())
+                break;
+            if (!keepBlank && line[fits] == ' ')
+                lastBlank = fits;  // a blank just past the limit is dropped
+            std::size_t cut = lastBlank == std::string::npos ? fits : lastBlank + 1;
+            if (!keepBlank && lastBlank == std::string::npos) {
+                cut = line.find(' ', fits);
+                if (cut == std::string::npos)
+                    break;
+                ++cut;
+            }
+            out += line.substr(0, keepBlank ? cut : cut - 1) + "\r\n";
+            line.erase(0, cut);
+        }
+        out += line + (end < text.size() ? "\r\n" : "");
+    }
+    return out;
+}
+
+TEST(ReportReader, MailWrappedLinesArePutTogetherOrLeftUnknown)
+{
+    const std::string troubled = testing::Utf8FromUtf16Le(testing::RealLog("TroubledPc", "troubled-pc.txt"));
+    const std::string oldWindows = testing::Utf8FromUtf16Le(testing::RealLog("OldWindowsPc", "old-windows-pc.txt"));
+    const std::string fix = testing::Utf8FromUtf16Le(testing::RealLog("FixOnCleanPc", "fix-on-clean-pc.txt"));
+    // A healthy PC whose name resolves to both known addresses.
+    const std::string chainFailed = "error: \r\nProblem detected!\r\n\tDiagnostic info for developers:\r\n"
+                                    "\tLastApiError: 0x00000000\r\n\tFaulting function: 0\r\n\tchainTrust: 0x00010000\r\n"
+                                    "\tchainPolicyStatus: 0xffffffff";
+    const std::string healthy = Edited(
+        GoldenText("clean-pc.txt"),
+        {{"[CurrentUser]" + chainFailed, "[CurrentUser]\r\nOK"},
+         {"[LocalMachine]" + chainFailed, "[LocalMachine]\r\nOK"},
+         {"GetAddrInfoW response test:error: \r\nerror: GetAddrInfoW failed with code 11001 (0x00002af9)\r\n",
+          "GetAddrInfoW response test:\r\n"
+          "  0: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 192.0.2.10:443, Socket type: SOCK_STREAM "
+          "(stream), Protocol: IPPROTO_TCP (TCP), Length of sockaddr: 16\r\n"
+          "  1: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 198.51.100.20:443, Socket type: SOCK_STREAM "
+          "(stream), Protocol: IPPROTO_TCP (TCP), Length of sockaddr: 16\r\nOK"}});
+    for (const std::string* log : {&troubled, &oldWindows, &fix, &healthy}) {
+        const auto unwrapped = ReadBytes(*log);
+        ASSERT_EQ(unwrapped.runs.size(), 1u);
+        const ordered_json expected = RecordJson(unwrapped.runs[0]);
+        ASSERT_EQ(expected["unrecognised"].size(), 0u);
+        const struct {
+            const char* name;
+            std::string text;
+        } cases[] = {{"fold -s -w 76", MailWrapped(*log, 76, true)},
+                     {"wrapped at 72, the blank dropped", MailWrapped(*log, 72, false)},
+                     {"wrapped at 78, the blank dropped", MailWrapped(*log, 78, false)}};
+        for (const auto& c : cases) {
+            ASSERT_NE(c.text, *log) << c.name;
+            const auto read = ReadBytes(c.text);
+            ASSERT_EQ(read.runs.size(), 1u) << c.name;
+            EXPECT_EQ(Mismatch(RecordJson(read.runs[0]), expected), "") << c.name << ": " << expected["os"]["version"];
+        }
+    }
+    // A resolver record whose continuation is no longer the report's: no
+    // fragment of it is an address, and the section that said OK cannot pass.
+    ASSERT_EQ(ReadBytes(healthy).runs.at(0).verdict, RunVerdict::Ok);
+    const std::string damaged = Edited(MailWrapped(healthy, 76, true),
+                                       {{"198.51.100.20:443, \r\nSocket type: SOCK_STREAM (stream),",
+                                         "198.51.100.20:443, \r\nSocket typ\xC3\xA9: SOCK_STREAM (stream),"}});
+    const auto read = ReadBytes(damaged);
+    ASSERT_EQ(read.runs.size(), 1u);
+    const RunRecord& run = read.runs[0];
+    EXPECT_EQ(run.dns.addresses, std::vector<std::string>{"192.0.2.10:443"});
+    std::vector<std::string> unrecognised;
+    for (const Unrecognised& line : run.unrecognised)
+        unrecognised.push_back(line.text);
+    EXPECT_EQ(unrecognised, (std::vector<std::string>{
+                                "  1: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 198.51.100.20:443, ",
+                                "Socket typ\xC3\xA9: SOCK_STREAM (stream), Protocol: IPPROTO_TCP (TCP), Length of ",
+                                "sockaddr: 16"}));
+    EXPECT_EQ(run.StatusOf(Check::Dns), Status::Unreadable);
+    EXPECT_EQ(run.verdict, RunVerdict::Incomplete);
+}
+
+// A run records the encoding of the stretch it opens in: at its start
+// banner, or at a console capture's first line.
+TEST(ReportReader, EachRunCarriesTheEncodingItWasReadIn)
+{
+    const std::string clean = GoldenText("clean-pc.txt");
+    const std::size_t bodyAt = clean.find("OS version:");
+    const std::string console = clean.substr(bodyAt, clean.find(kEndBanner) - bodyAt);
+    // copy /b of a console capture saved as UTF-8 and a log.
+    const auto read = ReadBytes("\xEF\xBB\xBF" + console + "\r\n\xFF\xFE" + testing::Utf16Le(clean));
+    std::vector<std::string> encodings;
+    for (const RunRecord& run : read.runs)
+        encodings.push_back(run.encoding);
+    EXPECT_EQ(encodings, (std::vector<std::string>{"UTF-8", "UTF-16LE"}));
+}
+
 TEST(ReportReader, TextWithoutAReportIsNoRun)
 {
     const auto read = ReadBytes("Dear support,\r\nthe product does not update.\r\n");

@@ -98,7 +98,9 @@ bool ReadsDns(std::string_view line, SectionState& state)
                 continue;
             const std::size_t start = at + lead->size();
             const std::size_t end = rest.find(known.socketTypeLabel, start);
-            dns.addresses.push_back(rest.substr(start, end == std::string::npos ? std::string::npos : end - start));
+            if (end == std::string::npos)
+                return false;  // the address may go on in a line of its own
+            dns.addresses.push_back(rest.substr(start, end - start));
             break;
         }
         return true;

@@ -62,7 +62,12 @@ Status ReachedStatus(const RunRecord& r, Check check)
 
 Status StatusOf(const RunRecord& r, Check check)
 {
-    return r.Reached(check) ? ReachedStatus(r, check) : Status::NotReached;
+    if (!r.Reached(check))
+        return Status::NotReached;
+    const Status status = ReachedStatus(r, check);
+    // A pass read from part of the section's lines may be missing the facts
+    // that would fail it.
+    return status == Status::Passed && r.unplacedLines[Index(check)] > 0 ? Status::Unreadable : status;
 }
 
 RunVerdict RunVerdictOf(const RunRecord& r)
@@ -72,6 +77,8 @@ RunVerdict RunVerdictOf(const RunRecord& r)
     };
     if (has("error"))
         return RunVerdict::Error;
+    if (std::any_of(std::begin(r.status), std::end(r.status), [](Status s) { return s == Status::Unreadable; }))
+        return RunVerdict::Incomplete;  // the log was not fully read
     // A failed import ends the run before the checks.
     if (!r.Reached(Check::ChainLocalMachine) && !Failed(r.fix.imported))
         return RunVerdict::Incomplete;

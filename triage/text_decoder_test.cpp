@@ -68,18 +68,15 @@ TEST(TextDecoder, EveryEncodingGivesTheSameRecord)
     };
     auto expected = RecordJson(ReadBytes(text).runs.at(0));
     ASSERT_EQ(expected["proxy"]["keys"][0]["ProxyServer"], "proxy.z\xC3\xBCrich.example:8080");
+    expected.erase("encoding");
     for (const auto& c : cases) {
-        Encoding seen = Encoding::Unknown;
-        LineDecoder probe([](std::string_view, std::uint64_t) {});
-        probe.Feed(c.bytes.data(), c.bytes.size());
-        probe.Finish();
-        seen = probe.DetectedEncoding();
-        EXPECT_EQ(EncodingName(seen), std::string(EncodingName(c.encoding))) << c.name;
         const auto read = ReadBytes(c.bytes);
         EXPECT_EQ(read.input.error, "") << c.name;
         ASSERT_EQ(read.runs.size(), c.runs) << c.name;
         for (const RunRecord& run : read.runs) {
             auto actual = RecordJson(run);
+            EXPECT_EQ(actual["encoding"], EncodingName(c.encoding)) << c.name;
+            actual.erase("encoding");
             actual["run"] = 1;
             EXPECT_EQ(actual, expected) << c.name;
         }
@@ -230,8 +227,12 @@ TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
         const auto read = ReadBytes(c.bytes);
         EXPECT_EQ(read.input.error, "") << c.name;
         ASSERT_EQ(read.runs.size(), expected.runs.size()) << c.name;
-        for (std::size_t i = 0; i < read.runs.size(); ++i)
-            EXPECT_EQ(RecordJson(read.runs[i]), RecordJson(expected.runs[i])) << c.name << ", run " << i + 1;
+        for (std::size_t i = 0; i < read.runs.size(); ++i) {
+            auto json = RecordJson(read.runs[i]);
+            EXPECT_EQ(json["encoding"], c.runEncodings.at(i)) << c.name << ", run " << i + 1;
+            json["encoding"] = "UTF-16LE";
+            EXPECT_EQ(json, RecordJson(expected.runs[i])) << c.name << ", run " << i + 1;
+        }
         const Decoded decoded = Decode(c.bytes);
         EXPECT_EQ(decoded.runEncodings, c.runEncodings) << c.name;
         // Fed byte by byte: chunks that end inside marks, zero runs and units

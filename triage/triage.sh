@@ -72,7 +72,7 @@ triage_fuzz() {  # [SECONDS]
 # A log as the tools between the user and support leave it: a crash's zero
 # tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
 # type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
-# no-break spaces.
+# no-break spaces, a mail client's hard wraps at 76 columns.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -88,5 +88,6 @@ triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
       tr -d '\r' <"$text" | perl -MMIME::QuotedPrint -0777 -ne 'print encode_qp($_, "\r\n")'; } >"$dir/mail-qp.mangled"
     { printf 'On Tue, user wrote:\r\n'; sed 's/^\r$/>\r/; t; s/^/> /' "$text"; } >"$dir/reply-quoted.mangled"
     sed 's/  /\xC2\xA0 /g' "$text" >"$dir/web-form-nbsp.mangled"
+    tr -d '\r' <"$text" | fold -s -w 76 | sed 's/$/\r/' >"$dir/mail-wrapped.mangled"
     rm -f "$text"
 }
