@@ -184,6 +184,21 @@ HtmlRun ForHtml(const RunRecord& record)
     return run;
 }
 
+const char* HtmlStyle()
+{
+    return kStyle;
+}
+
+void WriteHtmlBody(std::ostream& out, const std::vector<HtmlRun>& runs)
+{
+    if (runs.empty())
+        out << "<p>No run was found in the input.</p>";
+    if (runs.size() > 1)
+        WriteFleet(out, runs);
+    for (std::size_t i = 0; i < runs.size() && i < kMaxBoards; ++i)
+        WriteBoard(out, runs[i], i);
+}
+
 void WriteHtml(std::ostream& out, const std::vector<HtmlRun>& runs)
 {
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
@@ -191,12 +206,7 @@ void WriteHtml(std::ostream& out, const std::vector<HtmlRun>& runs)
            "<title>zemlotriage: "
         << runs.size() << (runs.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
         << "</style></head><body><h1>zemlotriage</h1>";
-    if (runs.empty())
-        out << "<p>No run was found in the input.</p>";
-    if (runs.size() > 1)
-        WriteFleet(out, runs);
-    for (std::size_t i = 0; i < runs.size() && i < kMaxBoards; ++i)
-        WriteBoard(out, runs[i], i);
+    WriteHtmlBody(out, runs);
     out << "</body></html>\n";
 }
 

@@ -37,5 +37,9 @@ HtmlRun ForHtml(const RunRecord& record);
 // Keeps only what the fleet table shows of a run beyond the boards.
 void DropBoard(HtmlRun& run);
 void WriteHtml(std::ostream& out, const std::vector<HtmlRun>& runs);
+// The page's style sheet and its body alone (fleet view and boards), for a
+// page that hosts them in its own document.
+const char* HtmlStyle();
+void WriteHtmlBody(std::ostream& out, const std::vector<HtmlRun>& runs);
 
 }  // namespace triage

@@ -1,0 +1,68 @@
+// Opening the page in Debian's chromium for the page test and the benchmark:
+// a fresh profile, every request but the page itself and the page's own
+// blob: URLs refused and recorded, every console error recorded, in the page
+// and in its workers.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import puppeteer from 'puppeteer-core';
+
+const kChromiumFlags = [
+    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync',
+];
+
+export async function openPage(pagePath, { downloads } = {}) {
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zemlotriage-page-'));
+    const browser = await puppeteer.launch({
+        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+        headless: true,
+        args: [...kChromiumFlags, `--user-data-dir=${profile}`],
+        defaultViewport: { width: 1200, height: 900 },
+    });
+    const page = await browser.newPage();
+    const url = pathToFileURL(pagePath).href;
+    const problems = [];
+    const watchConsole = (where) => (message) => {
+        if (message.type() === 'error')
+            problems.push(`console error in ${where}: ${message.text()}`);
+    };
+    page.on('console', watchConsole('the page'));
+    page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+    page.on('workercreated', (worker) => worker.on('console', watchConsole('the worker')));
+    await page.setRequestInterception(true);
+    page.on('request', (request) => {
+        if (request.url() === url || request.url().startsWith('blob:')) {
+            request.continue();
+            return;
+        }
+        problems.push(`request to ${request.url()}`);
+        request.abort();
+    });
+    if (downloads) {
+        await (await browser.target().createCDPSession()).send('Browser.setDownloadBehavior',
+            { behavior: 'allow', downloadPath: downloads });
+    }
+    await page.goto(url, { waitUntil: 'load' });
+    const close = async () => {
+        await browser.close();
+        fs.rmSync(profile, { recursive: true, force: true });
+    };
+    return { browser, page, problems, close };
+}
+
+// Waits until the page has shown a finished reading, then hands back what the
+// progress line said along the way.
+export async function waitForReading(page, start, timeout = 120000) {
+    await page.evaluate(() => {
+        const progress = document.getElementById('progress');
+        progress.dataset.state = 'waiting';
+        window.progressSeen = [];
+        new MutationObserver(() => window.progressSeen.push(progress.textContent))
+            .observe(progress, { childList: true, characterData: true, subtree: true });
+    });
+    await start();
+    await page.waitForSelector('#progress[data-state="done"], #progress[data-state="failed"]', { timeout });
+    return page.evaluate(() => ({ state: document.getElementById('progress').dataset.state, seen: window.progressSeen }));
+}

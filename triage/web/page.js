@@ -1,0 +1,181 @@
+// The page's own script: it gathers files (picker, drop, pasted text), hands
+// them to the reader's worker and shows what the reader wrote. It renders
+// nothing of a report itself.
+'use strict';
+
+var workerSource = document.getElementById('reader-worker').textContent + '\n' +
+    document.getElementById('reader-module').textContent;
+var elements = {};
+['files', 'drop-zone', 'paste', 'read-paste', 'progress', 'errors', 'downloads', 'download-json',
+    'download-csv', 'result'].forEach(function (id) { elements[id] = document.getElementById(id); });
+
+var worker = null;
+var workerUrl = null;
+var busy = false;
+var reportStyle = null;
+var downloads = {};
+window.zemlotriagePage = { wasmMemoryBytes: 0 };
+
+function startWorker() {
+    workerUrl = URL.createObjectURL(new Blob([workerSource], { type: 'text/javascript' }));
+    worker = new Worker(workerUrl);
+    worker.onmessage = function (event) { handle(event.data); };
+    worker.onerror = function (event) {
+        event.preventDefault();
+        busy = false;
+        setProgress('The reader stopped: ' + (event.message || 'unknown error'), 'failed');
+    };
+}
+
+function stopWorker() {
+    worker.terminate();
+    URL.revokeObjectURL(workerUrl);
+}
+
+function setProgress(text, state) {
+    elements.progress.textContent = text;
+    elements.progress.dataset.state = state;
+}
+
+function plural(count, word) {
+    return count + ' ' + word + (count === 1 ? '' : 's');
+}
+
+// A new reading replaces the last one; one still running is abandoned.
+function read(items) {
+    if (busy) {
+        stopWorker();
+        startWorker();
+    }
+    busy = true;
+    elements.errors.textContent = '';
+    elements.result.textContent = '';
+    elements.downloads.hidden = true;
+    setProgress('0 of ' + plural(items.length, 'file'), 'reading');
+    worker.postMessage({ items: items });
+}
+
+function handle(message) {
+    if (message.type === 'ready') {
+        if (!reportStyle) {
+            reportStyle = document.createElement('style');
+            reportStyle.textContent = message.style;
+            document.head.appendChild(reportStyle);
+        }
+    } else if (message.type === 'progress') {
+        setProgress(message.done + ' of ' + plural(message.total, 'file'), 'reading');
+    } else if (message.type === 'done') {
+        busy = false;
+        message.errors.forEach(function (error) {
+            var line = document.createElement('li');
+            line.textContent = error.name + ': ' + error.message;
+            elements.errors.appendChild(line);
+        });
+        elements.result.innerHTML = message.body;
+        downloads.json = new Blob([message.jsonLines], { type: 'application/x-ndjson' });
+        downloads.csv = new Blob([message.csv], { type: 'text/csv' });
+        elements.downloads.hidden = message.runs === 0;
+        window.zemlotriagePage.wasmMemoryBytes = message.wasmMemoryBytes;
+        setProgress('Read ' + plural(message.files, 'file') + ': ' + plural(message.runs, 'run') +
+            (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
+    }
+}
+
+function save(blob, name) {
+    var link = document.createElement('a');
+    link.href = URL.createObjectURL(blob);
+    link.download = name;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+}
+
+// A folder's logs, as the command line finds them: *.txt, at any depth.
+function walkFolder(directory, into) {
+    return new Promise(function (resolve, reject) {
+        var reader = directory.createReader();
+        var entries = [];
+        (function more() {
+            reader.readEntries(function (batch) {
+                if (batch.length) {
+                    entries = entries.concat(Array.prototype.slice.call(batch));
+                    more();
+                    return;
+                }
+                entries.sort(function (a, b) { return a.name < b.name ? -1 : a.name > b.name ? 1 : 0; });
+                entries.reduce(function (previous, entry) {
+                    return previous.then(function () { return walkEntry(entry, into, false); });
+                }, Promise.resolve()).then(resolve, reject);
+            }, reject);
+        })();
+    });
+}
+
+function walkEntry(entry, into, chosen) {
+    if (entry.isDirectory) return walkFolder(entry, into);
+    if (!chosen && !/\.txt$/i.test(entry.name)) return Promise.resolve();
+    return new Promise(function (resolve) {
+        var name = entry.fullPath.replace(/^\//, '');
+        entry.file(function (file) {
+            into.push({ name: name, blob: file });
+            resolve();
+        }, function (error) {
+            into.push({ name: name, blob: new Blob([]), error: error.message });
+            resolve();
+        });
+    });
+}
+
+function dropped(dataTransfer) {
+    var items = [];
+    var walks = [];
+    // Entries must be taken while the drop event lasts.
+    Array.prototype.forEach.call(dataTransfer.items || [], function (item) {
+        if (item.kind !== 'file') return;
+        var entry = item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+        if (entry) {
+            var found = [];
+            items.push(found);
+            walks.push(walkEntry(entry, found, true));
+        } else {
+            var file = item.getAsFile();
+            if (file) items.push([{ name: file.name, blob: file }]);
+        }
+    });
+    if (!walks.length && !items.length) {
+        Array.prototype.forEach.call(dataTransfer.files, function (file) {
+            items.push([{ name: file.name, blob: file }]);
+        });
+    }
+    Promise.all(walks).then(function () {
+        read([].concat.apply([], items));
+    });
+}
+
+elements.files.addEventListener('change', function () {
+    var items = Array.prototype.map.call(elements.files.files, function (file) {
+        return { name: file.name, blob: file };
+    });
+    if (items.length) read(items);
+    elements.files.value = '';
+});
+elements['read-paste'].addEventListener('click', function () {
+    read([{ name: 'pasted text', blob: new Blob([elements.paste.value]) }]);
+});
+elements['download-json'].addEventListener('click', function () { save(downloads.json, 'zemlotriage.jsonl'); });
+elements['download-csv'].addEventListener('click', function () { save(downloads.csv, 'zemlotriage.csv'); });
+
+// A drop anywhere is taken, so that a near miss does not open the file instead.
+window.addEventListener('dragover', function (event) {
+    event.preventDefault();
+    elements['drop-zone'].classList.add('over');
+});
+window.addEventListener('dragleave', function () { elements['drop-zone'].classList.remove('over'); });
+window.addEventListener('drop', function (event) {
+    event.preventDefault();
+    elements['drop-zone'].classList.remove('over');
+    dropped(event.dataTransfer);
+});
+
+startWorker();

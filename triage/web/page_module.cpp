@@ -1,0 +1,124 @@
+// The browser page's reader, compiled to WebAssembly: the page hands it the
+// bytes of one file at a time and takes back what the command line would
+// print for the same files (JSON Lines, CSV) and the --html page's body.
+// Everything goes through the command line's own reading and writing
+// functions, so the page cannot say anything the command line would not.
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "triage/log_input.h"
+#include "triage/outputs.h"
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten/emscripten.h>
+#define PAGE_EXPORT extern "C" EMSCRIPTEN_KEEPALIVE
+#else
+#define PAGE_EXPORT extern "C"
+#endif
+
+namespace {
+
+using namespace triage;
+
+// What one reading (one drop, one choice of files, one paste) has gathered.
+struct Reading {
+    std::ostringstream jsonLines;
+    std::ostringstream csv;
+    std::vector<HtmlRun> htmlRuns;
+    std::string lastError;
+    std::string output;  // what the last call to PageOutput made
+};
+
+Reading& Current()
+{
+    static Reading reading;
+    return reading;
+}
+
+void KeepRun(Reading& reading, RunRecord&& record)
+{
+    reading.jsonLines << RecordJson(record).dump() << "\n";
+    WriteCsvRow(reading.csv, record);
+    HtmlRun run = ForHtml(record);
+    // Beyond the boards the page shows, a run keeps only its fleet table row.
+    if (reading.htmlRuns.size() >= kHtmlBoards)
+        DropBoard(run);
+    reading.htmlRuns.push_back(std::move(run));
+}
+
+}  // namespace
+
+// Starts a new reading; what the previous one gathered is freed.
+PAGE_EXPORT void PageReset()
+{
+    Reading& reading = Current();
+    reading.jsonLines = {};
+    reading.csv = {};
+    reading.htmlRuns.clear();
+    reading.htmlRuns.shrink_to_fit();
+    reading.lastError.clear();
+    reading.output.clear();
+    reading.output.shrink_to_fit();
+    WriteCsvHeader(reading.csv);
+}
+
+// Reads one file. Returns its number of runs; PageLastError() then says why
+// the file failed, in the command line's words, or is empty.
+PAGE_EXPORT int PageReadFile(const char* name, const char* bytes, std::size_t length)
+{
+    Reading& reading = Current();
+    ReaderOptions options;
+    options.keepRaw = true;  // the boards show the raw report
+    const auto sink = [&](RunRecord&& record) { KeepRun(reading, std::move(record)); };
+    InputResult result;
+    // Read in place rather than copied: a log can be large.
+    std::FILE* file = length > 0 ? fmemopen(const_cast<char*>(bytes), length, "rb") : nullptr;
+    if (file != nullptr) {
+        result = ReadLog(file, name, options, sink);
+        std::fclose(file);
+    } else {
+        result = ReadLogBytes(std::string(bytes, length), name, options, sink);
+    }
+    reading.lastError = result.error;
+    return result.runs;
+}
+
+PAGE_EXPORT const char* PageLastError()
+{
+    return Current().lastError.c_str();
+}
+
+enum PageOutputKind { kPageBody = 0, kPageJsonLines = 1, kPageCsv = 2, kPageStyle = 3 };
+
+// Makes one output of the reading so far; PageOutputSize() is its length in
+// bytes (UTF-8). Valid until the next call.
+PAGE_EXPORT const char* PageOutput(int kind)
+{
+    Reading& reading = Current();
+    switch (kind) {
+    case kPageBody: {
+        std::ostringstream body;
+        WriteHtmlBody(body, reading.htmlRuns);
+        reading.output = body.str();
+        break;
+    }
+    case kPageJsonLines: reading.output = reading.jsonLines.str(); break;
+    case kPageCsv: reading.output = reading.csv.str(); break;
+    case kPageStyle: reading.output = HtmlStyle(); break;
+    default: reading.output.clear();
+    }
+    return reading.output.c_str();
+}
+
+PAGE_EXPORT std::size_t PageOutputSize()
+{
+    return Current().output.size();
+}
+
+PAGE_EXPORT std::size_t PageRunCount()
+{
+    return Current().htmlRuns.size();
+}
