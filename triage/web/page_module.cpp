@@ -4,7 +4,6 @@
 // Everything goes through the command line's own reading and writing
 // functions, so the page cannot say anything the command line would not.
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -73,15 +72,7 @@ PAGE_EXPORT int PageReadFile(const char* name, const char* bytes, std::size_t le
     ReaderOptions options;
     options.keepRaw = true;  // the boards show the raw report
     const auto sink = [&](RunRecord&& record) { KeepRun(reading, std::move(record)); };
-    InputResult result;
-    // Read in place rather than copied: a log can be large.
-    std::FILE* file = length > 0 ? fmemopen(const_cast<char*>(bytes), length, "rb") : nullptr;
-    if (file != nullptr) {
-        result = ReadLog(file, name, options, sink);
-        std::fclose(file);
-    } else {
-        result = ReadLogBytes(std::string(bytes, length), name, options, sink);
-    }
+    const InputResult result = ReadLogBytes(std::string(bytes, length), name, options, sink);
     reading.lastError = result.error;
     return result.runs;
 }

@@ -2,8 +2,7 @@
 # The page in headless chromium against the command line on the same logs:
 # the golden transcripts in each encoding the page must read, one with a
 # Cyrillic product name, a file that is not a report, and a console capture
-# to paste. Installs the browser driver (puppeteer-core, pinned by the lock
-# file) into OUT at the first run.
+# to paste. Installs the browser driver into OUT at the first run.
 #   page_test.sh PAGE ZEMLOTRIAGE REPO OUT
 set -euo pipefail
 page=$1
@@ -15,12 +14,7 @@ golden=$repo/tests/golden
 [ -s "$page" ] || { echo "no page at $page: ./dev.sh build makes it" >&2; exit 1; }
 
 node_dir=$out/node
-mkdir -p "$node_dir"
-if ! cmp -s "$here/browser-test/package-lock.json" "$node_dir/package-lock.json" || [ ! -d "$node_dir/node_modules" ]; then
-    cp "$here/browser-test/package.json" "$here/browser-test/package-lock.json" "$node_dir/"
-    (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error) >&2
-fi
-cp "$here"/browser-test/*.mjs "$node_dir/"
+"$here/browser-test/install.sh" "$node_dir"
 
 inputs=$out/inputs
 rm -rf "$inputs"

@@ -52,17 +52,27 @@ export async function openPage(pagePath, { downloads } = {}) {
     return { browser, page, problems, close };
 }
 
-// Waits until the page has shown a finished reading, then hands back what the
-// progress line said along the way.
+// Waits until the page has shown a finished reading and laid it out. Hands
+// back what the progress line said along the way, and on the page's clock
+// when the reading began (its first progress line) and when it was shown.
 export async function waitForReading(page, start, timeout = 120000) {
     await page.evaluate(() => {
         const progress = document.getElementById('progress');
         progress.dataset.state = 'waiting';
         window.progressSeen = [];
-        new MutationObserver(() => window.progressSeen.push(progress.textContent))
-            .observe(progress, { childList: true, characterData: true, subtree: true });
+        window.progressTimes = [];
+        new MutationObserver(() => {
+            window.progressSeen.push(progress.textContent);
+            window.progressTimes.push(performance.now());
+        }).observe(progress, { childList: true, characterData: true, subtree: true });
     });
     await start();
     await page.waitForSelector('#progress[data-state="done"], #progress[data-state="failed"]', { timeout });
-    return page.evaluate(() => ({ state: document.getElementById('progress').dataset.state, seen: window.progressSeen }));
+    const shownAt = await page.evaluate(() => new Promise((resolve) =>
+        requestAnimationFrame(() => setTimeout(() => resolve(performance.now())))));
+    return page.evaluate((shown) => ({
+        state: document.getElementById('progress').dataset.state,
+        seen: window.progressSeen,
+        seconds: (shown - window.progressTimes[0]) / 1000,
+    }), shownAt);
 }
