@@ -105,49 +105,55 @@ function walkFolder(directory, into) {
                 }
                 entries.sort(function (a, b) { return a.name < b.name ? -1 : a.name > b.name ? 1 : 0; });
                 entries.reduce(function (previous, entry) {
-                    return previous.then(function () { return walkEntry(entry, into, false); });
+                    return previous.then(function () { return walkEntry(entry, into); });
                 }, Promise.resolve()).then(resolve, reject);
             }, reject);
         })();
     });
 }
 
-function walkEntry(entry, into, chosen) {
+function walkEntry(entry, into) {
     if (entry.isDirectory) return walkFolder(entry, into);
-    if (!chosen && !/\.txt$/i.test(entry.name)) return Promise.resolve();
+    if (!/\.txt$/i.test(entry.name)) return Promise.resolve();
     return new Promise(function (resolve) {
         var name = entry.fullPath.replace(/^\//, '');
         entry.file(function (file) {
             into.push({ name: name, blob: file });
             resolve();
         }, function (error) {
-            into.push({ name: name, blob: new Blob([]), error: error.message });
+            into.push({ name: name, blob: null, error: error.message });
             resolve();
         });
     });
 }
 
+// Chromium reads no folder (nor a file through its entry) on a page opened
+// from disk; a dropped file itself reads anywhere.
+function folderError(error) {
+    return error.message + (location.protocol === 'file:'
+        ? ' (this browser reads no dropped folder on a page opened from disk: open the page from a web server,' +
+          ' or choose or drop the files themselves)'
+        : '');
+}
+
 function dropped(dataTransfer) {
     var items = [];
     var walks = [];
-    // Entries must be taken while the drop event lasts.
+    // Entries and files must be taken while the drop event lasts.
     Array.prototype.forEach.call(dataTransfer.items || [], function (item) {
         if (item.kind !== 'file') return;
         var entry = item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
-        if (entry) {
-            var found = [];
-            items.push(found);
-            walks.push(walkEntry(entry, found, true));
-        } else {
-            var file = item.getAsFile();
-            if (file) items.push([{ name: file.name, blob: file }]);
+        var file = item.getAsFile();
+        var found = [];
+        items.push(found);
+        if (entry && entry.isDirectory) {
+            walks.push(walkFolder(entry, found).catch(function (error) {
+                found.push({ name: entry.fullPath.replace(/^\//, ''), blob: null, error: folderError(error) });
+            }));
+        } else if (file) {
+            found.push({ name: file.name, blob: file });
         }
     });
-    if (!walks.length && !items.length) {
-        Array.prototype.forEach.call(dataTransfer.files, function (file) {
-            items.push([{ name: file.name, blob: file }]);
-        });
-    }
     Promise.all(walks).then(function () {
         read([].concat.apply([], items));
     });

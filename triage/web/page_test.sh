@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The page in headless chromium against the command line on the same logs:
 # the golden transcripts in each encoding the page must read, one with a
-# Cyrillic product name, a file that is not a report, and a console capture
-# to paste. Installs the browser driver into OUT at the first run.
+# Cyrillic product name, a file that is not a report, a console capture to
+# paste, and the golden folder dropped on it. Installs the browser driver into OUT at the first run.
 #   page_test.sh PAGE ZEMLOTRIAGE REPO OUT
 set -euo pipefail
 page=$1
@@ -31,4 +31,4 @@ printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt two-runs-utf8.txt not-a-
 # What a console window shows: the report between the banners.
 sed -n '/^OS version:/,/^Press any key to quit/p' "$golden/troubled-pc.txt" >"$inputs/console.txt"
 
-NODE_PATH= node "$node_dir/page_test.mjs" "$page" "$triage" "$inputs" "$out"
+NODE_PATH= node "$node_dir/page_test.mjs" "$page" "$triage" "$inputs" "$golden" "$out"

@@ -13,7 +13,8 @@ const kChromiumFlags = [
     '--disable-background-networking', '--disable-component-update', '--disable-sync',
 ];
 
-export async function openPage(pagePath, { downloads } = {}) {
+// `where` is the page's file, or its http:// URL when served.
+export async function openPage(where, { downloads } = {}) {
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zemlotriage-page-'));
     const browser = await puppeteer.launch({
         executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
@@ -22,7 +23,7 @@ export async function openPage(pagePath, { downloads } = {}) {
         defaultViewport: { width: 1200, height: 900 },
     });
     const page = await browser.newPage();
-    const url = pathToFileURL(pagePath).href;
+    const url = /^https?:/.test(where) ? where : pathToFileURL(where).href;
     const problems = [];
     const watchConsole = (where) => (message) => {
         if (message.type() === 'error')
@@ -75,4 +76,14 @@ export async function waitForReading(page, start, timeout = 120000) {
         seen: window.progressSeen,
         seconds: (shown - window.progressTimes[0]) / 1000,
     }), shownAt);
+}
+
+// Drops files and folders (paths) on the page's drop zone, as a user's drag
+// from the file manager does.
+export async function dropPaths(page, paths) {
+    const session = await page.createCDPSession();
+    const box = await (await page.$('#drop-zone')).boundingBox();
+    const data = { items: [], files: paths.map((where) => path.resolve(where)), dragOperationsMask: 1 };
+    for (const type of ['dragEnter', 'dragOver', 'drop'])
+        await session.send('Input.dispatchDragEvent', { type, x: box.x + 20, y: box.y + 20, data });
 }

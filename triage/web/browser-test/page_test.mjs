@@ -1,13 +1,14 @@
 // The page against the command line: node page_test.mjs PAGE ZEMLOTRIAGE
-// INPUTS OUT. INPUTS holds the logs the page is given, in the order given
-// (order.txt) and the console text to paste (console.txt). Every check that
-// fails is named; the exit code is 1 when any did.
-import { spawnSync } from 'node:child_process';
+// INPUTS FOLDER OUT. INPUTS holds the logs the page is given, in the order
+// given (order.txt) and the console text to paste (console.txt); FOLDER is
+// dropped on the page, opened from disk and served. Every check that fails is
+// named; the exit code is 1 when any did.
+import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { openPage, waitForReading } from './browser.mjs';
+import { dropPaths, openPage, waitForReading } from './browser.mjs';
 
-const [pagePath, triage, inputs, out] = process.argv.slice(2);
+const [pagePath, triage, inputs, folder, out] = process.argv.slice(2);
 const failures = [];
 const check = (ok, what) => { if (!ok) failures.push(what); };
 const equal = (actual, expected, what) =>
@@ -95,8 +96,47 @@ try {
     const asPasted = (text) => text.split('"file":"-"').join('"file":"pasted text"').replace(/^-,/gm, 'pasted text,');
     await compareReading(page, downloads, asPasted(pastedJson.stdout), asPasted(pastedCsv.stdout),
         () => 'pasted text', 'the console text');
+
+    // Chromium reads no dropped folder on a page opened from disk: the page
+    // says so and still reads the file dropped with it.
+    const notReport = path.join(inputs, 'not-a-report.txt');
+    await waitForReading(page, () => dropPaths(page, [folder, notReport]));
+    const dropErrors = await page.$$eval('#errors li', (items) => items.map((item) => item.textContent));
+    check(dropErrors.length === 2 && dropErrors[0].startsWith(`${path.basename(folder)}: cannot open: `) &&
+        dropErrors[0].includes('web server') && dropErrors[1] === errorsOfCli[0],
+    `a folder dropped on the page opened from disk: ${JSON.stringify(dropErrors)}`);
 } finally {
     await close();
+}
+
+// Served, the page reads a dropped folder as the command line reads it: its
+// *.txt files at any depth, named by their path below the folder's parent.
+const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1',
+    '--directory', path.dirname(pagePath)], { stdio: ['ignore', 'pipe', 'ignore'] });
+try {
+    const port = await new Promise((resolve, reject) => {
+        server.stdout.on('data', (text) => { const found = / port (\d+)/.exec(text); if (found) resolve(found[1]); });
+        server.on('exit', () => reject(new Error('the web server ended')));
+    });
+    const served = await openPage(`http://127.0.0.1:${port}/${path.basename(pagePath)}`);
+    try {
+        const json = cli(['--json', folder]);
+        const byName = (a, b) => (a.heading < b.heading ? -1 : a.heading > b.heading ? 1 : 0);
+        const expected = json.stdout.trim().split('\n').map((line) => JSON.parse(line)).map((r) => ({
+            heading: `${path.relative(path.dirname(folder), r.file)}, run ${r.run}`,
+            causes: r.causes.map((cause) => cause.id),
+        })).sort(byName);
+        const reading = await waitForReading(served.page, () => dropPaths(served.page, [folder]));
+        check(reading.state === 'done', `the served page's reading of a dropped folder ended ${reading.state}`);
+        const shown = (await shownBoards(served.page)).map(({ heading, causes }) => ({ heading, causes })).sort(byName);
+        check(expected.length > 1, 'the dropped folder holds fewer than two runs');
+        equal(shown, expected, 'a folder dropped on the served page');
+    } finally {
+        await served.close();
+        failures.push(...served.problems);
+    }
+} finally {
+    server.kill();
 }
 
 failures.push(...problems);
