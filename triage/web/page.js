@@ -14,6 +14,7 @@ var workerUrl = null;
 var busy = false;
 var reportStyle = null;
 var downloads = {};
+// The reader's memory after the last reading, for the benchmark.
 window.zemlotriagePage = { wasmMemoryBytes: 0 };
 
 function startWorker() {
@@ -24,6 +25,9 @@ function startWorker() {
         event.preventDefault();
         busy = false;
         setProgress('The reader stopped: ' + (event.message || 'unknown error'), 'failed');
+        // The next reading gets a reader in a sound state.
+        stopWorker();
+        startWorker();
     };
 }
 
