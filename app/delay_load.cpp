@@ -11,6 +11,7 @@
 #include <cwchar>
 
 #include "app/dll_search.h"
+#include "base/system_function.h"
 
 namespace {
 
@@ -42,11 +43,8 @@ FARPROC WINAPI LoadFromSystemDirectory(unsigned notification, PDelayLoadInfo inf
 void RestrictDllSearchToSystem32()
 {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    if (kernel32 == nullptr)
-        return;
-    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    const auto setDefaultDllDirectories =
+        FindSystemFunction<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (setDefaultDllDirectories != nullptr)
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-#include "base/unique_resource.h"
+#include "base/heap_block.h"
+#include "base/kernel_handles.h"
+#include "base/security_handles.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "base/unique_resource.h"
+#include "base/crypto_handles.h"
 #include "certs/cert_blob_store.h"
 #include "network/service_names.h"
 #include "base/sha256_algorithm.h"

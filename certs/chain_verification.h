@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "base/unique_resource.h"
+#include "base/crypto_handles.h"
 #include "certs/cert_blobs.h"
 #include "certs/chain_codes.h"
 

@@ -1,6 +1,6 @@
 #include "certs/root_import.h"
 
-#include "base/unique_resource.h"
+#include "base/crypto_handles.h"
 #include "certs/cert_blob_store.h"
 #include "log/report_texts.h"
 #include "log/run_log.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "base/unique_resource.h"
+#include "base/crypto_handles.h"
 #include "tests/harness/cert_seed.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/report_text.h"

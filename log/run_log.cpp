@@ -8,17 +8,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <new>
+#include <string_view>
 
-#include "base/unique_resource.h"
+#include "base/heap_block.h"
+#include "base/system_function.h"
 #include "log/report_texts.h"
 
 RunLog* g_runLog = nullptr;
 
 namespace {
 
-constexpr int kErrorPrefixChars = 7;
-constexpr int kWarningPrefixChars = 9;
+// The prefixes are copied by count, without their terminators.
+constexpr int kErrorPrefixChars = static_cast<int>(std::wstring_view(kErrorPrefix).size());
+constexpr int kWarningPrefixChars = static_cast<int>(std::wstring_view(kWarningPrefix).size());
+static_assert(std::size(kErrorPrefix) == kErrorPrefixChars + 1u && std::size(kWarningPrefix) == kWarningPrefixChars + 1u,
+              "a prefix text holds no '\\0' before its end");
 
 // Growth to exactly 2 x needed; a failed allocation leaves the old buffer.
 bool EnsureCapacity(RunLog& log, int neededChars)
@@ -44,14 +50,9 @@ bool EchoToConsoleWindow(const wchar_t* text, int length)
     DWORD mode = 0;
     if (standardError == nullptr || standardError == INVALID_HANDLE_VALUE || !GetConsoleMode(standardError, &mode))
         return false;
-    // Consoles before Windows 8 refuse a large WriteConsoleW (their buffer
-    // comes from a 64 KiB shared heap), and a hosts file shown whole can be
-    // megabytes: the text goes in pieces, never splitting a surrogate pair.
-    constexpr int kPieceChars = 8192;
+    // A hosts file shown whole can be megabytes: the text goes in pieces.
     for (int done = 0; done < length;) {
-        int piece = length - done < kPieceChars ? length - done : kPieceChars;
-        if (piece > 1 && IS_HIGH_SURROGATE(text[done + piece - 1]))
-            --piece;
+        const int piece = ConsolePieceChars(text + done, length - done);
         DWORD written = 0;
         if (!WriteConsoleW(standardError, text + done, static_cast<DWORD>(piece), &written, nullptr) || written == 0)
             return done > 0;  // what the console shows already is not shown twice
@@ -173,10 +174,8 @@ constexpr int kFileAttributeTagInfoClass = 9;  // FileAttributeTagInfo
 bool ReadReparseTag(HANDLE file, DWORD* reparseTag)
 {
     using GetFileInformationByHandleExFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
-    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    const auto getFileInformationByHandleEx = reinterpret_cast<GetFileInformationByHandleExFunction>(
-        kernel32 == nullptr ? nullptr
-                            : reinterpret_cast<void*>(GetProcAddress(kernel32, "GetFileInformationByHandleEx")));
+    const auto getFileInformationByHandleEx = FindSystemFunction<GetFileInformationByHandleExFunction>(
+        L"kernel32.dll", "GetFileInformationByHandleEx");
     if (getFileInformationByHandleEx != nullptr) {
         FileAttributeTagInformation information = {};
         if (!getFileInformationByHandleEx(file, kFileAttributeTagInfoClass, &information, sizeof(information)))
@@ -228,6 +227,14 @@ bool IsAcceptableLogFile(const LogFileFacts& facts)
     // Deduplicated files and cloud placeholders are reparse points too, but
     // they keep their data where they are; links and junctions send it away.
     return (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || !IsReparseTagNameSurrogate(facts.reparseTag);
+}
+
+int ConsolePieceChars(const wchar_t* text, int remainingChars)
+{
+    int piece = remainingChars < kConsolePieceChars ? remainingChars : kConsolePieceChars;
+    if (piece > 1 && IS_HIGH_SURROGATE(text[piece - 1]))
+        --piece;
+    return piece;
 }
 
 int RequiredLogChars(LogKind kind, int formattedChars)
@@ -290,7 +297,7 @@ bool OpenRunLogBesideProgram()
     return false;
 }
 
-bool OpenRunLog(const wchar_t* programPath)
+bool OpenRunLog(const wchar_t* programPath, const LogFileCalls& calls)
 {
     if (programPath == nullptr)
         return false;
@@ -309,7 +316,7 @@ bool OpenRunLog(const wchar_t* programPath)
     }
     // The program runs elevated in a folder that an unprivileged user may
     // write to: a link planted under the log's name must not be followed.
-    log->file = CreateFileW(logFileName, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    log->file = calls.createFile(logFileName, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     std::free(logFileName);
     if (log->file != INVALID_HANDLE_VALUE && !IsPlainDiskFile(log->file)) {

@@ -19,9 +19,15 @@ struct RunLog {
 // Null until OpenRunLog has succeeded; the entry point destroys the log last.
 extern RunLog* g_runLog;
 
+// The call that opens the log file. Tests put a planted link in its place:
+// Wine follows a real one even when asked for the link itself.
+struct LogFileCalls {
+    decltype(&CreateFileW) createFile = &CreateFileW;
+};
+
 // Builds the log file name from a program path, opens or creates the file
 // and writes the start banner. On failure a fatal text is on standard output.
-bool OpenRunLog(const wchar_t* programPath);
+bool OpenRunLog(const wchar_t* programPath, const LogFileCalls& calls = LogFileCalls{});
 // OpenRunLog for this program's own module path, which is what the entry
 // uses: argv[0] is only the command as typed.
 bool OpenRunLogBesideProgram();
@@ -42,6 +48,14 @@ bool LogWrite(const wchar_t* format, ...);  // file only, no console echo
 // file name replaced by ".txt", or ".txt" appended when the file name has no
 // '.'. False (and no name) only when memory runs out.
 bool BuildLogFileName(const wchar_t* programPath, wchar_t** logFileName);
+
+// Consoles before Windows 8 refuse a large WriteConsoleW (their buffer comes
+// from a 64 KiB shared heap), so the echo goes in pieces. A piece is at most
+// kConsolePieceChars of the `remainingChars` at `text` and never ends between
+// the two halves of a surrogate pair, which the console would show as two
+// broken characters.
+constexpr int kConsolePieceChars = 8192;
+int ConsolePieceChars(const wchar_t* text, int remainingChars);
 
 // Characters a message of formatted length `formattedChars` needs in the
 // buffer, prefix, terminator and spare included.

@@ -175,6 +175,81 @@ TEST(RunLogFileCheck, RefusesOnlyWhatRedirectsTheWrite)
         EXPECT_EQ(IsAcceptableLogFile(c.facts), c.acceptable) << c.name;
 }
 
+// A symbolic link planted at the log's name, played by the open call: Wine
+// follows a real one even when asked for the link itself. As on Windows, an
+// open lands on the link's target unless it asks for the link.
+std::wstring g_plantedLinkName;
+std::wstring g_plantedLinkTarget;
+
+HANDLE WINAPI OpenThroughPlantedLink(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                     DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    const bool follows = g_plantedLinkName == name && (flags & FILE_FLAG_OPEN_REPARSE_POINT) == 0;
+    return CreateFileW(follows ? g_plantedLinkTarget.c_str() : name, access, share, security, disposition, flags,
+                       templateFile);
+}
+
+TEST(RunLogFileCheck, OpenDoesNotFollowALinkAtTheLogsName)
+{
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring programPath = std::wstring(temp) + L"run-log-link.exe";
+    g_plantedLinkName = std::wstring(temp) + L"run-log-link.txt";
+    g_plantedLinkTarget = std::wstring(temp) + L"protected.bin";
+    DeleteFileW(g_plantedLinkName.c_str());
+    ASSERT_TRUE(WriteWholeFile(g_plantedLinkTarget, "protected"));
+
+    const bool opened = OpenRunLog(programPath.c_str(), LogFileCalls{&OpenThroughPlantedLink});
+    EXPECT_TRUE(opened) << "a log at its own name";
+    if (opened) {
+        LogPrint(L"finding");
+        CloseRunLog();
+        DestroyRunLog();
+    }
+    std::string target;
+    EXPECT_TRUE(ReadWholeFile(g_plantedLinkTarget, &target));
+    EXPECT_EQ(target, "protected") << "the log was written through the link";
+    DeleteFileW(g_plantedLinkName.c_str());
+    DeleteFileW(g_plantedLinkTarget.c_str());
+}
+
+// A piece of console output never ends between the halves of a surrogate
+// pair, wherever the pair falls against the piece size; the pieces together
+// are the whole text.
+TEST(RunLogConsolePieces, NeverSplitASurrogatePair)
+{
+    constexpr int kPiece = kConsolePieceChars;
+    struct Case {
+        const char* name;
+        int length;
+        int pairAt;  // the high surrogate's index
+        int firstPiece;
+    };
+    static const Case cases[] = {
+        {"pair across the piece boundary", 2 * kPiece + 5, kPiece - 1, kPiece - 1},
+        {"pair ending the piece", 2 * kPiece + 5, kPiece - 2, kPiece},
+        {"pair starting the next piece", 2 * kPiece + 5, kPiece, kPiece},
+        {"short text ending in a pair", 6, 4, 6},
+    };
+    for (const Case& c : cases) {
+        std::wstring text(static_cast<size_t>(c.length), L'x');
+        text[static_cast<size_t>(c.pairAt)] = L'\xD83D';  // U+1F512, a lock
+        text[static_cast<size_t>(c.pairAt) + 1] = L'\xDD12';
+        EXPECT_EQ(ConsolePieceChars(text.c_str(), c.length), c.firstPiece) << c.name;
+        std::wstring joined;
+        for (int done = 0; done < c.length;) {
+            const int piece = ConsolePieceChars(text.c_str() + done, c.length - done);
+            ASSERT_GT(piece, 0) << c.name;
+            ASSERT_LE(piece, kPiece) << c.name;
+            ASSERT_FALSE(IS_HIGH_SURROGATE(text[static_cast<size_t>(done + piece - 1)]))
+                << c.name << ": a piece ends at " << done + piece;
+            joined.append(text, static_cast<size_t>(done), static_cast<size_t>(piece));
+            done += piece;
+        }
+        EXPECT_EQ(joined, text) << c.name;
+    }
+}
+
 TEST(RunLogWithoutObject, MessagesAreDroppedWhenNoLogIsOpen)
 {
     ASSERT_EQ(g_runLog, nullptr);

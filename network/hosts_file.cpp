@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/heap_block.h"
 #include "log/report_texts.h"
 #include "log/run_log.h"
 #include "network/service_names.h"

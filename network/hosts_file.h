@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "base/unique_resource.h"
+#include "base/kernel_handles.h"
 
 // Reports a failed close of the hosts file ("Cannot close file").
 void ReportFailedFileClose();

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "base/unique_resource.h"
+#include "base/winsock_handles.h"
 
 // An IPv4 address as it lies in a socket address: network byte order, the
 // first octet in the lowest-addressed byte. Windows runs little-endian only,

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/heap_block.h"
+#include "base/security_handles.h"
 #include "log/report_texts.h"
 #include "log/run_log.h"
 #include "registry/registry_readers.h"

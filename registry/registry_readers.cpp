@@ -1,5 +1,7 @@
 #include "registry/registry_readers.h"
 
+#include "base/heap_block.h"
+#include "base/security_handles.h"
 #include "log/report_texts.h"
 #include "log/run_log.h"
 

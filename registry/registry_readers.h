@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "base/unique_resource.h"
-
 // Every key the program opens is read-only and in the 64-bit view, also from
 // the 32-bit build on 64-bit Windows.
 constexpr REGSAM kRegistryReadAccess = KEY_READ | KEY_WOW64_64KEY;

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "base/security_handles.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/prefix_seed.h"
 #include "tests/harness/report_text.h"

@@ -1,12 +1,10 @@
 #include "system/os_version.h"
 
+#include "base/system_function.h"
+
 RtlGetVersionFn FindRtlGetVersion()
 {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr)
-        return nullptr;
-    // Through void*: FARPROC has no parameters, the real function has one.
-    return reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    return FindSystemFunction<RtlGetVersionFn>(L"ntdll.dll", "RtlGetVersion");
 }
 
 bool QueryOsVersion(RtlGetVersionFn rtlGetVersion, RTL_OSVERSIONINFOEXW* version)

@@ -1,5 +1,6 @@
 #include "system/root_auto_update.h"
 
+#include "base/security_handles.h"
 #include "log/report_texts.h"
 #include "log/run_log.h"
 #include "registry/registry_readers.h"

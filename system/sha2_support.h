@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include "base/unique_resource.h"
+#include "base/crypto_handles.h"
 
 // The CryptoAPI calls of the SHA-2 test, the real ones unless a test
 // substitutes the provider's answers.

@@ -9,6 +9,7 @@
 #include "log/report_texts.h"
 #include "network/service_names.h"
 #include "triage/format_match.h"
+#include "triage/text_util.h"
 
 namespace triage {
 
@@ -92,12 +93,12 @@ std::string TrustNames(const std::vector<std::uint32_t>& bits)
                   {CERT_TRUST_IS_UNTRUSTED_ROOT, "untrusted root"},
                   {CERT_TRUST_IS_PARTIAL_CHAIN, "partial chain: no root found"},
                   {CERT_TRUST_IS_EXPLICIT_DISTRUST, "explicitly distrusted"}};
-    std::string names;
+    std::vector<std::string> names;
     for (const auto& known : kNames) {
         if (std::find(bits.begin(), bits.end(), known.bit) != bits.end())
-            names += std::string(names.empty() ? "" : ", ") + known.name;
+            names.emplace_back(known.name);
     }
-    return names.empty() ? names : " (" + names + ")";
+    return names.empty() ? std::string() : " (" + Joined(names, ", ") + ")";
 }
 
 std::string ScopeName(const RunRecord& record, const ChainFacts& chain)
@@ -107,11 +108,6 @@ std::string ScopeName(const RunRecord& record, const ChainFacts& chain)
 
 }  // namespace
 
-bool ChainVerified(const RunRecord& record, const ChainFacts& chain)
-{
-    return chain.ok && *chain.ok && !(record.sha2.ok && !*record.sha2.ok);
-}
-
 std::vector<Cause> Diagnose(const RunRecord& r)
 {
     std::vector<Cause> causes;
@@ -120,7 +116,7 @@ std::vector<Cause> Diagnose(const RunRecord& r)
     };
     const std::string host = kServiceHostA;
 
-    if (r.fix.imported && !*r.fix.imported)
+    if (Failed(r.fix.imported))
         add("fix-failed", "error", "The /fix import of the root certificate failed: " + r.fix.error.value_or("?"),
             "Run zemlodiag.exe /fix again as administrator (right-click, Run as administrator); if security software "
             "guards the trusted root store, allow the change for this one run.");
@@ -133,17 +129,17 @@ std::vector<Cause> Diagnose(const RunRecord& r)
             "Remove the compatibility setting from zemlodiag.exe (file Properties > Compatibility), start it from "
             "Explorer and send the new log.");
 
-    if (r.clock.ok && !*r.clock.ok)
+    if (Failed(r.clock.ok))
         add("clock", "error",
             "System time " + r.clock.utc.value_or("(masked)") +
                 " UTC lies outside the validity of the service certificate.",
             "Correct date, time and time zone and switch on automatic time synchronisation; compare with the real "
             "UTC time, not with the local clock.");
 
-    if (r.sha2.ok && !*r.sha2.ok) {
+    if (Failed(r.sha2.ok)) {
         std::string finding = "SHA2 support: " + r.sha2.error.value_or("error");
-        const bool acceptedUnbuilt = (r.chainCurrentUser.ok && *r.chainCurrentUser.ok) ||
-                                     (r.chainLocalMachine.ok && *r.chainLocalMachine.ok);
+        const bool acceptedUnbuilt = (r.chainCurrentUser.ok == Verdict::Ok && !r.chainCurrentUser.verified) ||
+                                     (r.chainLocalMachine.ok == Verdict::Ok && !r.chainLocalMachine.verified);
         if (acceptedUnbuilt)
             finding += "; the verify chain \"OK\" of this run was given without building the chain and proves nothing.";
         const bool unsupported = r.sha2.error && r.sha2.error->find("does not support SHA2") != std::string::npos;
@@ -169,21 +165,21 @@ std::vector<Cause> Diagnose(const RunRecord& r)
     }
 
     const ProxyKey* localSystemProxy = nullptr;
-    std::string otherProxies;
+    std::vector<std::string> otherProxies;
     for (const ProxyKey& key : r.proxy.keys) {
         if (!key.IsFinding())
             continue;
         if (key.key == ToUtf8(kUsersRootPrefix) + ToUtf8(kLocalSystemSettingsKey))
             localSystemProxy = &key;
         else
-            otherProxies += (otherProxies.empty() ? "" : "; ") + ProxyDescription(key);
+            otherProxies.push_back(ProxyDescription(key));
     }
     if (localSystemProxy != nullptr)
         add("proxy-localsystem", "warning", "Proxy for LocalSystem " + ProxyDescription(*localSystemProxy),
             "Services running as LocalSystem, such as the product's updater, go through this proxy: check that it "
             "exists, lets TLS to " + host + " pass and does not inspect it; remove it if nobody set it on purpose.");
     if (!otherProxies.empty())
-        add("proxy", "warning", "Proxy configured in " + otherProxies,
+        add("proxy", "warning", "Proxy configured in " + Joined(otherProxies, "; "),
             "Check that the proxy named is reachable and lets TLS to " + host +
                 " pass (or bypasses it); a proxy that inspects TLS needs its own root trusted.");
 
@@ -194,19 +190,20 @@ std::vector<Cause> Diagnose(const RunRecord& r)
             "Remove that line from %SystemRoot%\\System32\\drivers\\etc\\hosts (administrator rights needed); "
             "malware and ad blockers add such lines, so scan the PC as well.");
     }
-    std::string domains;
+    std::vector<std::string> domains;
     for (const std::string& name : r.hosts.found) {
         if (name == host || (r.hosts.serviceHostFound && name == kPrimaryDomainA && !DomainBeyondServiceHost(r.hosts)))
             continue;
         const std::string line = HostsLineWith(r.hosts, Lower(name));
-        domains += (domains.empty() ? "" : "; ") + name + (line.empty() ? "" : " in \"" + line + "\"");
+        domains.push_back(name + (line.empty() ? "" : " in \"" + line + "\""));
     }
-    if (!domains.empty())
-        add("hosts-vendor-domain", "warning", "The hosts file names vendor domains: " + domains,
+    const std::string domainList = Joined(domains, "; ");
+    if (!domainList.empty())
+        add("hosts-vendor-domain", "warning", "The hosts file names vendor domains: " + domainList,
             "Remove the vendor's names from %SystemRoot%\\System32\\drivers\\etc\\hosts unless the user's "
             "administrator put them there on purpose.");
 
-    if (r.dns.errorCode || (r.dns.error && !r.dns.ok)) {
+    if (r.dns.errorCode || (r.dns.error && r.dns.ok == Verdict::NotSaid)) {
         std::string finding = r.dns.errorCode ? "GetAddrInfoW failed with code " + std::to_string(*r.dns.errorCode) +
                                                     " (" + ResolverErrorName(*r.dns.errorCode) + ")"
                                               : r.dns.error.value_or("the resolver could not be asked");
@@ -214,10 +211,8 @@ std::vector<Cause> Diagnose(const RunRecord& r)
             "Check that the PC is online and which DNS servers it uses (ipconfig /all); a DNS filter or firewall "
             "may block the name.");
     }
-    if (r.dns.ok && !*r.dns.ok) {
-        std::string addresses;
-        for (const std::string& a : r.dns.addresses)
-            addresses += (addresses.empty() ? "" : ", ") + a;
+    if (Failed(r.dns.ok)) {
+        const std::string addresses = Joined(r.dns.addresses, ", ");
         std::string advice;
         if (r.hosts.serviceHostFound)
             advice = "The hosts file entry above causes this: removing it fixes both.";
@@ -231,25 +226,24 @@ std::vector<Cause> Diagnose(const RunRecord& r)
             advice);
     }
 
-    std::string untrusted;
-    std::string apiFailures;
+    std::vector<std::string> untrusted;
+    std::vector<std::string> apiFailures;
     std::uint32_t bits = 0;
     std::int64_t policy = -1;
     for (const ChainFacts* chain : {&r.chainCurrentUser, &r.chainLocalMachine}) {
-        if (!chain->ok || *chain->ok)
+        if (!Failed(chain->ok))
             continue;
         const std::string scope = ScopeName(r, *chain);
         if (chain->faultingStep && *chain->faultingStep != kStepNone) {
             const wchar_t* name = FindCodeText(kFaultingFunctions, static_cast<std::uint32_t>(*chain->faultingStep));
-            apiFailures += (apiFailures.empty() ? "" : "; ") + scope + ": " +
-                           (name ? ToUtf8(name) : "step " + std::to_string(*chain->faultingStep)) +
-                           " failed, LastApiError " + Hex8(chain->lastApiError.value_or(0));
+            apiFailures.push_back(scope + ": " + (name ? ToUtf8(name) : "step " + std::to_string(*chain->faultingStep)) +
+                                  " failed, LastApiError " + Hex8(chain->lastApiError.value_or(0)));
             continue;
         }
         std::string text = scope + ": chainTrust " + Hex8(chain->trustStatus.value_or(0)) + TrustNames(chain->trustBits);
         if (chain->policyStatus && *chain->policyStatus != kNoChainStatus)
             text += ", chainPolicyStatus " + Hex8(*chain->policyStatus);
-        untrusted += (untrusted.empty() ? "" : "; ") + text;
+        untrusted.push_back(text);
         for (std::uint32_t bit : chain->trustBits)
             bits |= bit;
         if (chain->policyStatus && *chain->policyStatus != kNoChainStatus)
@@ -269,17 +263,16 @@ std::vector<Cause> Diagnose(const RunRecord& r)
             advice += "The certificate does not name the service host: escalate. ";
         if (advice.empty())
             advice = "Escalate with the chainTrust and chainPolicyStatus values. ";
-        const bool oneScope = (r.chainCurrentUser.ok && *r.chainCurrentUser.ok) ||
-                              (r.chainLocalMachine.ok && *r.chainLocalMachine.ok);
+        const bool oneScope = r.chainCurrentUser.ok == Verdict::Ok || r.chainLocalMachine.ok == Verdict::Ok;
         if (oneScope)
             advice += "Only one scope fails: look at that scope's own certificate stores.";
         while (!advice.empty() && advice.back() == ' ')
             advice.pop_back();
-        add("chain-untrusted", "error", "Windows does not accept the service chain: " + untrusted + ".", advice);
+        add("chain-untrusted", "error", "Windows does not accept the service chain: " + Joined(untrusted, "; ") + ".", advice);
     }
     if (!apiFailures.empty())
         add("chain-api-failure", "error",
-            apiFailures + "; the chainTrust 0xffffffff lines after it are start values, not findings.",
+            Joined(apiFailures, "; ") + "; the chainTrust 0xffffffff lines after it are start values, not findings.",
             "A Windows certificate function failed before a chain was built: the cryptographic subsystem is damaged. "
             "Escalate with LastApiError and the faulting function.");
 

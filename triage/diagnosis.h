@@ -14,8 +14,8 @@ namespace triage {
 // connection outright first, then what only informs.
 std::vector<Cause> Diagnose(const RunRecord& record);
 
-// The verify chain's "OK" counts only when the chain was really built: where
-// SHA-2 is refused, the diagnostic accepts the chain without building it.
-bool ChainVerified(const RunRecord& record, const ChainFacts& chain);
+// After reading: derives the facts that need the whole run, diagnoses it and
+// judges each check's status and the run's verdict (section_status.cpp).
+void CompleteRecord(RunRecord& record);
 
 }  // namespace triage

@@ -1,3 +1,6 @@
+// Format lines cut into literal and conversion pieces, matched with
+// backtracking over the string conversions.
+
 #include "triage/format_match.h"
 
 #include <utf8.h>
@@ -133,21 +136,6 @@ bool LinePattern::MatchFrom(std::size_t index, std::string_view line, std::size_
     if (fields != nullptr)
         fields->resize(fieldIndex);
     return false;
-}
-
-std::vector<LinePattern> FormatLines(const wchar_t* format)
-{
-    const std::string text = ToUtf8(format);
-    std::vector<LinePattern> lines;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find("\r\n", start);
-        lines.emplace_back(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos)
-            break;
-        start = end + 2;
-    }
-    return lines;
 }
 
 namespace {

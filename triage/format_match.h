@@ -37,9 +37,6 @@ private:
     std::string lead_;
 };
 
-// The lines of a wide format as the report shows them: split at "\r\n",
-// the empty lines kept (a leading "\r\n" gives an empty first line).
-std::vector<LinePattern> FormatLines(const wchar_t* format);
 // Line `index` of the format counted among its non-empty lines.
 LinePattern FormatLine(const wchar_t* format, std::size_t index = 0);
 // A fixed text (no conversions) as UTF-8, without its leading and trailing

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "triage/html_output.h"
 #include "triage/log_input.h"
 #include "triage/outputs.h"
 
@@ -13,15 +14,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     triage::ReaderOptions options;
     options.keepRaw = true;
-    std::vector<triage::HtmlRun> runs;
+    triage::HtmlPage page;
     std::ostringstream out;
     triage::ReadLogBytes(std::string(reinterpret_cast<const char*>(data), size), "fuzz", options,
                          [&](triage::RunRecord&& record) {
                              out << triage::RecordJson(record).dump();
                              triage::WriteCsvRow(out, record);
                              triage::WriteTextSummary(out, record);
-                             runs.push_back(triage::ForHtml(record));
+                             page.Add(triage::ForPage(record));
                          });
-    triage::WriteHtml(out, runs);
+    page.Write(out);
     return 0;
 }

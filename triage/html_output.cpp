@@ -1,13 +1,15 @@
+// The HTML page written from typed rows: no script, no outside request.
+
+#include "triage/html_output.h"
+
 #include <algorithm>
 #include <map>
 
-#include "triage/outputs.h"
+#include "triage/text_util.h"
 
 namespace triage {
 
 namespace {
-
-constexpr std::size_t kMaxBoards = kHtmlBoards;
 
 std::string Escaped(const std::string& text)
 {
@@ -26,18 +28,25 @@ std::string Escaped(const std::string& text)
     return out;
 }
 
-std::string Text(const nlohmann::ordered_json& value, const char* missing = "")
+std::string Shown(const OptText& text, const char* missing = "")
 {
-    if (value.is_string())
-        return value.get<std::string>();
-    if (value.is_null())
-        return missing;
-    return value.dump();
+    return text ? Escaped(*text) : std::string(missing);
 }
 
-std::string StatusClass(const std::string& status)
+const char* StatusClass(Status status)
 {
-    return status == "not reached" ? "not-reached" : status;
+    return status == Status::NotReached ? "not-reached" : StatusName(status);
+}
+
+const char* VerdictClass(RunVerdict verdict)
+{
+    switch (verdict) {
+    case RunVerdict::Ok: return StatusClass(Status::Passed);
+    case RunVerdict::Warning: return StatusClass(Status::Warning);
+    case RunVerdict::Error: return StatusClass(Status::Error);
+    case RunVerdict::Incomplete: break;
+    }
+    return StatusClass(Status::NotReached);
 }
 
 constexpr const char* kStyle = R"(
@@ -59,13 +68,12 @@ pre{background:#f3f4f6;padding:10px;overflow:auto;font-size:12px;max-height:480p
 svg text{font-size:12px;fill:#1d2430}
 )";
 
-void WriteFleet(std::ostream& out, const std::vector<HtmlRun>& runs)
+void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t boards)
 {
     std::map<std::string, int> counts;
     std::vector<std::string> order;
-    for (const HtmlRun& run : runs) {
-        for (const auto& cause : run.record["causes"]) {
-            const std::string id = cause["id"].get<std::string>();
+    for (const PageRun& run : runs) {
+        for (const std::string& id : run.row.causeIds) {
             if (counts[id]++ == 0)
                 order.push_back(id);
         }
@@ -94,93 +102,79 @@ void WriteFleet(std::ostream& out, const std::vector<HtmlRun>& runs)
     out << "</svg><h3>Runs</h3><table><tr><th>File</th><th>Run</th><th>Start</th><th>Windows</th><th>Product</th>"
            "<th>Verdict</th><th>Causes</th></tr>";
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        const auto& r = runs[i].record;
-        std::string causes;
-        for (const auto& cause : r["causes"])
-            causes += (causes.empty() ? "" : " ") + cause["id"].get<std::string>();
+        const FleetRow& r = runs[i].row;
         out << "<tr><td>";
-        if (i < kMaxBoards)
-            out << "<a href=\"#run-" << i << "\">" << Escaped(Text(r["file"])) << "</a>";
+        if (i < boards)
+            out << "<a href=\"#run-" << i << "\">" << Escaped(r.file) << "</a>";
         else
-            out << Escaped(Text(r["file"]));
-        out << "</td><td>" << r["run"].get<int>() << "</td><td>" << Escaped(Text(r["start"], "unknown")) << "</td><td>"
-            << Escaped(Text(r["os"]["version"], "?")) << " " << Escaped(Text(r["os"]["arch"])) << "</td><td>"
-            << Escaped(Text(r["product"]["version"], "none")) << "</td><td><span class=\"verdict "
-            << StatusClass(runs[i].verdict == "ok" ? "passed" : runs[i].verdict == "incomplete" ? "not reached" : runs[i].verdict)
-            << "\">" << Escaped(runs[i].verdict) << "</span></td><td>" << Escaped(causes) << "</td></tr>";
+            out << Escaped(r.file);
+        out << "</td><td>" << r.run << "</td><td>" << Shown(r.start, "unknown") << "</td><td>"
+            << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << "</td><td>" << Shown(r.productVersion, "none")
+            << "</td><td><span class=\"verdict " << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict)
+            << "</span></td><td>" << Escaped(Joined(r.causeIds, " ")) << "</td></tr>";
     }
     out << "</table>";
-    if (runs.size() > kMaxBoards)
-        out << "<p class=\"meta\">Boards below for the first " << kMaxBoards << " runs.</p>";
+    if (runs.size() > boards)
+        out << "<p class=\"meta\">Boards below for the first " << boards << " runs.</p>";
     out << "</section>";
 }
 
-void WriteBoard(std::ostream& out, const HtmlRun& run, std::size_t index)
+void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
 {
-    const auto& r = run.record;
-    out << "<section id=\"run-" << index << "\"><h2>" << Escaped(Text(r["file"])) << ", run " << r["run"].get<int>()
-        << "</h2><div class=\"meta\">Start " << Escaped(Text(r["start"], "unknown")) << " UTC, end "
-        << Escaped(Text(r["end"], r["ended"].get<bool>() ? "unknown" : "none: the window was closed before the key press"))
-        << " &middot; Windows " << Escaped(Text(r["os"]["version"], "?")) << " " << Escaped(Text(r["os"]["arch"]))
-        << " " << Escaped(Text(r["os"]["product_name"])) << " &middot; product "
-        << Escaped(Text(r["product"]["version"], "not installed"));
-    if (r["local_system"].get<bool>())
+    out << "<section id=\"run-" << index << "\"><h2>" << Escaped(r.file) << ", run " << r.run
+        << "</h2><div class=\"meta\">Start " << Shown(r.start, "unknown") << " UTC, end "
+        << Shown(b.end, b.ended ? "unknown" : "none: the window was closed before the key press")
+        << " &middot; Windows " << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << " " << Shown(b.productName)
+        << " &middot; product " << Shown(r.productVersion, "not installed");
+    if (b.localSystem)
         out << " &middot; ran as LocalSystem";
-    if (!r["fix"].is_null())
-        out << " &middot; /fix " << (r["fix"]["imported"].get<bool>() ? "imported the root" : "failed");
+    if (b.fixSeen)
+        out << " &middot; /fix " << (b.fixImported ? "imported the root" : "failed");
     out << "</div><div class=\"tiles\">";
-    for (const auto& [title, status] : run.tiles)
-        out << "<div class=\"tile " << StatusClass(status) << "\"><b>" << Escaped(title) << "</b>" << Escaped(status)
-            << "</div>";
+    for (const auto& [title, status] : b.tiles)
+        out << "<div class=\"tile " << StatusClass(status) << "\"><b>" << Escaped(title) << "</b>"
+            << StatusName(status) << "</div>";
     out << "</div><h3>Causes</h3>";
-    if (r["causes"].empty())
+    if (b.causes.empty())
         out << "<p>None found.</p>";
-    for (const auto& cause : r["causes"]) {
-        out << "<div class=\"cause " << Escaped(Text(cause["severity"])) << "\"><code>" << Escaped(Text(cause["id"]))
-            << "</code> " << Escaped(Text(cause["finding"])) << "<div class=\"advice\">Advice: "
-            << Escaped(Text(cause["advice"])) << "</div></div>";
+    for (const Cause& cause : b.causes) {
+        out << "<div class=\"cause " << Escaped(cause.severity) << "\"><code>" << Escaped(cause.id) << "</code> "
+            << Escaped(cause.finding) << "<div class=\"advice\">Advice: " << Escaped(cause.advice) << "</div></div>";
     }
-    if (!r["unrecognised"].empty()) {
+    if (!b.unrecognised.empty()) {
         out << "<h3>Unrecognised lines</h3><pre>";
-        for (const auto& line : r["unrecognised"])
-            out << line["line"].get<std::uint64_t>() << ": " << Escaped(Text(line["text"])) << "\n";
+        for (const Unrecognised& line : b.unrecognised)
+            out << line.line << ": " << Escaped(line.text) << "\n";
         out << "</pre>";
     }
-    out << "<details><summary>Raw report</summary><pre>" << Escaped(run.raw)
-        << (run.rawCut ? "\n[cut: the run is longer than the page keeps]" : "") << "</pre></details></section>";
+    out << "<details><summary>Raw report</summary><pre>" << Escaped(b.raw)
+        << (b.rawCut ? "\n[cut: the run is longer than the page keeps]" : "") << "</pre></details></section>";
 }
 
 }  // namespace
 
-void DropBoard(HtmlRun& run)
+PageRun ForPage(const RunRecord& record)
 {
-    nlohmann::ordered_json causes = nlohmann::ordered_json::array();
-    for (const auto& cause : run.record["causes"])
-        causes.push_back({{"id", cause["id"]}});
-    const auto& r = run.record;
-    run.record = {{"file", r["file"]},
-                  {"run", r["run"]},
-                  {"start", r["start"]},
-                  {"os", {{"version", r["os"]["version"]}, {"arch", r["os"]["arch"]}}},
-                  {"product", {{"version", r["product"]["version"]}}},
-                  {"causes", causes}};
-    run.tiles.clear();
-    run.raw.clear();
-    run.raw.shrink_to_fit();
-}
-
-HtmlRun ForHtml(const RunRecord& record)
-{
-    HtmlRun run;
-    run.verdict = record.Verdict();
-    run.record = RecordJson(record);
-    run.record.erase("unrecognised_not_listed");
-    for (Check check : kAllChecks)
-        run.tiles.emplace_back(CheckTitle(check), StatusName(record.StatusOf(check)));
-    if (record.fix.seen)
-        run.tiles.insert(run.tiles.begin(), {CheckTitle(Check::Fix), StatusName(record.StatusOf(Check::Fix))});
-    run.raw = record.raw;
-    run.rawCut = record.rawCut;
+    PageRun run;
+    run.row = {record.file,       record.run, record.start, record.os.version, record.os.arch, record.product.version,
+               {},                record.verdict};
+    for (const Cause& cause : record.causes)
+        run.row.causeIds.push_back(cause.id);
+    Board& board = run.board.emplace();
+    board.end = record.end;
+    board.ended = record.ended;
+    board.productName = record.os.productName;
+    board.localSystem = record.localSystem;
+    board.fixSeen = record.Reached(Check::Fix);
+    board.fixImported = record.fix.imported == Verdict::Ok;
+    for (const CheckRow& row : kChecks) {
+        if (row.everyRun || record.Reached(Check::Fix))
+            board.tiles.emplace_back(row.title, record.StatusOf(row.check));
+    }
+    board.causes = record.causes;
+    board.unrecognised = record.unrecognised;
+    board.raw = record.raw;
+    board.rawCut = record.rawCut;
     return run;
 }
 
@@ -189,24 +183,33 @@ const char* HtmlStyle()
     return kStyle;
 }
 
-void WriteHtmlBody(std::ostream& out, const std::vector<HtmlRun>& runs)
+void HtmlPage::Add(PageRun run)
 {
-    if (runs.empty())
-        out << "<p>No run was found in the input.</p>";
-    if (runs.size() > 1)
-        WriteFleet(out, runs);
-    for (std::size_t i = 0; i < runs.size() && i < kMaxBoards; ++i)
-        WriteBoard(out, runs[i], i);
+    if (runs_.size() >= boards_)
+        run.board.reset();
+    runs_.push_back(std::move(run));
 }
 
-void WriteHtml(std::ostream& out, const std::vector<HtmlRun>& runs)
+void HtmlPage::WriteBody(std::ostream& out) const
+{
+    if (runs_.empty())
+        out << "<p>No run was found in the input.</p>";
+    if (runs_.size() > 1)
+        WriteFleet(out, runs_, boards_);
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+        if (runs_[i].board)
+            WriteBoard(out, runs_[i].row, *runs_[i].board, i);
+    }
+}
+
+void HtmlPage::Write(std::ostream& out) const
 {
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
            "<title>zemlotriage: "
-        << runs.size() << (runs.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
+        << runs_.size() << (runs_.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
         << "</style></head><body><h1>zemlotriage</h1>";
-    WriteHtmlBody(out, runs);
+    WriteBody(out);
     out << "</body></html>\n";
 }
 

@@ -10,6 +10,7 @@
 #include <io.h>
 #endif
 
+#include "triage/diagnosis.h"
 #include "triage/text_decoder.h"
 
 namespace triage {
@@ -23,7 +24,10 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
                  Feed feedAll)
 {
     InputResult result;
-    ReportReader reader(name, sink, options);
+    ReportReader reader(name, [&](RunRecord&& record) {
+        CompleteRecord(record);
+        sink(std::move(record));
+    }, options);
     LineDecoder decoder([&](std::string_view line, std::uint64_t number) { reader.Line(line, number); });
     const std::string readError = feedAll(decoder);
     const bool whole = decoder.Finish();

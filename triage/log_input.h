@@ -1,7 +1,8 @@
 #pragma once
 
-// Reading one log from a file or standard input, chunk by chunk, through the
-// decoder and the report reader.
+// The pipeline for one log, from a file, standard input or memory: bytes
+// through the decoder into lines, lines through the report reader into runs,
+// and each run completed (diagnosed, judged) before the sink gets it.
 
 #include <cstdio>
 #include <string>

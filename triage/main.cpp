@@ -3,16 +3,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include <atomic>
-#include <condition_variable>
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
-#include <mutex>
-#include <optional>
-#include <sstream>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -24,7 +19,10 @@
 #include <shellapi.h>
 #endif
 
+#include "triage/html_output.h"
+#include "triage/input_walker.h"
 #include "triage/log_input.h"
+#include "triage/ordered_output.h"
 #include "triage/outputs.h"
 
 namespace fs = std::filesystem;
@@ -52,60 +50,6 @@ constexpr const char* kDescription =
 
 enum class Format { Text, Json, Csv };
 
-// Hands out the files of the arguments one at a time, walking folders lazily,
-// so that memory does not grow with the number of files.
-class InputWalker {
-public:
-    explicit InputWalker(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {}
-
-    // Next path, or nothing at the end. Errors of the walk are reported.
-    std::optional<std::string> Next(std::vector<std::string>* errors)
-    {
-        while (true) {
-            if (walking_) {
-                std::error_code ec;
-                while (walk_ != fs::recursive_directory_iterator()) {
-                    const fs::directory_entry entry = *walk_;
-                    walk_.increment(ec);
-                    if (ec) {
-                        errors->push_back(entry.path().u8string() + ": " + ec.message());
-                        walking_ = false;
-                        break;
-                    }
-                    std::string extension = entry.path().extension().u8string();
-                    for (char& c : extension)
-                        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                    std::error_code typeError;
-                    if (extension == ".txt" && entry.is_regular_file(typeError))
-                        return entry.path().u8string();
-                }
-                walking_ = false;
-            }
-            if (next_ >= arguments_.size())
-                return std::nullopt;
-            const std::string& argument = arguments_[next_++];
-            std::error_code ec;
-            if (argument != "-" && fs::is_directory(fs::u8path(argument), ec)) {
-                walk_ = fs::recursive_directory_iterator(fs::u8path(argument),
-                                                         fs::directory_options::skip_permission_denied, ec);
-                if (ec) {
-                    errors->push_back(argument + ": " + ec.message());
-                    continue;
-                }
-                walking_ = true;
-                continue;
-            }
-            return argument;
-        }
-    }
-
-private:
-    std::vector<std::string> arguments_;
-    std::size_t next_ = 0;
-    bool walking_ = false;
-    fs::recursive_directory_iterator walk_;
-};
-
 // The arguments as UTF-8, without the program's name, last first (as CLI11
 // takes them). Windows hands 8-bit arguments in the ANSI code page, so the
 // wide command line is read there instead.
@@ -130,13 +74,6 @@ std::vector<std::string> ArgumentsLastFirst(int argc, char** argv)
 #endif
     return {arguments.rbegin(), arguments.rend()};
 }
-
-struct FileOutput {
-    std::string text;
-    std::vector<std::string> errors;
-    std::vector<HtmlRun> html;
-    bool failed = false;
-};
 
 }  // namespace
 
@@ -174,118 +111,38 @@ int main(int argc, char** argv)
     if (format == Format::Csv)
         WriteCsvHeader(out);
 
+    HtmlPage page;
     InputWalker walker(inputs);
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::map<std::size_t, FileOutput> done;  // finished files not yet printed
-    std::size_t handedOut = 0;
-    std::size_t printed = 0;
-    bool exhausted = false;
-    bool anyFailed = false;
-    std::vector<HtmlRun> htmlRuns;
-    std::vector<std::string> walkErrors;
-    constexpr std::size_t kWindow = 64;  // files ahead of the one printed next
-    constexpr std::size_t kFlushBytes = 64 * 1024;
-
-    auto work = [&] {
-        while (true) {
-            std::size_t index;
-            std::string path;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&] { return exhausted || handedOut - printed < kWindow; });
-                if (exhausted)
-                    return;
-                // Printed by the main thread, the only one that writes errors.
-                const std::size_t errorsBefore = walkErrors.size();
-                std::optional<std::string> next = walker.Next(&walkErrors);
-                anyFailed = anyFailed || walkErrors.size() > errorsBefore;
-                if (!next) {
-                    exhausted = true;
-                    changed.notify_all();
-                    return;
-                }
-                index = handedOut++;
-                path = std::move(*next);
-            }
-            FileOutput result;
-            std::ostringstream text;
-            // A file with many runs writes as it goes once its turn has
-            // come, and waits for its turn rather than piling up output.
-            auto flushWhenItsTurn = [&] {
-                if (text.tellp() < static_cast<std::streamoff>(kFlushBytes))
-                    return;
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&] { return printed == index; });
-                lock.unlock();
-                out << text.str();
-                text.str({});
-            };
-            const InputResult read = ReadLogFile(path, options, [&](RunRecord&& record) {
-                switch (format) {
-                case Format::Json: text << RecordJson(record).dump() << "\n"; break;
-                case Format::Csv: WriteCsvRow(text, record); break;
-                case Format::Text:
-                    if (printText)
-                        WriteTextSummary(text, record);
-                    break;
-                }
-                if (!htmlPath.empty())
-                    result.html.push_back(ForHtml(record));
-                flushWhenItsTurn();
-            });
-            result.text = text.str();
-            if (!read.error.empty()) {
-                result.errors.push_back(path + ": " + read.error);
-                result.failed = true;
-            }
-            std::lock_guard<std::mutex> lock(mutex);
-            done.emplace(index, std::move(result));
-            changed.notify_all();
-        }
-    };
-
-    std::vector<std::thread> workers;
-    for (unsigned i = 0; i < jobs; ++i)
-        workers.emplace_back(work);
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (true) {
-            changed.wait(lock, [&] { return done.count(printed) > 0 || (exhausted && printed == handedOut); });
-            for (const std::string& error : walkErrors)
-                std::cerr << "zemlotriage: " << error << "\n";
-            walkErrors.clear();
-            if (done.count(printed) == 0)
+    const bool allRead = ReadInOrder(walker, jobs, out, std::cerr, [&](const std::string& path, FileText& text) {
+        auto pageRuns = std::make_shared<std::vector<PageRun>>();
+        const InputResult read = ReadLogFile(path, options, [&](RunRecord&& record) {
+            switch (format) {
+            case Format::Json: text.Out() << RecordJson(record).dump() << "\n"; break;
+            case Format::Csv: WriteCsvRow(text.Out(), record); break;
+            case Format::Text:
+                if (printText)
+                    WriteTextSummary(text.Out(), record);
                 break;
-            FileOutput result = std::move(done[printed]);
-            done.erase(printed);
-            lock.unlock();
-            out << result.text;
-            for (const std::string& error : result.errors)
-                std::cerr << "zemlotriage: " << error << "\n";
-            for (HtmlRun& run : result.html) {
-                if (htmlRuns.size() >= kHtmlBoards)
-                    DropBoard(run);
-                htmlRuns.push_back(std::move(run));
             }
-            lock.lock();
-            // Counted once written: a later file may write its own output now.
-            ++printed;
-            changed.notify_all();
-            anyFailed = anyFailed || result.failed;
-        }
-    }
-    for (std::thread& worker : workers)
-        worker.join();
+            if (!htmlPath.empty())
+                pageRuns->push_back(ForPage(record));
+            text.FlushWhenItsTurn();
+        });
+        // Added on the writing thread, so in the files' order.
+        return FileDone{read.error, [&page, pageRuns] {
+                            for (PageRun& run : *pageRuns)
+                                page.Add(std::move(run));
+                        }};
+    });
     out.flush();
 
     if (!htmlPath.empty()) {
-        std::ofstream page(fs::u8path(htmlPath), std::ios::binary);
-        WriteHtml(page, htmlRuns);
-        if (!page) {
+        std::ofstream file(fs::u8path(htmlPath), std::ios::binary);
+        page.Write(file);
+        if (!file) {
             std::cerr << "zemlotriage: " << htmlPath << ": cannot write the page\n";
             return 1;
         }
     }
-    return anyFailed ? 1 : 0;
+    return allRead ? 0 : 1;
 }

@@ -1,9 +1,8 @@
+// JSON Lines, CSV and the text summary of a completed record.
+
 #include "triage/outputs.h"
 
-#include <algorithm>
-#include <map>
-
-#include "triage/diagnosis.h"
+#include "triage/text_util.h"
 
 namespace triage {
 
@@ -17,24 +16,21 @@ Json Opt(const std::optional<T>& value)
     return value ? Json(*value) : Json(nullptr);
 }
 
-Json ChainJson(const RunRecord& record, const ChainFacts& chain)
+Json Opt(Verdict verdict)
+{
+    return verdict == Verdict::NotSaid ? Json(nullptr) : Json(verdict == Verdict::Ok);
+}
+
+Json ChainJson(const ChainFacts& chain)
 {
     Json out;
     out["ok"] = Opt(chain.ok);
-    out["verified"] = ChainVerified(record, chain);
+    out["verified"] = chain.verified;
     out["last_api_error"] = Opt(chain.lastApiError);
     out["faulting_step"] = Opt(chain.faultingStep);
     out["trust_status"] = Opt(chain.trustStatus);
     out["trust_bits"] = chain.trustBits;
     out["policy_status"] = Opt(chain.policyStatus);
-    return out;
-}
-
-std::string Joined(const std::vector<std::string>& items, const char* separator)
-{
-    std::string out;
-    for (const std::string& item : items)
-        out += (out.empty() ? "" : separator) + item;
     return out;
 }
 
@@ -49,12 +45,12 @@ Json RecordJson(const RunRecord& r)
     j["end"] = Opt(r.end);
     j["ended"] = r.ended;
     j["local_system"] = r.localSystem;
-    if (!r.fix.seen) {
+    if (!r.Reached(Check::Fix)) {
         j["fix"] = nullptr;
     } else {
         Json fix;
-        fix["imported"] = r.fix.imported.value_or(false);
-        if (!r.fix.imported || !*r.fix.imported)
+        fix["imported"] = r.fix.imported == Verdict::Ok;
+        if (r.fix.imported != Verdict::Ok)
             fix["error"] = r.fix.error.value_or("the import did not finish");
         j["fix"] = fix;
     }
@@ -93,8 +89,7 @@ Json RecordJson(const RunRecord& r)
     if (r.hosts.contentCut)
         j["hosts"]["content_cut"] = true;
     j["dns"] = {{"ok", Opt(r.dns.ok)}, {"addresses", r.dns.addresses}, {"error_code", Opt(r.dns.errorCode)}};
-    j["chain"] = {{"CurrentUser", ChainJson(r, r.chainCurrentUser)},
-                  {"LocalMachine", ChainJson(r, r.chainLocalMachine)}};
+    j["chain"] = {{"CurrentUser", ChainJson(r.chainCurrentUser)}, {"LocalMachine", ChainJson(r.chainLocalMachine)}};
     Json causes = Json::array();
     for (const Cause& c : r.causes)
         causes.push_back({{"id", c.id}, {"severity", c.severity}, {"finding", c.finding}, {"advice", c.advice}});
@@ -124,8 +119,10 @@ std::string CsvField(const std::string& text)
 void WriteCsvHeader(std::ostream& out)
 {
     out << "file,run,start,ended,os_version,arch,product_version,verdict,causes";
-    for (Check check : kAllChecks)
-        out << ',' << CheckName(check);
+    for (const CheckRow& row : kChecks) {
+        if (row.everyRun)
+            out << ',' << row.key;
+    }
     out << "\r\n";
 }
 
@@ -136,16 +133,19 @@ void WriteCsvRow(std::ostream& out, const RunRecord& r)
         ids.push_back(c.id);
     out << CsvField(r.file) << ',' << r.run << ',' << CsvField(r.start.value_or("")) << ','
         << (r.ended ? "true" : "false") << ',' << CsvField(r.os.version.value_or("")) << ','
-        << CsvField(r.os.arch.value_or("")) << ',' << CsvField(r.product.version.value_or("")) << ',' << r.Verdict()
+        << CsvField(r.os.arch.value_or("")) << ',' << CsvField(r.product.version.value_or("")) << ','
+        << RunVerdictName(r.verdict)
         << ',' << CsvField(Joined(ids, " "));
-    for (Check check : kAllChecks)
-        out << ',' << StatusName(r.StatusOf(check));
+    for (const CheckRow& row : kChecks) {
+        if (row.everyRun)
+            out << ',' << StatusName(r.StatusOf(row.check));
+    }
     out << "\r\n";
 }
 
 void WriteTextSummary(std::ostream& out, const RunRecord& r)
 {
-    out << r.file << " run " << r.run << ": " << r.Verdict();
+    out << r.file << " run " << r.run << ": " << RunVerdictName(r.verdict);
     out << " (start " << r.start.value_or("unknown") << (r.ended ? "" : ", no end banner: the window was closed")
         << ")\n";
     for (const Cause& c : r.causes) {
@@ -156,10 +156,12 @@ void WriteTextSummary(std::ostream& out, const RunRecord& r)
     if (r.os.productName)
         out << " (" << *r.os.productName << ")";
     out << ", product " << r.product.version.value_or("not installed") << "\n  ";
-    bool first = true;
-    for (Check check : kAllChecks) {
-        out << (first ? "" : ", ") << CheckName(check) << " " << StatusName(r.StatusOf(check));
-        first = false;
+    const char* separator = "";
+    for (const CheckRow& row : kChecks) {
+        if (!row.everyRun)
+            continue;
+        out << separator << row.key << " " << StatusName(r.StatusOf(row.check));
+        separator = ", ";
     }
     out << "\n";
     if (!r.unrecognised.empty())

@@ -1,5 +1,5 @@
-// The outputs other tools read: the JSON record's keys, CSV by RFC 4180, and
-// the command line's exit codes, run as a real process.
+// The outputs other tools read: the JSON record's keys, CSV by RFC 4180, the
+// page's board limit, and the command line's exit codes, run as a real process.
 
 #include "triage/outputs.h"
 
@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "triage/html_output.h"
 #include "triage/test_support.h"
 
 namespace triage {
@@ -24,6 +25,23 @@ TEST(Outputs, JsonRecordHasTheInterfaceKeysInOrder)
                                               "product", "clock", "sha2", "root_auto_update", "proxy", "hosts", "dns",
                                               "chain", "causes", "unrecognised"}));
     EXPECT_EQ(json["causes"][0].size(), 4u);
+}
+
+TEST(Outputs, PageKeepsBoardsForTheFirstRunsOnly)
+{
+    HtmlPage page(2);
+    for (const RunRecord& run : testing::ReadBytes(testing::Golden("two-runs-one-log.txt") +
+                                                   testing::GoldenText("troubled-pc.txt"))
+                                    .runs)
+        page.Add(ForPage(run));
+    std::ostringstream html;
+    page.Write(html);
+    const std::string text = html.str();
+    EXPECT_NE(text.find("Fleet: 3 runs"), std::string::npos);
+    EXPECT_NE(text.find("id=\"run-1\""), std::string::npos);
+    EXPECT_EQ(text.find("id=\"run-2\""), std::string::npos);
+    EXPECT_EQ(text.find("href=\"#run-2\""), std::string::npos);
+    EXPECT_NE(text.find("Boards below for the first 2 runs."), std::string::npos);
 }
 
 TEST(Outputs, CsvQuotesByRfc4180)

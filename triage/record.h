@@ -1,26 +1,28 @@
 #pragma once
 
 // What zemlotriage knows about one run of the diagnostic: the facts read from
-// its sections, then the causes diagnosed from them. The field names follow
-// the JSON record, which other tools read.
+// its sections, then what the diagnosis judges of them (causes, each check's
+// status, the run's verdict). The field names follow the JSON record, which
+// other tools read.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "triage/checks.h"
+
 namespace triage {
 
 using OptNumber = std::optional<std::int64_t>;
 using OptText = std::optional<std::string>;
 
-// How a check ended, for the summary tiles and the CSV columns.
-enum class Status { NotReached, Passed, Warning, Error };
-const char* StatusName(Status status);
+// What a section said of itself: nothing (yet), its "OK", or a failure.
+enum class Verdict : unsigned char { NotSaid, Ok, Failed };
+inline bool Failed(Verdict verdict) { return verdict == Verdict::Failed; }
 
-struct FixFacts {
-    bool seen = false;
-    std::optional<bool> imported;
+struct FixFacts {  // where the /fix import ran (Reached(Check::Fix))
+    Verdict imported = Verdict::NotSaid;
     OptText error;
 };
 
@@ -37,16 +39,16 @@ struct ProductFacts {
 
 struct ClockFacts {
     OptText utc;
-    std::optional<bool> ok;
+    Verdict ok = Verdict::NotSaid;
 };
 
 struct Sha2Facts {
-    std::optional<bool> ok;
+    Verdict ok = Verdict::NotSaid;
     OptText error;
 };
 
 struct RootUpdateFacts {
-    std::optional<bool> ok;
+    Verdict ok = Verdict::NotSaid;
     OptNumber policy, component;
     std::vector<std::string> lines;
 };
@@ -60,13 +62,13 @@ struct ProxyKey {
 };
 
 struct ProxyFacts {
-    std::optional<bool> ok;
+    Verdict ok = Verdict::NotSaid;
     std::vector<ProxyKey> keys;
     std::vector<std::string> errors;
 };
 
 struct HostsFacts {
-    std::optional<bool> ok;
+    Verdict ok = Verdict::NotSaid;
     std::vector<std::string> found;
     bool serviceHostFound = false;  // by the error line, not by a domain's warning
     OptText error;
@@ -75,7 +77,7 @@ struct HostsFacts {
 };
 
 struct DnsFacts {
-    std::optional<bool> ok;
+    Verdict ok = Verdict::NotSaid;
     std::vector<std::string> addresses;
     OptNumber errorCode;
     OptText error;
@@ -83,9 +85,10 @@ struct DnsFacts {
 };
 
 struct ChainFacts {
-    std::optional<bool> ok;
+    Verdict ok = Verdict::NotSaid;
     OptNumber lastApiError, faultingStep, trustStatus, policyStatus;
     std::vector<std::uint32_t> trustBits;
+    bool verified = false;  // "OK" after a chain was really built
 };
 
 struct Cause {
@@ -100,13 +103,9 @@ struct Unrecognised {
     std::string text;
 };
 
-// The checks in report order, as the tiles and CSV columns show them.
-enum class Check { Fix, Os, Product, Clock, Sha2, RootAutoUpdate, Proxy, Hosts, Dns, ChainCurrentUser, ChainLocalMachine };
-inline constexpr Check kAllChecks[] = {Check::Os, Check::Product, Check::Clock, Check::Sha2, Check::RootAutoUpdate,
-                                       Check::Proxy, Check::Hosts, Check::Dns, Check::ChainCurrentUser,
-                                       Check::ChainLocalMachine};
-const char* CheckName(Check check);  // JSON-style key: "os", "chain_current_user", ...
-const char* CheckTitle(Check check);  // for people
+// The run as a whole, as the summary, the CSV and the page show it.
+enum class RunVerdict : unsigned char { Ok, Warning, Error, Incomplete };
+const char* RunVerdictName(RunVerdict verdict);  // "ok", "warning", "error", "incomplete"
 
 struct RunRecord {
     std::string file;
@@ -129,15 +128,18 @@ struct RunRecord {
     std::vector<Unrecognised> unrecognised;
     std::uint64_t unrecognisedDropped = 0;
     // Which sections the run reached, and error/warning marks seen in each.
-    bool seen[11] = {};
-    int errorMarks[11] = {};
-    int warningMarks[11] = {};
+    bool seen[kCheckCount] = {};
+    int errorMarks[kCheckCount] = {};
+    int warningMarks[kCheckCount] = {};
     // The run's own text, kept only when an output shows it.
     std::string raw;
     bool rawCut = false;
+    // Judged once the run is read (CompleteRecord).
+    Status status[kCheckCount] = {};
+    RunVerdict verdict = RunVerdict::Incomplete;
 
-    Status StatusOf(Check check) const;
-    std::string Verdict() const;  // "ok", "warning", "error" or "incomplete"
+    bool Reached(Check check) const { return seen[Index(check)]; }
+    Status StatusOf(Check check) const { return status[Index(check)]; }
 };
 
 }  // namespace triage

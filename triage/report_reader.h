@@ -1,20 +1,23 @@
 #pragma once
 
-// The second and third layers: the lines of one log are split into runs (one
-// per start banner; a console capture without banners is one run when it
-// holds the report's section titles), and every line of a run is attributed
-// to a section and read into the run's record.
+// Reading the lines of one log into runs: a run starts at each start banner
+// (a console capture without banners is one run per prompt), and each line
+// of a run goes to the parser of the section it stands in
+// (kSectionParsers). The records handed to the sink hold what was read;
+// judging them is CompleteRecord's part (diagnosis.h).
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "triage/record.h"
 
 namespace triage {
+
+enum class Section;
 
 struct ReaderOptions {
     bool keepRaw = false;                       // the run's text, for the HTML page
@@ -37,11 +40,13 @@ public:
     int Finish();
 
 private:
+    friend RunRecord ReadAsSection(Section section, const std::vector<std::string>& lines);
     struct State;
     std::unique_ptr<State> state_;
 };
 
-// Fills what a record says once all its lines are read: trust bits, causes.
-void CompleteRecord(RunRecord& record);
+// The lines read as if `section`'s title stood before them (numbered from 1),
+// in a run of their own; nothing judged.
+RunRecord ReadAsSection(Section section, const std::vector<std::string>& lines);
 
 }  // namespace triage

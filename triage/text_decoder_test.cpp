@@ -58,6 +58,7 @@ TEST(TextDecoder, EveryEncodingGivesTheSameRecord)
         {"UTF-16LE as the diagnostic writes it", "\xFF\xFE" + testing::Utf16Le(text), Encoding::Utf16LeBom, 1},
         {"UTF-16LE appended to a file without a mark", testing::Utf16Le(twoRuns), Encoding::Utf16Le, 2},
         {"UTF-16BE re-saved in Notepad", "\xFE\xFF" + testing::Utf16Be(text), Encoding::Utf16BeBom, 1},
+        {"UTF-16BE without a mark", testing::Utf16Be(text), Encoding::Utf16Be, 1},
         {"UTF-8 with a BOM", "\xEF\xBB\xBF" + text, Encoding::Utf8Bom, 1},
         {"UTF-8 copied from the console", text, Encoding::Utf8, 1},
         {"Windows-1252 copied from the console", Latin1(text), Encoding::Windows1252, 1},

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "base/unique_resource.h"
+#include "base/crypto_handles.h"
 #include "tests/harness/prefix_seed.h"
 
 const wchar_t kImportDescribingLines[] =

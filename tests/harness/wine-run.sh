@@ -167,11 +167,13 @@ run_in_fresh_prefix() {
 status=0
 run_in_fresh_prefix "$@" || status=$?
 # Under load, Wine now and then fails to start a program at all in a brand-new
-# prefix ("ShellExecuteEx failed"); that says nothing about the program, so
-# such a start is tried once more, in another new prefix.
-if [ "$status" -ne 0 ] && [ ! -s "$case_dir/stdout" ] && grep -q 'ShellExecuteEx failed' "$case_dir/stderr"; then
+# prefix; its start helper then prints the text below on standard output
+# (it is looked for on standard error too). That says nothing about the
+# program, so such a start is tried once more, in another new prefix.
+start_failure='ShellExecuteEx failed: Internal error.'
+if [ "$status" -ne 0 ] && grep -qF "$start_failure" "$case_dir/stdout" "$case_dir/stderr"; then
     echo "wine-run.sh: Wine could not start $1; trying once more in a new prefix" >&2
-    cat "$case_dir/stderr" >&2
+    cat "$case_dir/stdout" "$case_dir/stderr" >&2
     cleanup
     status=0
     run_in_fresh_prefix "$@" || status=$?

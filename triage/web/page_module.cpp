@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "triage/html_output.h"
 #include "triage/log_input.h"
 #include "triage/outputs.h"
 
@@ -26,7 +27,8 @@ using namespace triage;
 struct Reading {
     std::ostringstream jsonLines;
     std::ostringstream csv;
-    std::vector<HtmlRun> htmlRuns;
+    HtmlPage page{HtmlPage::kBoards};
+    std::size_t runs = 0;
     std::string lastError;
     std::string output;  // what the last call to PageOutput made
 };
@@ -41,11 +43,8 @@ void KeepRun(Reading& reading, RunRecord&& record)
 {
     reading.jsonLines << RecordJson(record).dump() << "\n";
     WriteCsvRow(reading.csv, record);
-    HtmlRun run = ForHtml(record);
-    // Beyond the boards the page shows, a run keeps only its fleet table row.
-    if (reading.htmlRuns.size() >= kHtmlBoards)
-        DropBoard(run);
-    reading.htmlRuns.push_back(std::move(run));
+    reading.page.Add(ForPage(record));
+    ++reading.runs;
 }
 
 }  // namespace
@@ -56,8 +55,8 @@ PAGE_EXPORT void PageReset()
     Reading& reading = Current();
     reading.jsonLines = {};
     reading.csv = {};
-    reading.htmlRuns.clear();
-    reading.htmlRuns.shrink_to_fit();
+    reading.page = HtmlPage{HtmlPage::kBoards};
+    reading.runs = 0;
     reading.lastError.clear();
     reading.output.clear();
     reading.output.shrink_to_fit();
@@ -92,7 +91,7 @@ PAGE_EXPORT const char* PageOutput(int kind)
     switch (kind) {
     case kPageBody: {
         std::ostringstream body;
-        WriteHtmlBody(body, reading.htmlRuns);
+        reading.page.WriteBody(body);
         reading.output = body.str();
         break;
     }
@@ -111,5 +110,5 @@ PAGE_EXPORT std::size_t PageOutputSize()
 
 PAGE_EXPORT std::size_t PageRunCount()
 {
-    return Current().htmlRuns.size();
+    return Current().runs;
 }

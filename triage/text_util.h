@@ -1,0 +1,34 @@
+#pragma once
+
+// Small text helpers the reader, the diagnosis and the outputs share.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace triage {
+
+inline bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+inline bool EndsWith(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The items with `separator` between them; an empty item adds no separator
+// before the next one, as a list grown item by item would.
+inline std::string Joined(const std::vector<std::string>& items, std::string_view separator)
+{
+    std::string out;
+    for (const std::string& item : items) {
+        if (!out.empty())
+            out += separator;
+        out += item;
+    }
+    return out;
+}
+
+}  // namespace triage
