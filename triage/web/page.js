@@ -9,11 +9,18 @@ var elements = {};
 ['files', 'drop-zone', 'paste', 'read-paste', 'progress', 'errors', 'downloads', 'download-json',
     'download-csv', 'result'].forEach(function (id) { elements[id] = document.getElementById(id); });
 
+var kLoadAhead = 64;  // files being loaded at once: hides each load's round trip to the browser
+var kBatchFiles = 32;  // files handed to the reader in one message at most
 var worker = null;
 var workerUrl = null;
 var busy = false;
+var readingId = 0;  // a reading's loads stop when a newer one starts
 var reportStyle = null;
-var downloads = {};
+// The reader writes a download when it is asked for.
+var downloads = {
+    json: { type: 'application/x-ndjson', file: 'zemlotriage.jsonl' },
+    csv: { type: 'text/csv', file: 'zemlotriage.csv' },
+};
 // The reader's memory after the last reading, for the benchmark.
 window.zemlotriagePage = { wasmMemoryBytes: 0 };
 
@@ -24,6 +31,7 @@ function startWorker() {
     worker.onerror = function (event) {
         event.preventDefault();
         busy = false;
+        readingId += 1;
         setProgress('The reader stopped: ' + (event.message || 'unknown error'), 'failed');
         // The next reading gets a reader in a sound state.
         stopWorker();
@@ -52,11 +60,44 @@ function read(items) {
         startWorker();
     }
     busy = true;
+    readingId += 1;
     elements.errors.textContent = '';
     elements.result.textContent = '';
     elements.downloads.hidden = true;
     setProgress('0 of ' + plural(items.length, 'file'), 'reading');
-    worker.postMessage({ items: items });
+    worker.postMessage({ begin: items.length });
+    sendFiles(items, readingId);
+}
+
+function load(item) {
+    var loading = { ready: false };
+    var bytes = item.error ? Promise.reject(new Error(item.error)) : item.blob.arrayBuffer();
+    loading.file = bytes.then(function (buffer) { return { name: item.name, bytes: buffer }; },
+        function (error) { return { name: item.name, error: 'cannot open: ' + error.message }; });
+    loading.file.then(function () { loading.ready = true; });
+    return loading;
+}
+
+// Loads the files in order, a few ahead, and hands each batch that is ready
+// to the reader, so that it reads while the rest load.
+async function sendFiles(items, id) {
+    var loads = items.slice(0, kLoadAhead).map(load);
+    var batch = [];
+    var buffers = [];
+    for (var i = 0; i < items.length; ++i) {
+        var file = await loads[i].file;
+        if (id !== readingId) return;
+        loads[i] = null;
+        if (i + kLoadAhead < items.length) loads[i + kLoadAhead] = load(items[i + kLoadAhead]);
+        batch.push(file);
+        if (file.bytes) buffers.push(file.bytes);
+        if (i + 1 === items.length || batch.length === kBatchFiles || !loads[i + 1].ready) {
+            worker.postMessage({ files: batch }, buffers);
+            batch = [];
+            buffers = [];
+        }
+    }
+    worker.postMessage({ end: true });
 }
 
 function handle(message) {
@@ -76,12 +117,13 @@ function handle(message) {
             elements.errors.appendChild(line);
         });
         elements.result.innerHTML = message.body;
-        downloads.json = new Blob([message.jsonLines], { type: 'application/x-ndjson' });
-        downloads.csv = new Blob([message.csv], { type: 'text/csv' });
         elements.downloads.hidden = message.runs === 0;
         window.zemlotriagePage.wasmMemoryBytes = message.wasmMemoryBytes;
         setProgress('Read ' + plural(message.files, 'file') + ': ' + plural(message.runs, 'run') +
             (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
+    } else if (message.type === 'output') {
+        var download = downloads[message.name];
+        save(new Blob([message.bytes], { type: download.type }), download.file);
     }
 }
 
@@ -173,8 +215,8 @@ elements.files.addEventListener('change', function () {
 elements['read-paste'].addEventListener('click', function () {
     read([{ name: 'pasted text', blob: new Blob([elements.paste.value]) }]);
 });
-elements['download-json'].addEventListener('click', function () { save(downloads.json, 'zemlotriage.jsonl'); });
-elements['download-csv'].addEventListener('click', function () { save(downloads.csv, 'zemlotriage.csv'); });
+elements['download-json'].addEventListener('click', function () { worker.postMessage({ output: 'json' }); });
+elements['download-csv'].addEventListener('click', function () { worker.postMessage({ output: 'csv' }); });
 
 // A drop anywhere is taken, so that a near miss does not open the file instead.
 window.addEventListener('dragover', function (event) {

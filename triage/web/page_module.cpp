@@ -24,11 +24,11 @@ namespace {
 using namespace triage;
 
 // What one reading (one drop, one choice of files, one paste) has gathered.
+// JSON Lines and CSV are written only when asked for: writing JSON costs
+// more than reading the logs, and most readings are only looked at.
 struct Reading {
-    std::ostringstream jsonLines;
-    std::ostringstream csv;
     HtmlPage page{HtmlPage::kBoards};
-    std::size_t runs = 0;
+    std::vector<RunRecord> records;  // without their text, which the page keeps
     std::string lastError;
     std::string output;  // what the last call to PageOutput made
 };
@@ -41,10 +41,26 @@ Reading& Current()
 
 void KeepRun(Reading& reading, RunRecord&& record)
 {
-    reading.jsonLines << RecordJson(record).dump() << "\n";
-    WriteCsvRow(reading.csv, record);
     reading.page.Add(ForPage(record));
-    ++reading.runs;
+    record.raw = {};
+    reading.records.push_back(std::move(record));
+}
+
+std::string JsonLines(const std::vector<RunRecord>& records)
+{
+    std::string lines;
+    for (const RunRecord& record : records)
+        lines += RecordJson(record).dump() + "\n";
+    return lines;
+}
+
+std::string Csv(const std::vector<RunRecord>& records)
+{
+    std::ostringstream csv;
+    WriteCsvHeader(csv);
+    for (const RunRecord& record : records)
+        WriteCsvRow(csv, record);
+    return csv.str();
 }
 
 }  // namespace
@@ -52,15 +68,7 @@ void KeepRun(Reading& reading, RunRecord&& record)
 // Starts a new reading; what the previous one gathered is freed.
 PAGE_EXPORT void PageReset()
 {
-    Reading& reading = Current();
-    reading.jsonLines = {};
-    reading.csv = {};
-    reading.page = HtmlPage{HtmlPage::kBoards};
-    reading.runs = 0;
-    reading.lastError.clear();
-    reading.output.clear();
-    reading.output.shrink_to_fit();
-    WriteCsvHeader(reading.csv);
+    Current() = Reading{};
 }
 
 // Reads one file. Returns its number of runs; PageLastError() then says why
@@ -95,8 +103,8 @@ PAGE_EXPORT const char* PageOutput(int kind)
         reading.output = body.str();
         break;
     }
-    case kPageJsonLines: reading.output = reading.jsonLines.str(); break;
-    case kPageCsv: reading.output = reading.csv.str(); break;
+    case kPageJsonLines: reading.output = JsonLines(reading.records); break;
+    case kPageCsv: reading.output = Csv(reading.records); break;
     case kPageStyle: reading.output = HtmlStyle(); break;
     default: reading.output.clear();
     }
@@ -110,5 +118,5 @@ PAGE_EXPORT std::size_t PageOutputSize()
 
 PAGE_EXPORT std::size_t PageRunCount()
 {
-    return Current().runs;
+    return Current().records.size();
 }

@@ -1,29 +1,41 @@
 // The reader's worker: the page's WebAssembly module (appended after this
-// script in the same blob) reads the files here, off the page's thread.
-// Messages in: {items: [{name, blob}]}. Messages out: "ready" with the
-// report style, "progress" (at most every 50 ms, and at the last file), "done"
-// with the outputs.
+// script in the same blob) reads the files here, off the page's thread. The
+// page loads the files and sends their bytes: a File sent here would cost a
+// round trip to the browser per file before the first is read.
+// Messages in, in order: {begin: total}, {files: [{name, bytes} or {name,
+// error}]} any number of times, {end: true}; {output: "json" or "csv"} for a
+// download of the last reading. Messages out: "ready" with the report style,
+// "progress" (at most every 50 ms, and at the last file), "done" with the
+// page's body, "output" with the bytes of a download.
 'use strict';
 
-var kReadAhead = 64;  // files being loaded while one is read: hides each load's latency
 var kProgressEveryMs = 50;
 var pending = [];
-var readings = Promise.resolve();
+var encoder = new TextEncoder();
+var reading = null;
 var Module = {
     onRuntimeInitialized: function () {
         postMessage({ type: 'ready', style: output(3, 'text') });
-        pending.forEach(queue);
+        pending.forEach(handle);
         pending = null;
     },
 };
 
 onmessage = function (event) {
     if (pending) pending.push(event.data);
-    else queue(event.data);
+    else handle(event.data);
 };
 
-function queue(request) {
-    readings = readings.then(function () { return readAll(request); });
+function handle(request) {
+    if (request.begin !== undefined) begin(request.begin);
+    else if (request.files) request.files.forEach(readFile);
+    else if (request.end) end();
+    else if (request.output) sendOutput(request.output);
+}
+
+function begin(total) {
+    Module._PageReset();
+    reading = { total: total, done: 0, errors: [], lastProgress: 0 };
 }
 
 // Copies `bytes` into the module's memory, NUL-terminated; the caller frees.
@@ -41,49 +53,38 @@ function output(kind, as) {
     return as === 'text' ? new TextDecoder().decode(bytes) : bytes;
 }
 
-function load(item) {
-    var loading = item.error ? Promise.reject(new Error(item.error)) : item.blob.arrayBuffer();
-    return loading.then(function (buffer) { return { bytes: new Uint8Array(buffer) }; },
-        function (error) { return { error: 'cannot open: ' + error.message }; });
+function readFile(file) {
+    if (file.error) {
+        reading.errors.push({ name: file.name, message: file.error });
+    } else {
+        var bytes = new Uint8Array(file.bytes);
+        var name = toHeap(encoder.encode(file.name));
+        var data = toHeap(bytes);
+        Module._PageReadFile(name, data, bytes.length);
+        Module._free(data);
+        Module._free(name);
+        var message = Module.UTF8ToString(Module._PageLastError());
+        if (message) reading.errors.push({ name: file.name, message: message });
+    }
+    reading.done += 1;
+    if (reading.done === reading.total || performance.now() - reading.lastProgress >= kProgressEveryMs) {
+        reading.lastProgress = performance.now();
+        postMessage({ type: 'progress', done: reading.done, total: reading.total });
+    }
 }
 
-async function readAll(request) {
-    var items = request.items;
-    var errors = [];
-    var encoder = new TextEncoder();
-    var loads = items.slice(0, kReadAhead).map(load);
-    var lastProgress = 0;
-    Module._PageReset();
-    for (var i = 0; i < items.length; ++i) {
-        var loaded = await loads[i];
-        loads[i] = null;
-        if (i + kReadAhead < items.length) loads[i + kReadAhead] = load(items[i + kReadAhead]);
-        if (loaded.error) {
-            errors.push({ name: items[i].name, message: loaded.error });
-        } else {
-            var name = toHeap(encoder.encode(items[i].name));
-            var data = toHeap(loaded.bytes);
-            Module._PageReadFile(name, data, loaded.bytes.length);
-            Module._free(data);
-            Module._free(name);
-            var message = Module.UTF8ToString(Module._PageLastError());
-            if (message) errors.push({ name: items[i].name, message: message });
-        }
-        if (i + 1 === items.length || performance.now() - lastProgress >= kProgressEveryMs) {
-            lastProgress = performance.now();
-            postMessage({ type: 'progress', done: i + 1, total: items.length });
-        }
-    }
-    var jsonLines = output(1);
-    var csv = output(2);
+function end() {
     postMessage({
         type: 'done',
-        files: items.length,
+        files: reading.total,
         runs: Module._PageRunCount(),
-        errors: errors,
+        errors: reading.errors,
         body: output(0, 'text'),
-        jsonLines: jsonLines,
-        csv: csv,
         wasmMemoryBytes: Module.HEAPU8.buffer.byteLength,
-    }, [jsonLines.buffer, csv.buffer]);
+    });
+}
+
+function sendOutput(name) {
+    var bytes = output(name === 'json' ? 1 : 2);
+    postMessage({ type: 'output', name: name, bytes: bytes }, [bytes.buffer]);
 }

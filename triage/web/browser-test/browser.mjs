@@ -54,28 +54,33 @@ export async function openPage(where, { downloads } = {}) {
 }
 
 // Waits until the page has shown a finished reading and laid it out. Hands
-// back what the progress line said along the way, and on the page's clock
-// when the reading began (its first progress line) and when it was shown.
+// back what the progress line said along the way, and how long the page took
+// from its first progress line to the frame after the last, on the page's
+// own clock (the driver's round trips are not the page's time).
 export async function waitForReading(page, start, timeout = 120000) {
     await page.evaluate(() => {
         const progress = document.getElementById('progress');
         progress.dataset.state = 'waiting';
         window.progressSeen = [];
         window.progressTimes = [];
-        new MutationObserver(() => {
+        window.shownAt = undefined;
+        const observer = new MutationObserver(() => {
             window.progressSeen.push(progress.textContent);
             window.progressTimes.push(performance.now());
-        }).observe(progress, { childList: true, characterData: true, subtree: true });
+            if (progress.dataset.state === 'done' || progress.dataset.state === 'failed') {
+                observer.disconnect();
+                requestAnimationFrame(() => setTimeout(() => { window.shownAt = performance.now(); }));
+            }
+        });
+        observer.observe(progress, { childList: true, characterData: true, subtree: true });
     });
     await start();
-    await page.waitForSelector('#progress[data-state="done"], #progress[data-state="failed"]', { timeout });
-    const shownAt = await page.evaluate(() => new Promise((resolve) =>
-        requestAnimationFrame(() => setTimeout(() => resolve(performance.now())))));
-    return page.evaluate((shown) => ({
+    await page.waitForFunction(() => window.shownAt !== undefined, { timeout });
+    return page.evaluate(() => ({
         state: document.getElementById('progress').dataset.state,
         seen: window.progressSeen,
-        seconds: (shown - window.progressTimes[0]) / 1000,
-    }), shownAt);
+        seconds: (window.shownAt - window.progressTimes[0]) / 1000,
+    }));
 }
 
 // Drops files and folders (paths) on the page's drop zone, as a user's drag
