@@ -61,10 +61,19 @@ public:
     // The fleet view and boards alone, for a page that hosts them in its own
     // document with HtmlStyle().
     void WriteBody(std::ostream& out) const;
+    // The body in parts, for a page that shows boards while runs are still
+    // read: each call of WriteNewBoards writes the boards added since the
+    // last; WriteHead (the fleet view, or that no run was found) goes before
+    // them all once every run is added.
+    void WriteNewBoards(std::ostream& out);
+    void WriteHead(std::ostream& out) const;
 
 private:
+    void WriteBoards(std::ostream& out, std::size_t from) const;
+
     std::size_t boards_;
     std::vector<PageRun> runs_;
+    std::size_t boardsWritten_ = 0;
 };
 
 }  // namespace triage

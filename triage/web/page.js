@@ -109,6 +109,8 @@ function handle(message) {
         }
     } else if (message.type === 'progress') {
         setProgress(message.done + ' of ' + plural(message.total, 'file'), 'reading');
+    } else if (message.type === 'boards') {
+        elements.result.insertAdjacentHTML('beforeend', message.html);
     } else if (message.type === 'done') {
         busy = false;
         message.errors.forEach(function (error) {
@@ -116,7 +118,7 @@ function handle(message) {
             line.textContent = error.name + ': ' + error.message;
             elements.errors.appendChild(line);
         });
-        elements.result.innerHTML = message.body;
+        elements.result.insertAdjacentHTML('afterbegin', message.head);
         elements.downloads.hidden = message.runs === 0;
         window.zemlotriagePage.wasmMemoryBytes = message.wasmMemoryBytes;
         setProgress('Read ' + plural(message.files, 'file') + ': ' + plural(message.runs, 'run') +

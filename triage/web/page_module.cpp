@@ -1,6 +1,7 @@
 // The browser page's reader, compiled to WebAssembly: the page hands it the
 // bytes of one file at a time and takes back what the command line would
-// print for the same files (JSON Lines, CSV) and the --html page's body.
+// print for the same files (JSON Lines, CSV) and the --html page's body, its
+// boards as they are read and the fleet view at the end.
 // Everything goes through the command line's own reading and writing
 // functions, so the page cannot say anything the command line would not.
 
@@ -89,7 +90,7 @@ PAGE_EXPORT const char* PageLastError()
     return Current().lastError.c_str();
 }
 
-enum PageOutputKind { kPageBody = 0, kPageJsonLines = 1, kPageCsv = 2, kPageStyle = 3 };
+enum PageOutputKind { kPageHead = 0, kPageJsonLines = 1, kPageCsv = 2, kPageStyle = 3, kPageNewBoards = 4 };
 
 // Makes one output of the reading so far; PageOutputSize() is its length in
 // bytes (UTF-8). Valid until the next call.
@@ -97,10 +98,14 @@ PAGE_EXPORT const char* PageOutput(int kind)
 {
     Reading& reading = Current();
     switch (kind) {
-    case kPageBody: {
-        std::ostringstream body;
-        reading.page.WriteBody(body);
-        reading.output = body.str();
+    case kPageHead:
+    case kPageNewBoards: {
+        std::ostringstream html;
+        if (kind == kPageHead)
+            reading.page.WriteHead(html);
+        else
+            reading.page.WriteNewBoards(html);
+        reading.output = html.str();
         break;
     }
     case kPageJsonLines: reading.output = JsonLines(reading.records); break;

@@ -5,8 +5,9 @@
 // Messages in, in order: {begin: total}, {files: [{name, bytes} or {name,
 // error}]} any number of times, {end: true}; {output: "json" or "csv"} for a
 // download of the last reading. Messages out: "ready" with the report style,
-// "progress" (at most every 50 ms, and at the last file), "done" with the
-// page's body, "output" with the bytes of a download.
+// "progress" (at most every 50 ms, and at the last file), "boards" with the
+// boards of the runs read since the last, "done" with the fleet view that
+// goes before them, "output" with the bytes of a download.
 'use strict';
 
 var kProgressEveryMs = 50;
@@ -28,7 +29,7 @@ onmessage = function (event) {
 
 function handle(request) {
     if (request.begin !== undefined) begin(request.begin);
-    else if (request.files) request.files.forEach(readFile);
+    else if (request.files) readFiles(request.files);
     else if (request.end) end();
     else if (request.output) sendOutput(request.output);
 }
@@ -46,7 +47,8 @@ function toHeap(bytes) {
     return pointer;
 }
 
-// One of the module's outputs (0 body, 1 JSON Lines, 2 CSV, 3 style).
+// One of the module's outputs (0 fleet view, 1 JSON Lines, 2 CSV, 3 style,
+// 4 boards not sent yet).
 function output(kind, as) {
     var pointer = Module._PageOutput(kind);
     var bytes = Module.HEAPU8.slice(pointer, pointer + Module._PageOutputSize());
@@ -73,13 +75,19 @@ function readFile(file) {
     }
 }
 
+function readFiles(files) {
+    files.forEach(readFile);
+    var boards = output(4, 'text');
+    if (boards) postMessage({ type: 'boards', html: boards });
+}
+
 function end() {
     postMessage({
         type: 'done',
         files: reading.total,
         runs: Module._PageRunCount(),
         errors: reading.errors,
-        body: output(0, 'text'),
+        head: output(0, 'text'),
         wasmMemoryBytes: Module.HEAPU8.buffer.byteLength,
     });
 }
