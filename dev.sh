@@ -20,7 +20,8 @@ usage: ./dev.sh COMMAND [ARGS...]
   build           build x86 and x64; programs in dist/x86 and dist/x64
   dist            build dist/zemlodiag-VERSION.zip (signed when a key is given)
   lint            static analysis only
-  setup           only install the missing Debian packages
+  setup [COMMAND] only install the missing Debian packages (of every command,
+                  or of COMMAND alone); every command installs what it needs
   version         print the release version
   fuzz [SECONDS]  fuzz zemlotriage's reader (default 60 s)
   bench [OPTIONS] time zemlotriage --csv against cat over a generated fleet
@@ -31,36 +32,113 @@ EOF
 
 # --- Set-up ------------------------------------------------------------------
 
-# Everything the commands need on Debian 12, including both thread models of
-# the cross compilers and what zemlotriage (native, fuzzing) builds with.
-packages=(
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
-    wine wine64 wine32:i386
-    cmake make python3 googletest cppcheck util-linux git
-    openssl osslsigncode zip tmux
-    nlohmann-json3-dev libcli11-dev libutfcpp-dev clang libfuzzer-14-dev libclang-rt-14-dev chromium
-)
+# What the commands need on Debian 12, in sets. An entry is a package
+# (PACKAGE or PACKAGE:ARCH), or COMMAND=PACKAGE where the command from any
+# source will do and the package is only the way to get it (a machine whose
+# Node.js comes with its own npm needs no Debian npm). Recommended packages
+# are not installed, so whatever the commands rely on is named here.
+needs_configure=(cmake make python3 util-linux)
+needs_version=(git)
+needs_compiler_x86=(g++-mingw-w64-i686-win32)
+needs_compiler_x64=(g++-mingw-w64-x86-64-win32)
+# 32-bit Wine's crypto takes RSA from gnutls; crypt32 reads the host's roots;
+# the sandbox mounts a file of its own over /etc/hosts, which netbase makes
+# where the system has none (a debootstrap root).
+needs_wine=(wine wine64 wine32:i386 libgnutls30:i386 ca-certificates netbase)
+# The seeding tool of ./dev.sh run is built with the test harness.
+needs_seeding=(googletest)
+needs_tests=(googletest cppcheck openssl osslsigncode tmux)
+needs_lint=(cppcheck)
+needs_dist=(zip osslsigncode)
+# zemlotriage: its libraries, its native and x64 (posix threads) builds, and
+# its web page.
+needs_triage_libraries=(nlohmann-json3-dev libcli11-dev libutfcpp-dev)
+needs_triage=("${needs_triage_libraries[@]}" g++ g++-mingw-w64-x86-64-posix)
+needs_triage_web=(emscripten node=nodejs)
+needs_triage_browser=(chromium fonts-liberation npm=npm)
+needs_sanitizers=(clang libclang-rt-14-dev)
+needs_fuzz=(clang libfuzzer-14-dev libclang-rt-14-dev)
+needs_bench=(python3)
 
-missing_packages() {
-    local package
-    for package in "${packages[@]}"; do
-        [[ $(dpkg-query -W -f='${db:Status-Abbrev}' "$package" 2>/dev/null) == ii* ]] || echo "$package"
-    done
+# The entries COMMAND needs, one per line.
+needs_of() { # COMMAND [ARGS...]
+    local command=$1
+    shift
+    local build=("${needs_configure[@]}" "${needs_version[@]}" "${needs_compiler_x86[@]}" "${needs_compiler_x64[@]}"
+        "${needs_seeding[@]}" "${needs_triage[@]}" "${needs_triage_web[@]}")
+    local all=()
+    case "$command" in
+        run)
+            parse_run_arguments "$@"
+            local compiler="needs_compiler_$run_arch[@]"
+            all=("${needs_configure[@]}" "${!compiler}" "${needs_wine[@]}")
+            [ "$run_pc" = bare ] || all+=("${needs_seeding[@]}")
+            ;;
+        build) all=("${build[@]}") ;;
+        dist) all=("${build[@]}" "${needs_dist[@]}") ;;
+        test)
+            all=("${build[@]}" "${needs_wine[@]}" "${needs_tests[@]}" "${needs_triage_browser[@]}"
+                "${needs_sanitizers[@]}" "${needs_fuzz[@]}")
+            ;;
+        lint) all=("${needs_lint[@]}") ;;
+        fuzz) all=("${needs_configure[@]}" "${needs_triage_libraries[@]}" "${needs_fuzz[@]}") ;;
+        bench) all=("${needs_bench[@]}") ;;
+        setup)
+            if [ $# -gt 0 ]; then
+                needs_of "$@"
+                return
+            fi
+            local every
+            for every in run build dist test lint fuzz bench; do needs_of "$every"; done
+            return
+            ;;
+    esac
+    [ ${#all[@]} -eq 0 ] || printf '%s\n' "${all[@]}"
+}
+
+# The packages to install for the entries given: one dpkg-query for all.
+missing_packages() { # ENTRY...
+    local native entry package
+    native=$(dpkg --print-architecture)
+    local names=()
+    for entry in "$@"; do names+=("${entry#*=}"); done
+    local -A installed=()
+    local status name arch
+    while read -r status name arch; do
+        if [[ $status == ii* ]]; then installed[$name:$arch]=1; fi
+    done < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Architecture}\n' "${names[@]}" 2>/dev/null)
+    for entry in "$@"; do
+        if [[ $entry == *=* ]]; then
+            if command -v "${entry%%=*}" >/dev/null; then continue; fi
+            package=${entry#*=}
+        else
+            package=$entry
+        fi
+        if [[ $package == *:* ]]; then
+            if [ -n "${installed[$package]:-}" ]; then continue; fi
+        elif [ -n "${installed[$package:$native]:-}" ] || [ -n "${installed[$package:all]:-}" ]; then
+            continue
+        fi
+        echo "$package"
+    done | sort -u
 }
 
 # Quiet, and at once when nothing is missing. Root installs directly, anyone
 # else through sudo; without sudo it says what root has to run.
-ensure_packages() {
+ensure_packages() { # COMMAND [ARGS...]
+    local needs
+    mapfile -t needs < <(needs_of "$@")
+    [ ${#needs[@]} -gt 0 ] || return 0
     if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
-        echo "dev.sh: not a Debian system; install the equivalents of these yourself: ${packages[*]}" >&2
+        echo "dev.sh: not a Debian system; install the equivalents of these yourself: ${needs[*]}" >&2
         return 0
     fi
     local missing
-    mapfile -t missing < <(missing_packages)
+    mapfile -t missing < <(missing_packages "${needs[@]}")
     [ ${#missing[@]} -gt 0 ] || return 0
 
-    local install="dpkg --add-architecture i386 && apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ${missing[*]}"
+    local install="apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends ${missing[*]}"
+    [[ " ${missing[*]}" != *:i386* ]] || install="dpkg --add-architecture i386 && $install"
     local elevate=()
     if [ "$(id -u)" -ne 0 ]; then
         local sudo_ok=false
@@ -80,8 +158,8 @@ ensure_packages() {
     local log
     log=$(mktemp /tmp/zemlodiag-setup.XXXXXX)
     local size=""
-    [ ${#missing[@]} -lt 10 ] || size="; a first set-up downloads about 1.1 GB and takes several minutes"
-    echo "dev.sh: installing ${#missing[@]} missing Debian packages (log: $log$size)" >&2
+    [ ${#missing[@]} -lt 10 ] || size="; a first set-up takes several minutes"
+    echo "dev.sh: installing ${#missing[@]} missing Debian packages for $1 (log: $log$size)" >&2
     if ! "${elevate[@]}" sh -c "$install" >"$log" 2>&1; then
         tail -n 20 "$log" >&2
         echo "dev.sh: installing the packages failed; the whole log is $log" >&2
@@ -136,12 +214,15 @@ release_version() {
 
 # --- Build, lint, test ---------------------------------------------------------
 
+configure_product() { # ARCH
+    cmake -S "$root" -B "$build_root/$1" --toolchain "$root/cmake/toolchains/mingw-$1.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$(release_version)" >/dev/null
+}
+
 build() {
-    local version arch
-    version=$(release_version)
+    local arch
     for arch in "${archs[@]}"; do
-        cmake -S "$root" -B "$build_root/$arch" --toolchain "$root/cmake/toolchains/mingw-$arch.cmake" \
-            -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$version" >/dev/null
+        configure_product "$arch"
         cmake --build "$build_root/$arch" -j "$jobs"
         mkdir -p "$root/dist/$arch"
         cp "$build_root/$arch/app/zemlodiag.exe" "$root/dist/$arch/zemlodiag.exe"
@@ -199,29 +280,42 @@ run_unit_cases() { # arch gtest-filter
 
 # --- Run -------------------------------------------------------------------------
 
-run_product() {
-    local pc=healthy arch=x64
+# run [--troubled|--bare|--healthy] [x86|x64] [ARGS...]: sets run_pc,
+# run_arch and run_program_args (the ARGS for the program).
+parse_run_arguments() {
+    run_pc=healthy run_arch=x64
     while [ $# -gt 0 ]; do
         case "$1" in
-            --troubled) pc=troubled ;;
-            --bare) pc=bare ;;
-            --healthy) pc=healthy ;;
+            --troubled) run_pc=troubled ;;
+            --bare) run_pc=bare ;;
+            --healthy) run_pc=healthy ;;
             *) break ;;
         esac
         shift
     done
     case "${1:-}" in
-        x86 | x64) arch=$1; shift ;;
+        x86 | x64) run_arch=$1; shift ;;
     esac
+    run_program_args=("$@")
+}
 
-    echo "dev.sh: building x86 and x64 (a first build takes several minutes)..." >&2
-    build >/dev/null
+run_product() {
+    parse_run_arguments "$@"
+    local pc=$run_pc arch=$run_arch
+    set -- "${run_program_args[@]}"
+
+    # Only the program that runs, and the tool that seeds its prefix.
+    local targets=(zemlodiag)
+    [ "$pc" = bare ] || targets+=(zemlo_sandbox_pc)
+    echo "dev.sh: building the $arch program (a first build takes a few minutes)..." >&2
+    configure_product "$arch"
+    cmake --build "$build_root/$arch" -j "$jobs" --target "${targets[@]}" >/dev/null
     export ZEMLO_WINE_TEMPLATE="$build_root/wine-template"
     # The log lands beside the program, so each run gets a folder of its own.
     local run_dir
     run_dir="$build_root/runs/$(date +%Y%m%d-%H%M%S)-$arch-$pc"
     mkdir -p "$run_dir"
-    cp "$root/dist/$arch/zemlodiag.exe" "$run_dir/"
+    cp "$build_root/$arch/app/zemlodiag.exe" "$run_dir/"
     local program=("$run_dir/zemlodiag.exe")
     case "$pc" in
         healthy)
@@ -295,7 +389,7 @@ case "$command" in
     help | -h | --help) usage; exit 0 ;;
     version) release_version; exit 0 ;;
 esac
-ensure_packages
+ensure_packages "$command" "$@"
 become_checkout_owner "$command" "$@"
 case "$command" in
     setup) ;;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <imagehlp.h>
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -198,17 +200,46 @@ TEST_F(ProductImage, SubsystemVersionLetsXpAndServer2003LoadIt)
     EXPECT_EQ(header.MinorOperatingSystemVersion, sizeof(void*) == 8 ? 2 : 1);
 }
 
-TEST_F(ProductImage, AslrAndDepAreOn)
+// Terminal-server aware: without the flag a terminal server applies its
+// compatibility shims, which redirect some of the registry and file reads the
+// report is made of.
+TEST_F(ProductImage, AslrDepAndTerminalServerAwarenessAreOn)
 {
     const WORD characteristics = nt_->OptionalHeader.DllCharacteristics;
     EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
     EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
 #ifdef _WIN64
     EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
 #endif
     // A relocatable image keeps its relocations, or ASLR cannot move it.
     EXPECT_FALSE(nt_->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
     EXPECT_NE(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
+}
+
+// Scanners take a wrong checksum for a sign of an altered image; the build
+// changes the image after linking, so it must have recomputed it. A signed
+// copy carries the one its signer wrote over the signed image.
+TEST_F(ProductImage, ChecksumIsTheOneOfTheFinalImage)
+{
+    DWORD inHeader = 0;
+    DWORD computed = 0;
+    ASSERT_EQ(MapFileAndCheckSumW(ProductExePath().c_str(), &inHeader, &computed), CHECKSUM_SUCCESS);
+    EXPECT_EQ(inHeader, nt_->OptionalHeader.CheckSum);
+    EXPECT_NE(computed, 0u);
+    EXPECT_EQ(inHeader, computed);
+}
+
+// The C++ runtime's exception machinery (unwinder, terminate handler, name
+// demangler) is about 90 KiB of each image and the program throws nothing;
+// these limits are today's sizes and a third more. An Authenticode signature
+// appended to the image does not count.
+TEST_F(ProductImage, StaysSmall)
+{
+    const size_t signature = Directory(IMAGE_DIRECTORY_ENTRY_SECURITY).Size;
+    ASSERT_LE(signature, image_.size());
+    const size_t limit = sizeof(void*) == 8 ? 88 * 1024 : 84 * 1024;
+    EXPECT_LE(image_.size() - signature, limit);
 }
 
 // Only KnownDLLs are imported at start-up: Windows never takes those from the

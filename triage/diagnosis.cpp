@@ -8,6 +8,7 @@
 #include "certs/chain_codes.h"
 #include "log/report_texts.h"
 #include "network/service_names.h"
+#include "triage/error_words.h"
 #include "triage/format_match.h"
 #include "triage/text_util.h"
 
@@ -101,6 +102,32 @@ std::string TrustNames(const std::vector<std::uint32_t>& bits)
     return names.empty() ? std::string() : " (" + Joined(names, ", ") + ")";
 }
 
+// The import's add error is printed in decimal; support reads such values in hex.
+std::string FixErrorText(const OptText& error)
+{
+    std::string text = error.value_or("?");
+    const std::size_t lastNonDigit = text.find_last_not_of("0123456789");
+    const std::size_t digits = lastNonDigit == std::string::npos ? text.size() : text.size() - lastNonDigit - 1;
+    if (digits == 0 || digits > 10)
+        return text;
+    const unsigned long long code = std::stoull(text.substr(text.size() - digits));
+    if (code > 0xFFFFFFFFull)
+        return text;
+    return text + " = " + HexWithWord(static_cast<std::uint32_t>(code));
+}
+
+std::string PolicyStatusText(std::int64_t status)
+{
+    std::string text = Hex8(status);
+    if (const wchar_t* name = FindCodeText(kPolicyStatusCodes, static_cast<std::uint32_t>(status))) {
+        std::string words = ToUtf8(name);
+        if (!words.empty() && words.back() == '.')
+            words.pop_back();
+        text += " (" + words + ")";
+    }
+    return text;
+}
+
 std::string ScopeName(const RunRecord& record, const ChainFacts& chain)
 {
     return &chain == &record.chainCurrentUser ? "CurrentUser" : "LocalMachine";
@@ -117,7 +144,7 @@ std::vector<Cause> Diagnose(const RunRecord& r)
     const std::string host = kServiceHostA;
 
     if (Failed(r.fix.imported))
-        add("fix-failed", "error", "The /fix import of the root certificate failed: " + r.fix.error.value_or("?"),
+        add("fix-failed", "error", "The /fix import of the root certificate failed: " + FixErrorText(r.fix.error),
             "Run zemlodiag.exe /fix again as administrator (right-click, Run as administrator); if security software "
             "guards the trusted root store, allow the change for this one run.");
 
@@ -131,13 +158,13 @@ std::vector<Cause> Diagnose(const RunRecord& r)
 
     if (Failed(r.clock.ok))
         add("clock", "error",
-            "System time " + r.clock.utc.value_or("(masked)") +
-                " UTC lies outside the validity of the service certificate.",
+            "System time " + (r.clock.utc ? ShownUtc(*r.clock.utc) : std::string("(masked)")) +
+                " lies outside the validity of the service certificate.",
             "Correct date, time and time zone and switch on automatic time synchronisation; compare with the real "
             "UTC time, not with the local clock.");
 
     if (Failed(r.sha2.ok)) {
-        std::string finding = "SHA2 support: " + r.sha2.error.value_or("error");
+        std::string finding = "SHA2 support: " + WithErrorWords(r.sha2.error.value_or("error"));
         const bool acceptedUnbuilt = (r.chainCurrentUser.ok == Verdict::Ok && !r.chainCurrentUser.verified) ||
                                      (r.chainLocalMachine.ok == Verdict::Ok && !r.chainLocalMachine.verified);
         if (acceptedUnbuilt)
@@ -149,6 +176,8 @@ std::vector<Cause> Diagnose(const RunRecord& r)
                         : "The cryptographic provider is damaged or missing: escalate with the error value shown.");
     }
 
+    // This run imported the root already: /fix cannot be the remedy for what still fails.
+    const bool importRan = r.fix.imported == Verdict::Ok;
     const RootUpdateFacts& root = r.rootAutoUpdate;
     const bool policyOff = root.policy && *root.policy != 0;
     const bool componentOff = root.component && *root.component != 1;
@@ -160,14 +189,16 @@ std::vector<Cause> Diagnose(const RunRecord& r)
             finding += std::string(finding.empty() ? "" : "; ") + "rootautoupdate = " + Hex8(*root.component) +
                        ": the Update Root Certificates component is off";
         add("root-update-disabled", "warning", finding + ".",
-            "Windows cannot fetch a missing root certificate: have the administrator allow root auto update, or "
-            "install the root by hand (zemlodiag.exe /fix, where this release's chain ends in the root it imports).");
+            importRan ? "Windows cannot fetch a missing root certificate: have the administrator allow root auto update."
+                      : "Windows cannot fetch a missing root certificate: have the administrator allow root auto update, "
+                        "or install the root by hand (zemlodiag.exe /fix, where this release's chain ends in the root it "
+                        "imports).");
     }
 
     const ProxyKey* localSystemProxy = nullptr;
     std::vector<std::string> otherProxies;
     for (const ProxyKey& key : r.proxy.keys) {
-        if (!key.IsFinding())
+        if (!key.IsActive())
             continue;
         if (key.key == ToUtf8(kUsersRootPrefix) + ToUtf8(kLocalSystemSettingsKey))
             localSystemProxy = &key;
@@ -237,12 +268,13 @@ std::vector<Cause> Diagnose(const RunRecord& r)
         if (chain->faultingStep && *chain->faultingStep != kStepNone) {
             const wchar_t* name = FindCodeText(kFaultingFunctions, static_cast<std::uint32_t>(*chain->faultingStep));
             apiFailures.push_back(scope + ": " + (name ? ToUtf8(name) : "step " + std::to_string(*chain->faultingStep)) +
-                                  " failed, LastApiError " + Hex8(chain->lastApiError.value_or(0)));
+                                  " failed, LastApiError " +
+                                  HexWithWord(static_cast<std::uint32_t>(chain->lastApiError.value_or(0))));
             continue;
         }
         std::string text = scope + ": chainTrust " + Hex8(chain->trustStatus.value_or(0)) + TrustNames(chain->trustBits);
         if (chain->policyStatus && *chain->policyStatus != kNoChainStatus)
-            text += ", chainPolicyStatus " + Hex8(*chain->policyStatus);
+            text += ", chainPolicyStatus " + PolicyStatusText(*chain->policyStatus);
         untrusted.push_back(text);
         for (std::uint32_t bit : chain->trustBits)
             bits |= bit;
@@ -251,11 +283,18 @@ std::vector<Cause> Diagnose(const RunRecord& r)
     }
     if (!untrusted.empty()) {
         std::string advice;
-        if (bits & CERT_TRUST_IS_NOT_TIME_VALID)
+        if ((bits & CERT_TRUST_IS_NOT_TIME_VALID) && r.clock.ok == Verdict::Ok)
+            advice = "The clock is right (its section passed), so a certificate of the chain itself is outside its "
+                     "validity: escalate with the chainTrust value; do not change the PC's clock. ";
+        else if (bits & CERT_TRUST_IS_NOT_TIME_VALID)
             advice = "A certificate is outside its validity: fix the PC's clock first. ";
         if (bits & CERT_TRUST_IS_EXPLICIT_DISTRUST)
             advice += "A certificate of the chain was put into the Untrusted store on purpose: remove it from there. ";
-        if (bits & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
+        if ((bits & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)) && importRan)
+            advice += "The chain's root is missing or not trusted, and this run's /fix import did not help: this "
+                      "release's service chain does not lead to the root it imports. Allow root auto update, or have "
+                      "the administrator install the chain's own root. ";
+        else if (bits & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
             advice += "The chain's root is missing or not trusted: allow root auto update, or run zemlodiag.exe /fix "
                       "as administrator, which helps only where this release's service chain ends in the root it "
                       "imports. ";
@@ -279,6 +318,17 @@ std::vector<Cause> Diagnose(const RunRecord& r)
     std::stable_sort(causes.begin(), causes.end(),
                      [](const Cause& a, const Cause& b) { return a.severity == "error" && b.severity != "error"; });
     return causes;
+}
+
+std::vector<std::string> Notes(const RunRecord& r)
+{
+    std::vector<std::string> notes;
+    for (const ProxyKey& key : r.proxy.keys) {
+        if (key.IsFinding() && !key.IsActive())
+            notes.push_back("Proxy switched off, settings left in " + ProxyDescription(key) +
+                            ": not used while ProxyEnable is 0.");
+    }
+    return notes;
 }
 
 }  // namespace triage

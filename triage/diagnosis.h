@@ -14,6 +14,10 @@ namespace triage {
 // connection outright first, then what only informs.
 std::vector<Cause> Diagnose(const RunRecord& record);
 
+// What support should know but need not act on: a proxy left configured but
+// switched off.
+std::vector<std::string> Notes(const RunRecord& record);
+
 // After reading: derives the facts that need the whole run, diagnoses it and
 // judges each check's status and the run's verdict (section_status.cpp).
 void CompleteRecord(RunRecord& record);

@@ -68,7 +68,7 @@ TEST(Diagnosis, EachCauseFromTheReportThatShowsIt)
         {"clock outside the window",
          Edited(clean, {{"System time is: ####.##.## ##:##.##\r\nOK",
                          "System time is: 2031.05.17 08:00.00error: \r\nError: Windows has invalid system time"}}),
-         {"clock", "dns-failure", "chain-untrusted"}, "2031-05-17T08:00:00Z"},
+         {"clock", "dns-failure", "chain-untrusted"}, "2031-05-17 08:00:00 UTC"},
         {"a policy off on an old system", GoldenText("old-windows-pc.txt"),
          {"dns-failure", "chain-untrusted", "root-update-disabled"}, "11001"},
         {"the resolver answers elsewhere, hosts file clean",
@@ -124,11 +124,122 @@ TEST(Diagnosis, StartValuesOfAFailedCallAreNoTrustProblems)
             EXPECT_EQ(cause.finding.find("CurrentUser"), std::string::npos) << cause.finding;
         }
         if (cause.id == "chain-api-failure") {
-            EXPECT_NE(cause.finding.find("CertCreateCertificateChainEngine failed, LastApiError 0x80092004"),
+            EXPECT_NE(cause.finding.find("CertCreateCertificateChainEngine failed, LastApiError 0x80092004 (object not found)"),
                       std::string::npos)
                 << cause.finding;
         }
     }
+}
+
+std::string Hex(std::uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+    return text;
+}
+
+// The block of a chain that was built and rejected, with its decoded rows.
+std::string RejectedChain(std::uint32_t trust, std::uint32_t policy)
+{
+    std::string block = "error: \r\nProblem detected!\r\n\tDiagnostic info for developers:\r\n"
+                        "\tLastApiError: 0x00000000\r\n\tFaulting function: 0\r\n\tchainTrust: " + Hex(trust);
+    for (const CodeText& row : kTrustStatusBits) {
+        if (trust & row.code)
+            block += "\r\n\t\t" + Hex(row.code) + ": " + ToUtf8(row.text);
+    }
+    block += "\r\n\tchainPolicyStatus: " + Hex(policy);
+    if (const wchar_t* text = FindCodeText(kPolicyStatusCodes, policy))
+        block += "\r\n\t\t" + Hex(policy) + ": " + ToUtf8(text);
+    return block;
+}
+
+// Advice that the rest of the run contradicts misleads support most: each
+// row is a log on which the advice of one cause must follow what else it shows.
+TEST(Diagnosis, AdviceAndFindingFollowTheWholeRun)
+{
+    const std::string clean = GoldenText("clean-pc.txt");
+    const std::string policyOff =
+        "Trusted store auto update configuration:error: \r\nError: SOFTWARE\\Policies\\Microsoft\\SystemCertificates"
+        "\\AuthRoot\\DisableRootAutoUpdate [0x00000001] disables certificate auto update";
+    const std::string timeInvalid = RejectedChain(CERT_TRUST_IS_NOT_TIME_VALID, kNoChainStatus);
+    const struct {
+        const char* fault;
+        std::string text;
+        const char* cause;
+        std::vector<std::string> says, neverSays;  // in its finding and advice
+    } cases[] = {
+        {"/fix recommended after the import that did not help", GoldenText("fix-on-clean-pc.txt"), "chain-untrusted",
+         {"this run's /fix import did not help"}, {"run zemlodiag.exe /fix"}},
+        {"/fix recommended for root auto update after the import",
+         Edited(GoldenText("fix-on-clean-pc.txt"),
+                {{"Trusted store auto update configuration:\r\nInfo: Key SOFTWARE\\Policies\\Microsoft\\SystemCertificates"
+                  "\\AuthRoot does not exists. - OK",
+                  policyOff}}),
+         "root-update-disabled", {"allow root auto update"}, {"/fix"}},
+        {"a correct clock blamed for a certificate out of its validity",
+         BothScopes(clean, timeInvalid), "chain-untrusted", {"not time valid", "do not change the PC's clock"},
+         {"fix the PC's clock"}},
+        {"a wrong clock not put first",
+         BothScopes(Edited(clean, {{"System time is: ####.##.## ##:##.##\r\nOK",
+                                    "System time is: 2031.05.17 08:00.00error: \r\nError: Windows has invalid system time"}}),
+                    timeInvalid),
+         "chain-untrusted", {"fix the PC's clock first"}, {"do not change"}},
+        {"the policy status without its name",
+         BothScopes(clean, RejectedChain(0, PlatformCode(CERT_E_CN_NO_MATCH))), "chain-untrusted",
+         {"chainPolicyStatus 0x800b010f (The certificate's CN name does not match the passed value)"}, {}},
+        {"a provider error without its word",
+         Edited(clean, {{"SHA2 support:\r\nOK", "SHA2 support:error: \r\nError: CryptAcquireContext failed with error "
+                                                 "gle: 0x80090017"}}),
+         "sha2-unsupported", {"gle: 0x80090017 (provider type not defined)"}, {}},
+        {"the decimal import error not in hex",
+         Edited(GoldenText("fix-without-root-store.txt"),
+                {{"Error: Cannot open system trusted root store",
+                  "Error: CertAddCertificateContextToStore returned error 2147942405\r\n"}}),
+         "fix-failed", {"returned error 2147942405 = 0x80070005 (access denied)"}, {}},
+        {"a Win32 import error not in hex",
+         Edited(GoldenText("fix-without-root-store.txt"),
+                {{"Error: Cannot open system trusted root store",
+                  "Error: CertAddCertificateContextToStore returned error 5\r\n"}}),
+         "fix-failed", {"returned error 5 = 0x00000005 (access denied)"}, {}},
+    };
+    for (const auto& c : cases) {
+        const auto read = testing::ReadBytes(c.text);
+        ASSERT_EQ(read.runs.size(), 1u) << c.fault;
+        const RunRecord& run = read.runs[0];
+        EXPECT_TRUE(run.unrecognised.empty()) << c.fault << ": " << run.unrecognised[0].text;
+        const Cause* cause = nullptr;
+        for (const Cause& each : run.causes)
+            cause = each.id == c.cause ? &each : cause;
+        ASSERT_NE(cause, nullptr) << c.fault << ": no " << c.cause;
+        const std::string said = cause->finding + "\n" + cause->advice;
+        for (const std::string& text : c.says)
+            EXPECT_NE(said.find(text), std::string::npos) << c.fault << ": \"" << text << "\" missing in\n" << said;
+        for (const std::string& text : c.neverSays)
+            EXPECT_EQ(said.find(text), std::string::npos) << c.fault << ": \"" << text << "\" in\n" << said;
+    }
+}
+
+// The report prints a proxy server or bypass list also under ProxyEnable=0;
+// such leftovers inform, beside a real fault they would otherwise hide behind.
+TEST(Diagnosis, ASwitchedOffProxyIsInformationNotACause)
+{
+    const std::string text = Edited(
+        GoldenText("clean-pc.txt"),
+        {{"Proxy detection:\r\nOK",
+          "Proxy detection:\r\nInfo   : HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\r\n"
+          "           @ProxyServer=\"10.9.9.9:8080\"\r\nInfo   : HKU\\S-1-5-18\\Software\\Microsoft\\Windows\\CurrentVersion"
+          "\\Internet Settings\r\n           @ProxyOverride=\"<local>\""}});
+    const RunRecord run = testing::ReadBytes(text).runs.at(0);
+    EXPECT_TRUE(run.unrecognised.empty()) << run.unrecognised[0].text;
+    EXPECT_EQ(testing::CauseIds(run), (std::vector<std::string>{"dns-failure", "chain-untrusted"}));
+    EXPECT_EQ(run.StatusOf(Check::Proxy), Status::Passed);
+    ASSERT_EQ(run.notes.size(), 2u);
+    EXPECT_NE(run.notes[0].find("HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings: "
+                                "ProxyServer=\"10.9.9.9:8080\""),
+              std::string::npos)
+        << run.notes[0];
+    EXPECT_NE(run.notes[1].find("HKU\\S-1-5-18"), std::string::npos) << run.notes[1];
+    EXPECT_EQ(RecordJson(run)["notes"].size(), 2u);
 }
 
 }  // namespace

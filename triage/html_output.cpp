@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "triage/outputs.h"
 #include "triage/text_util.h"
 
 namespace triage {
@@ -108,8 +109,8 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
             out << "<a href=\"#run-" << i << "\">" << Escaped(r.file) << "</a>";
         else
             out << Escaped(r.file);
-        out << "</td><td>" << r.run << "</td><td>" << Shown(r.start, "unknown") << "</td><td>"
-            << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << "</td><td>" << Shown(r.productVersion, "none")
+        out << "</td><td>" << r.run << "</td><td>" << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << "</td><td>"
+            << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << "</td><td>" << Escaped(r.product)
             << "</td><td><span class=\"verdict " << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict)
             << "</span></td><td>" << Escaped(Joined(r.causeIds, " ")) << "</td></tr>";
     }
@@ -122,10 +123,15 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
 void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
 {
     out << "<section id=\"run-" << index << "\"><h2>" << Escaped(r.file) << ", run " << r.run
-        << "</h2><div class=\"meta\">Start " << Shown(r.start, "unknown") << " UTC, end "
-        << Shown(b.end, b.ended ? "unknown" : "none: the window was closed before the key press")
-        << " &middot; Windows " << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << " " << Shown(b.productName)
-        << " &middot; product " << Shown(r.productVersion, "not installed");
+        << "</h2><div class=\"meta\">";
+    if (b.consoleCapture)
+        out << "Console capture: no banners, so no start or end time";
+    else
+        out << "Start " << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << ", end "
+            << Escaped(b.end ? ShownUtc(*b.end)
+                             : b.ended ? "unknown" : "none: the window was closed before the key press");
+    out << " &middot; Windows " << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << " " << Shown(b.productName)
+        << " &middot; product " << Escaped(r.product);
     if (b.localSystem)
         out << " &middot; ran as LocalSystem";
     if (b.fixSeen)
@@ -137,6 +143,8 @@ void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_
     out << "</div><h3>Causes</h3>";
     if (b.causes.empty())
         out << "<p>None found.</p>";
+    for (const std::string& note : b.notes)
+        out << "<p class=\"meta\">Info: " << Escaped(note) << "</p>";
     for (const Cause& cause : b.causes) {
         out << "<div class=\"cause " << Escaped(cause.severity) << "\"><code>" << Escaped(cause.id) << "</code> "
             << Escaped(cause.finding) << "<div class=\"advice\">Advice: " << Escaped(cause.advice) << "</div></div>";
@@ -156,8 +164,8 @@ void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_
 PageRun ForPage(const RunRecord& record)
 {
     PageRun run;
-    run.row = {record.file,       record.run, record.start, record.os.version, record.os.arch, record.product.version,
-               {},                record.verdict};
+    run.row = {record.file, record.run, record.start, record.os.version, record.os.arch, ProductSummary(record),
+               {},          record.verdict};
     for (const Cause& cause : record.causes)
         run.row.causeIds.push_back(cause.id);
     Board& board = run.board.emplace();
@@ -167,6 +175,8 @@ PageRun ForPage(const RunRecord& record)
     board.localSystem = record.localSystem;
     board.fixSeen = record.Reached(Check::Fix);
     board.fixImported = record.fix.imported == Verdict::Ok;
+    board.consoleCapture = record.consoleCapture;
+    board.notes = record.notes;
     for (const CheckRow& row : kChecks) {
         if (row.everyRun || record.Reached(Check::Fix))
             board.tiles.emplace_back(row.title, record.StatusOf(row.check));

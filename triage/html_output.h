@@ -21,7 +21,8 @@ struct FleetRow {
     std::string file;
     int run = 0;
     OptText start;
-    OptText osVersion, osArch, productVersion;
+    OptText osVersion, osArch;
+    std::string product;  // ProductSummary()
     std::vector<std::string> causeIds;
     RunVerdict verdict = RunVerdict::Incomplete;
 };
@@ -34,6 +35,8 @@ struct Board {
     bool localSystem = false;
     bool fixSeen = false;
     bool fixImported = false;
+    bool consoleCapture = false;
+    std::vector<std::string> notes;
     std::vector<std::pair<const char*, Status>> tiles;  // check title, status
     std::vector<Cause> causes;
     std::vector<Unrecognised> unrecognised;

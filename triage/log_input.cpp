@@ -11,6 +11,7 @@
 #endif
 
 #include "triage/diagnosis.h"
+#include "triage/mail_text.h"
 #include "triage/text_decoder.h"
 
 namespace triage {
@@ -28,9 +29,11 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
         CompleteRecord(record);
         sink(std::move(record));
     }, options);
-    LineDecoder decoder([&](std::string_view line, std::uint64_t number) { reader.Line(line, number); });
+    MailText mail([&](std::string_view line, std::uint64_t number) { reader.Line(line, number); });
+    LineDecoder decoder([&](std::string_view line, std::uint64_t number) { mail.Line(line, number); });
     const std::string readError = feedAll(decoder);
     const bool whole = decoder.Finish();
+    mail.Finish();
     result.runs = reader.Finish();
     if (!readError.empty())
         result.error = readError;

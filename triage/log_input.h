@@ -1,8 +1,9 @@
 #pragma once
 
 // The pipeline for one log, from a file, standard input or memory: bytes
-// through the decoder into lines, lines through the report reader into runs,
-// and each run completed (diagnosed, judged) before the sink gets it.
+// through the decoder into lines, lines through the mail text (quoted-printable,
+// reply quoting) and the report reader into runs, and each run completed
+// (diagnosed, judged) before the sink gets it.
 
 #include <cstdio>
 #include <string>

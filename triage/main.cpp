@@ -33,20 +33,21 @@ namespace {
 constexpr const char* kDescription =
     "zemlotriage reads zemlodiag logs and says what is wrong, per PC and across a fleet.\n"
     "\n"
-    "Each argument is a log file, a folder (searched recursively for *.txt) or - for\n"
-    "standard input. A log is read as the diagnostic writes it (UTF-16LE, with or\n"
-    "without a byte-order mark) or as a user re-saved or copied it (UTF-8, UTF-16BE,\n"
-    "Windows-1252; CRLF, LF or CR line ends). Every start banner begins a run; a run\n"
-    "without its end banner is kept as \"ended\": false; a console capture without\n"
-    "banners is one run.\n"
+    "Each argument is a log file, a folder (searched recursively for *.txt, in name\n"
+    "order; a folder without one is an error) or - for standard input. A log is\n"
+    "read as the diagnostic writes it (UTF-16LE, with or without a byte-order mark)\n"
+    "or as a user re-saved or copied it (UTF-8, UTF-16BE, Windows-1252; CRLF, LF or\n"
+    "CR line ends). Every start banner begins a run; a run without its end banner\n"
+    "is kept as \"ended\": false; a console capture without banners is one run.\n"
     "\n"
     "Output: a short summary per run (causes first), or one of --json (JSON Lines,\n"
-    "one record per run) and --csv (a header row, then one row per run), and with\n"
-    "--html a self-contained page (a board per run; a fleet view for several).\n"
+    "one record per run) and --csv (a header row, then one row per run). --html\n"
+    "writes a self-contained page (a board per run; a fleet view for several)\n"
+    "in place of the short summary; with --json or --csv both are written.\n"
     "\n"
-    "Exit code: 0 when every input was read, 1 when some input could not be read or\n"
-    "held no run (one line on standard error each; the others go on), 2 for a usage\n"
-    "error.";
+    "Exit code: 0 when every input was read, 1 when some input could not be read,\n"
+    "held no run or was a folder without logs (one line on standard error each;\n"
+    "the others go on), 2 for a usage error.";
 
 enum class Format { Text, Json, Csv };
 
@@ -88,10 +89,11 @@ int main(int argc, char** argv)
     bool csv = false;
     std::string htmlPath;
     unsigned jobs = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
-    app.add_option("LOG", inputs, "log files, folders (searched for *.txt) or - for standard input")->required();
+    app.add_option("LOG", inputs, "log files, folders (searched for *.txt in name order) or - for standard input")->required();
     auto* jsonFlag = app.add_flag("--json", json, "JSON Lines: one record per run");
     app.add_flag("--csv", csv, "CSV (RFC 4180): a header row, then one row per run")->excludes(jsonFlag);
-    app.add_option("--html", htmlPath, "also write a self-contained HTML page to this file");
+    app.add_option("--html", htmlPath,
+                   "write a self-contained HTML page to this file, in place of the short summary");
     app.add_option("--jobs", jobs, "files read at the same time (default: up to 2)")->check(CLI::Range(1u, 64u));
     try {
         std::vector<std::string> arguments = ArgumentsLastFirst(argc, argv);

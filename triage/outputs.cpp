@@ -2,6 +2,8 @@
 
 #include "triage/outputs.h"
 
+#include <string_view>
+
 #include "triage/text_util.h"
 
 namespace triage {
@@ -100,11 +102,16 @@ Json RecordJson(const RunRecord& r)
     j["unrecognised"] = unrecognised;
     if (r.unrecognisedDropped > 0)
         j["unrecognised_not_listed"] = r.unrecognisedDropped;
+    if (!r.notes.empty())
+        j["notes"] = r.notes;
     return j;
 }
 
-std::string CsvField(const std::string& text)
+std::string CsvField(const std::string& given)
 {
+    // A spreadsheet runs a cell that starts like a formula; a quote keeps it text.
+    const bool formulaLike = !given.empty() && std::string_view("=+-@\t\r").find(given[0]) != std::string_view::npos;
+    const std::string text = formulaLike ? "'" + given : given;
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
     std::string out = "\"";
@@ -123,7 +130,7 @@ void WriteCsvHeader(std::ostream& out)
         if (row.everyRun)
             out << ',' << row.key;
     }
-    out << "\r\n";
+    out << ",fix,local_system\r\n";
 }
 
 void WriteCsvRow(std::ostream& out, const RunRecord& r)
@@ -140,33 +147,96 @@ void WriteCsvRow(std::ostream& out, const RunRecord& r)
         if (row.everyRun)
             out << ',' << StatusName(r.StatusOf(row.check));
     }
-    out << "\r\n";
+    out << ',' << FixOutcome(r) << ',' << (r.localSystem ? "true" : "false") << "\r\n";
 }
+
+std::string ProductSummary(const RunRecord& r)
+{
+    if (!r.Reached(Check::Product))
+        return "not reached";
+    const ProductFacts& p = r.product;
+    if (p.version)
+        return *p.version;
+    if (!p.type && !p.language)
+        return "not installed";
+    std::vector<std::string> present;
+    if (p.type)
+        present.push_back("ProductType: " + *p.type);
+    if (p.language)
+        present.push_back("LanguageCode: " + *p.language);
+    return "incomplete, no version (" + Joined(present, ", ") + ")";
+}
+
+const char* FixOutcome(const RunRecord& r)
+{
+    if (!r.Reached(Check::Fix))
+        return "";
+    return r.fix.imported == Verdict::Ok ? "imported" : "failed";
+}
+
+std::string CutForText(const std::string& line, std::size_t width)
+{
+    std::size_t at = 0;
+    std::size_t characters = 0;
+    while (at < line.size() && characters < width) {
+        ++at;
+        while (at < line.size() && (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80)
+            ++at;  // a UTF-8 character stays whole
+        ++characters;
+    }
+    if (at >= line.size())
+        return line;
+    std::size_t left = 0;
+    for (std::size_t i = at; i < line.size(); ++i)
+        left += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
+    return line.substr(0, at) + "... [" + std::to_string(left) + " more characters]";
+}
+
+namespace {
+
+std::string HeaderDetails(const RunRecord& r)
+{
+    std::vector<std::string> details;
+    if (r.consoleCapture)
+        details.push_back("console capture: no banners, so no start or end time");
+    else
+        details.push_back("start " + (r.start ? ShownUtc(*r.start) : std::string("unknown")) +
+                          (r.ended ? "" : ", no end banner: the window was closed"));
+    if (r.localSystem)
+        details.push_back("ran as LocalSystem");
+    return Joined(details, "; ");
+}
+
+}  // namespace
 
 void WriteTextSummary(std::ostream& out, const RunRecord& r)
 {
-    out << r.file << " run " << r.run << ": " << RunVerdictName(r.verdict);
-    out << " (start " << r.start.value_or("unknown") << (r.ended ? "" : ", no end banner: the window was closed")
-        << ")\n";
+    const auto line = [&](const std::string& indent, const std::string& text) {
+        out << CutForText(indent + text, kTextWidth) << "\n";
+    };
+    line("", r.file + " run " + std::to_string(r.run) + ": " + RunVerdictName(r.verdict) + " (" + HeaderDetails(r) + ")");
     for (const Cause& c : r.causes) {
-        out << "  " << c.severity << " [" << c.id << "] " << c.finding << "\n";
-        out << "      advice: " << c.advice << "\n";
+        line("  ", c.severity + " [" + c.id + "] " + c.finding);
+        line("      ", "advice: " + c.advice);
     }
-    out << "  Windows " << r.os.version.value_or("?") << " " << r.os.arch.value_or("?");
-    if (r.os.productName)
-        out << " (" << *r.os.productName << ")";
-    out << ", product " << r.product.version.value_or("not installed") << "\n  ";
-    const char* separator = "";
+    for (const std::string& note : r.notes)
+        line("  ", "info: " + note);
+    if (r.Reached(Check::Os)) {
+        line("  ", "Windows " + r.os.version.value_or("?") + " " + r.os.arch.value_or("?") +
+                       (r.os.productName ? " (" + *r.os.productName + ")" : std::string()) + ", product " +
+                       ProductSummary(r));
+    } else {
+        line("  ", "Windows not reached, product " + ProductSummary(r));
+    }
+    std::vector<std::string> statuses;
     for (const CheckRow& row : kChecks) {
-        if (!row.everyRun)
-            continue;
-        out << separator << row.key << " " << StatusName(r.StatusOf(row.check));
-        separator = ", ";
+        if (row.everyRun || r.Reached(row.check))
+            statuses.push_back(std::string(row.title) + ": " + StatusName(r.StatusOf(row.check)));
     }
-    out << "\n";
+    line("  ", Joined(statuses, "; "));
     if (!r.unrecognised.empty())
-        out << "  " << r.unrecognised.size() + r.unrecognisedDropped << " unrecognised line(s), first at line "
-            << r.unrecognised.front().line << "\n";
+        line("  ", std::to_string(r.unrecognised.size() + r.unrecognisedDropped) +
+                       " unrecognised line(s), first at line " + std::to_string(r.unrecognised.front().line));
 }
 
 }  // namespace triage

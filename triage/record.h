@@ -59,6 +59,9 @@ struct ProxyKey {
     OptText proxyServer, proxyOverride;
     // A proxy switched on, a server or a bypass list: what the section counts.
     bool IsFinding() const { return (proxyEnable && *proxyEnable != 0) || proxyServer || proxyOverride; }
+    // Switched on: a server or bypass list under ProxyEnable=0 (which the
+    // report does not print) is a leftover that only informs.
+    bool IsActive() const { return proxyEnable && *proxyEnable != 0; }
 };
 
 struct ProxyFacts {
@@ -137,6 +140,9 @@ struct RunRecord {
     // Judged once the run is read (CompleteRecord).
     Status status[kCheckCount] = {};
     RunVerdict verdict = RunVerdict::Incomplete;
+    // What informs without being a cause, one line each.
+    std::vector<std::string> notes;
+    bool consoleCapture = false;  // no banners: text copied from the console
 
     bool Reached(Check check) const { return seen[Index(check)]; }
     Status StatusOf(Check check) const { return status[Index(check)]; }

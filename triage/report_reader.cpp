@@ -45,6 +45,7 @@ struct ReportReader::State {
         run.emplace();
         run->file = fileName;
         run->start = std::move(start);
+        run->consoleCapture = fromCapture;
         run->unrecognised = std::move(carried);
         parse.emplace(*run);
         parse->maxHostsBytes = options.maxHostsBytes;

@@ -34,7 +34,14 @@ Status ReachedStatus(const RunRecord& r, Check check)
         if (Failed(r.rootAutoUpdate.ok))
             return Status::Warning;
         return r.warningMarks[Index(check)] > 0 ? Status::Warning : Status::Passed;
-    case Check::Proxy: return FromVerdict(r.proxy.ok, Status::Warning);
+    case Check::Proxy: {
+        // Without "OK" only for settings of a switched-off proxy: information.
+        const bool anyActive = std::any_of(r.proxy.keys.begin(), r.proxy.keys.end(),
+                                           [](const ProxyKey& key) { return key.IsActive(); });
+        if (Failed(r.proxy.ok) && !anyActive && r.warningMarks[Index(check)] == 0)
+            return Status::Passed;
+        return FromVerdict(r.proxy.ok, Status::Warning);
+    }
     case Check::Hosts:
         if (r.hosts.serviceHostFound)
             return Status::Error;
@@ -98,6 +105,7 @@ void CompleteRecord(RunRecord& record)
 {
     DeriveFacts(record);
     record.causes = Diagnose(record);
+    record.notes = Notes(record);
     for (const CheckRow& row : kChecks)
         record.status[Index(row.check)] = StatusOf(record, row.check);
     record.verdict = RunVerdictOf(record);

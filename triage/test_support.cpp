@@ -2,6 +2,7 @@
 
 #include <utf8.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -9,14 +10,34 @@
 
 namespace triage::testing {
 
+namespace {
+
+bool ReadFile(const std::string& path, std::string& bytes)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    bytes = content.str();
+    return static_cast<bool>(file);
+}
+
+}  // namespace
+
 std::string Golden(const std::string& name)
 {
-    std::ifstream file(std::string(TRIAGE_REPO_ROOT) + "/tests/golden/" + name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (!file)
+    std::string bytes;
+    if (!ReadFile(std::string(TRIAGE_REPO_ROOT) + "/tests/golden/" + name, bytes))
         throw std::runtime_error("cannot read golden transcript " + name);
-    return bytes.str();
+    return bytes;
+}
+
+std::string RealLog(const std::string& scenario, const std::string& transcript)
+{
+    const char* folder = std::getenv("TRIAGE_REAL_LOGS");
+    std::string bytes;
+    if (folder != nullptr && *folder != '\0' && ReadFile(std::string(folder) + "/" + scenario + ".txt", bytes))
+        return bytes;
+    return "\xFF\xFE" + Utf16Le(GoldenText(transcript));
 }
 
 std::string GoldenText(const std::string& name)
@@ -96,6 +117,18 @@ std::string Utf16Le(const std::string& utf8)
 std::string Utf16Be(const std::string& utf8)
 {
     return Utf16(utf8, true);
+}
+
+std::string Utf8FromUtf16Le(const std::string& bytes)
+{
+    std::u16string units;
+    const std::size_t start = bytes.compare(0, 2, "\xFF\xFE") == 0 ? 2 : 0;
+    for (std::size_t i = start; i + 1 < bytes.size(); i += 2)
+        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                              (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    std::string utf8;
+    utf8::utf16to8(units.begin(), units.end(), std::back_inserter(utf8));
+    return utf8;
 }
 
 }  // namespace triage::testing

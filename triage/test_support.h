@@ -34,8 +34,14 @@ std::string Mismatch(const nlohmann::ordered_json& actual, const nlohmann::order
 
 std::vector<std::string> CauseIds(const RunRecord& record);
 
-// UTF-8 text in another encoding.
+// UTF-8 text in another encoding, and back.
 std::string Utf16Le(const std::string& utf8);
 std::string Utf16Be(const std::string& utf8);
+std::string Utf8FromUtf16Le(const std::string& bytes);
+
+// The log the real program wrote in `scenario` (UTF-16LE with its mark),
+// kept by the whole-report tests in $TRIAGE_REAL_LOGS; without those, the
+// transcript in the program's encoding.
+std::string RealLog(const std::string& scenario, const std::string& transcript);
 
 }  // namespace triage::testing

@@ -3,61 +3,12 @@
 #include <utf8.h>
 
 #include <algorithm>
-#include <iterator>
+#include <string_view>
+
+#include "triage/code_pages.h"
+#include "triage/stretch_sniffer.h"
 
 namespace triage {
-
-namespace {
-
-constexpr std::size_t kSampleBytes = 4096;
-
-// Windows-1252's printable characters in 0x80..0x9F; the five holes stay as
-// the C1 controls that Windows maps them to.
-constexpr std::uint16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-bool IsTextControl(std::uint32_t c)
-{
-    return c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-bool StartsWith(const std::string& bytes, const char* prefix, std::size_t length)
-{
-    return bytes.size() >= length && bytes.compare(0, length, prefix, length) == 0;
-}
-
-// Share of characters in the sample that no text has: binary junk shows
-// them at once, a report never does.
-bool LooksBinary(const std::string& sample, Encoding encoding)
-{
-    std::size_t characters = 0;
-    std::size_t controls = 0;
-    if (encoding == Encoding::Utf16Le || encoding == Encoding::Utf16LeBom || encoding == Encoding::Utf16Be ||
-        encoding == Encoding::Utf16BeBom) {
-        const bool bigEndian = encoding == Encoding::Utf16Be || encoding == Encoding::Utf16BeBom;
-        for (std::size_t i = 0; i + 1 < sample.size(); i += 2) {
-            const auto low = static_cast<unsigned char>(sample[i + (bigEndian ? 1 : 0)]);
-            const auto high = static_cast<unsigned char>(sample[i + (bigEndian ? 0 : 1)]);
-            const std::uint32_t unit = low | (high << 8);
-            ++characters;
-            if (unit < 0x20 && !IsTextControl(unit))
-                ++controls;
-        }
-    } else {
-        for (char byte : sample) {
-            const auto c = static_cast<unsigned char>(byte);
-            ++characters;
-            if (c < 0x20 && !IsTextControl(c))
-                ++controls;
-        }
-    }
-    return controls * 10 > characters;
-}
-
-}  // namespace
 
 const char* EncodingName(Encoding encoding)
 {
@@ -69,57 +20,12 @@ const char* EncodingName(Encoding encoding)
     case Encoding::Utf8Bom: return "UTF-8";
     case Encoding::Utf8: return "UTF-8 without BOM";
     case Encoding::Windows1252: return "Windows-1252";
+    case Encoding::Cp437: return "CP437";
+    case Encoding::Cp850: return "CP850";
+    case Encoding::Cp866: return "CP866";
     case Encoding::Unknown: break;
     }
     return "unknown";
-}
-
-bool LineDecoder::Detect(bool atEnd)
-{
-    if (!atEnd && sample_.size() < kSampleBytes)
-        return true;
-    std::size_t skip = 0;
-    if (StartsWith(sample_, "\xFF\xFE", 2)) {
-        encoding_ = Encoding::Utf16LeBom;
-        skip = 2;
-    } else if (StartsWith(sample_, "\xFE\xFF", 2)) {
-        encoding_ = Encoding::Utf16BeBom;
-        skip = 2;
-    } else if (StartsWith(sample_, "\xEF\xBB\xBF", 3)) {
-        encoding_ = Encoding::Utf8Bom;
-        skip = 3;
-    } else {
-        // ASCII text in UTF-16 has a zero in every other byte.
-        std::size_t zerosEven = 0;
-        std::size_t zerosOdd = 0;
-        for (std::size_t i = 0; i < sample_.size(); ++i) {
-            if (sample_[i] == '\0')
-                ++(i % 2 == 0 ? zerosEven : zerosOdd);
-        }
-        const std::size_t pairs = sample_.size() / 2;
-        if (zerosOdd * 4 >= pairs && zerosOdd > zerosEven * 4)
-            encoding_ = Encoding::Utf16Le;
-        else if (zerosEven * 4 >= pairs && zerosEven > zerosOdd * 4)
-            encoding_ = Encoding::Utf16Be;
-        else if (zerosEven + zerosOdd > 0) {
-            error_ = "binary data, not a report (zero bytes in 8-bit text)";
-            return false;
-        } else {
-            // An incomplete sequence at the end of the sample is not a fault.
-            auto end = sample_.end();
-            if (!atEnd)
-                end -= std::min<std::size_t>(3, sample_.size());
-            encoding_ = utf8::find_invalid(sample_.begin(), end) == end ? Encoding::Utf8 : Encoding::Windows1252;
-        }
-    }
-    const std::string text = sample_.substr(skip);
-    if (LooksBinary(text, encoding_)) {
-        error_ = std::string("binary data, not a report (read as ") + EncodingName(encoding_) + ")";
-        return false;
-    }
-    sample_.clear();
-    Decode(reinterpret_cast<const unsigned char*>(text.data()), text.size());
-    return true;
 }
 
 bool LineDecoder::Feed(const char* data, std::size_t size)
@@ -127,16 +33,9 @@ bool LineDecoder::Feed(const char* data, std::size_t size)
     if (failed_)
         return false;
     totalBytes_ += size;
-    if (encoding_ == Encoding::Unknown) {
-        sample_.append(data, size);
-        if (!Detect(false)) {
-            failed_ = true;
-            return false;
-        }
-        return true;
-    }
-    Decode(reinterpret_cast<const unsigned char*>(data), size);
-    return true;
+    pending_.append(data, size);
+    Process(false);
+    return !failed_;
 }
 
 bool LineDecoder::Finish()
@@ -147,78 +46,98 @@ bool LineDecoder::Finish()
         error_ = "empty file";
         return false;
     }
-    if (encoding_ == Encoding::Unknown && !Detect(true)) {
-        failed_ = true;
+    Process(true);
+    if (failed_)
+        return false;
+    if (first_ == Encoding::Unknown) {
+        error_ = "only zero bytes: nothing of a log was written";
         return false;
     }
     bool whole = true;
-    const bool utf16 = encoding_ == Encoding::Utf16Le || encoding_ == Encoding::Utf16LeBom ||
-                       encoding_ == Encoding::Utf16Be || encoding_ == Encoding::Utf16BeBom;
-    if (utf16 && !carry_.empty()) {
+    if (!pending_.empty()) {  // only a UTF-16 byte without its pair is left
         error_ = "odd byte count in UTF-16 text: the last byte is cut off";
         whole = false;
     }
+    pending_.clear();
     if (highSurrogate_ != 0)
         PutCodePoint(0xFFFD);
-    if (!utf16 && !carry_.empty()) {
-        // An incomplete UTF-8 sequence at the very end.
-        PutCodePoint(0xFFFD);
-    }
-    carry_.clear();
+    highSurrogate_ = 0;
     if (!line_.empty() || lineCut_)
         EndLine();
     return whole;
 }
 
-void LineDecoder::Decode(const unsigned char* data, std::size_t size)
+void LineDecoder::Process(bool atEnd)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(pending_.data());
+    const std::size_t size = pending_.size();
+    std::size_t at = 0;
+    while (!failed_ && at < size) {
+        if (encoding_ == Encoding::Unknown) {
+            // Zeros between stretches: the tail a crash or a full disk leaves.
+            std::size_t zeros = 0;
+            while (at + zeros < size && data[at + zeros] == 0)
+                ++zeros;
+            // At the very start one zero may be the high byte of UTF-16BE.
+            const bool onlyZeros = at + zeros == size;
+            if (first_ == Encoding::Unknown && zeros % 2 == 1 && !(onlyZeros && atEnd))
+                --zeros;
+            at += zeros;
+            if (at == size)
+                break;
+            if (!atEnd && size - at < kSampleBytes)
+                break;
+            const StretchStart start = SniffStretch(data + at, size - at, atEnd, first_ == Encoding::Unknown);
+            if (!start.error.empty()) {
+                error_ = start.error;
+                failed_ = true;
+                break;
+            }
+            encoding_ = current_ = start.encoding;
+            if (first_ == Encoding::Unknown)
+                first_ = start.encoding;
+            at += start.markBytes;
+            continue;
+        }
+        const std::size_t used = Decode(data + at, size - at, atEnd);
+        at += used;
+        if (used == 0 && encoding_ != Encoding::Unknown)
+            break;  // waiting for the rest of a unit or for a decision
+    }
+    pending_.erase(0, at);
+}
+
+std::size_t LineDecoder::Decode(const unsigned char* data, std::size_t size, bool atEnd)
 {
     switch (encoding_) {
     case Encoding::Utf16LeBom:
-    case Encoding::Utf16Le: DecodeUtf16(data, size, false); break;
+    case Encoding::Utf16Le: return DecodeUtf16(data, size, atEnd, false);
     case Encoding::Utf16BeBom:
-    case Encoding::Utf16Be: DecodeUtf16(data, size, true); break;
+    case Encoding::Utf16Be: return DecodeUtf16(data, size, atEnd, true);
     case Encoding::Utf8Bom:
-    case Encoding::Utf8: DecodeUtf8(data, size); break;
-    case Encoding::Windows1252: Decode1252(data, size); break;
+    case Encoding::Utf8: return DecodeUtf8(data, size, atEnd);
+    case Encoding::Windows1252:
+    case Encoding::Cp437:
+    case Encoding::Cp850:
+    case Encoding::Cp866: return DecodeCodePage(data, size, atEnd);
     case Encoding::Unknown: break;
     }
+    return 0;
 }
 
-void LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size, bool bigEndian)
+void LineDecoder::EndStretch()
+{
+    if (highSurrogate_ != 0)
+        PutCodePoint(0xFFFD);
+    highSurrogate_ = 0;
+    encoding_ = Encoding::Unknown;
+}
+
+std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size, bool atEnd, bool bigEndian)
 {
     std::size_t i = 0;
-    unsigned char pair[2];
-    auto unitAt = [&](const unsigned char* bytes) {
-        return static_cast<std::uint32_t>(bigEndian ? (bytes[0] << 8) | bytes[1] : bytes[0] | (bytes[1] << 8));
-    };
-    auto take = [&](std::uint32_t unit) {
-        if (highSurrogate_ != 0) {
-            if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                PutCodePoint(0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00));
-                highSurrogate_ = 0;
-                return;
-            }
-            PutCodePoint(0xFFFD);
-            highSurrogate_ = 0;
-        }
-        if (unit >= 0xD800 && unit <= 0xDBFF)
-            highSurrogate_ = unit;
-        else if (unit >= 0xDC00 && unit <= 0xDFFF)
-            PutCodePoint(0xFFFD);
-        else if (unit < 0x80)
-            PutAscii(static_cast<char>(unit));
-        else
-            PutCodePoint(unit);
-    };
-    if (!carry_.empty() && size > 0) {
-        pair[0] = static_cast<unsigned char>(carry_[0]);
-        pair[1] = data[0];
-        carry_.clear();
-        take(unitAt(pair));
-        i = 1;
-    }
     for (; i + 1 < size; i += 2) {
-        const std::uint32_t unit = unitAt(data + i);
+        const std::uint32_t unit = bigEndian ? (data[i] << 8) | data[i + 1] : data[i] | (data[i + 1] << 8);
         // Printable ASCII, nearly all of a report, goes straight to the line.
         if (unit >= 0x20 && unit < 0x7F && highSurrogate_ == 0 && !afterCr_) {
             if (line_.size() < kMaxLineBytes)
@@ -227,58 +146,152 @@ void LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size, bool 
                 lineCut_ = true;
             continue;
         }
-        take(unit);
+        if (unit == 0xFEFF)
+            continue;  // the mark of a second file joined by `copy /b`
+        if (unit == 0) {
+            EndStretch();  // zeros: what follows them is detected anew
+            return i + 2;
+        }
+        // Another encoding's mark, or 8-bit text ("\r\n" read as one unit).
+        const bool utf8Mark = unit == (bigEndian ? 0xEFBBu : 0xBBEFu);
+        if (utf8Mark && i + 2 >= size && !atEnd)
+            return i;
+        if (unit == 0xFFFE || (utf8Mark && i + 2 < size && data[i + 2] == 0xBF) || (!bigEndian && unit == 0x0A0D)) {
+            EndStretch();
+            return i;
+        }
+        if (highSurrogate_ != 0) {
+            const std::uint32_t high = highSurrogate_;
+            highSurrogate_ = 0;
+            if (unit >= 0xDC00 && unit <= 0xDFFF) {
+                PutCodePoint(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+                continue;
+            }
+            PutCodePoint(0xFFFD);
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF)
+            highSurrogate_ = unit;
+        else if (unit >= 0xDC00 && unit <= 0xDFFF)
+            PutCodePoint(0xFFFD);
+        else
+            PutCodePoint(unit);
     }
-    if (i < size)
-        carry_.assign(1, static_cast<char>(data[i]));
+    return i;
 }
 
-void LineDecoder::DecodeUtf8(const unsigned char* data, std::size_t size)
+std::size_t LineDecoder::ZeroInEightBit(const unsigned char* data, std::size_t size, bool atEnd)
 {
-    std::string bytes = carry_;
-    carry_.clear();
-    bytes.append(reinterpret_cast<const char*>(data), size);
-    // Keep a sequence cut by the chunk's end for the next chunk.
-    std::size_t end = bytes.size();
-    for (std::size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
-        const auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
-        if ((c & 0xC0) == 0x80)
-            continue;
-        const std::size_t needed = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        if (needed > back)
-            end = bytes.size() - back;
-        break;
+    std::size_t zeros = 0;
+    while (zeros < size && data[zeros] == 0)
+        ++zeros;
+    if (zeros == size) {
+        if (!atEnd)
+            return 0;
+        EndStretch();  // a zero tail
+        return zeros;
     }
-    carry_ = bytes.substr(end);
-    bytes.resize(end);
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        auto invalid = utf8::find_invalid(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end());
-        const auto validEnd = static_cast<std::size_t>(invalid - bytes.begin());
-        for (std::size_t k = start; k < validEnd; ++k)
-            PutAscii(bytes[k]);  // valid UTF-8 passes through byte by byte
-        if (invalid == bytes.end())
-            break;
-        PutCodePoint(0xFFFD);
-        start = validEnd + 1;
+    if (zeros >= 2) {
+        EndStretch();  // a gap: what follows is another stretch
+        return zeros;
     }
+    // One zero: the high byte of the character just read, when UTF-16LE
+    // starts there (a run appended to a re-saved log); else a stray byte.
+    if (!atEnd && size - 1 < kUtf16Pairs * 2)
+        return 0;
+    if (Utf16LeFollows(data + 1, size - 1)) {
+        EndStretch();
+        return 1;
+    }
+    return 1;
 }
 
-void LineDecoder::Decode1252(const unsigned char* data, std::size_t size)
+std::size_t LineDecoder::DecodeUtf8(const unsigned char* data, std::size_t size, bool atEnd)
 {
-    for (std::size_t i = 0; i < size; ++i) {
+    std::size_t i = 0;
+    while (i < size) {
         const unsigned char c = data[i];
+        if (c != 0 && c < 0x80) {
+            PutAscii(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        if (c == 0) {
+            const std::size_t used = ZeroInEightBit(data + i, size - i, atEnd);
+            if (used == 0)
+                return i;
+            i += used;
+            if (encoding_ == Encoding::Unknown)
+                return i;
+            continue;
+        }
+        if (c == 0xFF || c == 0xFE) {
+            if (i + 1 >= size && !atEnd)
+                return i;
+            if (ByteOrderMarkAt(data, size, i)) {
+                EndStretch();
+                return i;
+            }
+        }
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (i + length > size && !atEnd)
+            return i;  // the rest of the sequence is in the next chunk
+        const char* begin = reinterpret_cast<const char*>(data + i);
+        const std::size_t available = std::min(length, size - i);
+        if (length == 1 || available < length || utf8::find_invalid(begin, begin + length) != begin + length) {
+            PutCodePoint(0xFFFD);
+            ++i;
+            continue;
+        }
+        const std::uint32_t codePoint = utf8::unchecked::next(begin);
+        if (codePoint != 0xFEFF)  // a second mark, from `copy /b`
+            PutCodePoint(codePoint);
+        i += length;
+    }
+    return i;
+}
+
+std::size_t LineDecoder::DecodeCodePage(const unsigned char* data, std::size_t size, bool atEnd)
+{
+    const CodePage page = CodePageOf(encoding_);
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char c = data[i];
+        if (c == 0) {
+            const std::size_t used = ZeroInEightBit(data + i, size - i, atEnd);
+            if (used == 0)
+                return i;
+            i += used;
+            if (encoding_ == Encoding::Unknown)
+                return i;
+            continue;
+        }
+        if (c == 0xFF || c == 0xFE || c == 0xEF) {
+            if (i + 2 >= size && !atEnd)
+                return i;
+            if (ByteOrderMarkAt(data, size, i)) {
+                EndStretch();
+                return i;
+            }
+        }
         if (c < 0x80)
             PutAscii(static_cast<char>(c));
-        else if (c < 0xA0)
-            PutCodePoint(kWindows1252High[c - 0x80]);
         else
-            PutCodePoint(c);
+            PutCodePoint(CodePoint(page, c));
+        ++i;
     }
+    return i;
 }
 
 void LineDecoder::PutCodePoint(std::uint32_t codePoint)
 {
+    if (codePoint < 0x80) {
+        PutAscii(static_cast<char>(codePoint));
+        return;
+    }
+    if (codePoint == 0xA0 || codePoint == 0x202F)
+        codePoint = ' ';  // no-break spaces of web forms
+    else if (codePoint < 0xA0)
+        codePoint = 0xFFFD;  // C1 controls reach no output
     char encoded[4];
     char* end = utf8::append(codePoint, encoded);
     for (char* p = encoded; p != end; ++p)
@@ -302,7 +315,7 @@ void LineDecoder::PutAscii(char c)
         return;
     }
     if (c == '\0')
-        return;  // zero-filled tails of logs cut short by a crash
+        return;
     if (line_.size() < kMaxLineBytes)
         line_.push_back(c);
     else

@@ -3,6 +3,11 @@
 // The first layer of zemlotriage: bytes of a log, in whatever encoding it
 // reached support, become UTF-8 lines. Streaming: the caller feeds chunks,
 // and memory stays bounded by the longest line kept (kMaxLineBytes).
+//
+// A file can change encoding part way: a log re-saved as UTF-8 to which the
+// diagnostic then appended UTF-16LE, two logs joined by `copy /b`, zeros left
+// by a crash before the next run. Each such stretch is detected on its own.
+// Lines never carry a C1 control, and no-break spaces become spaces.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +26,9 @@ enum class Encoding {
     Utf8Bom,
     Utf8,
     Windows1252,  // console text from an 8-bit code page
+    Cp437,        // cmd's `type` on an OEM code page
+    Cp850,
+    Cp866,
 };
 
 const char* EncodingName(Encoding encoding);
@@ -38,29 +46,39 @@ public:
     // False once the input is known not to be text; Error() says why in one
     // line. Lines already delivered stay delivered.
     bool Feed(const char* data, std::size_t size);
-    // Flushes the last line. False for an empty input, for junk, or for a
-    // UTF-16 text with an odd byte count (its lines are still delivered).
+    // Flushes the last line. False for an empty input, for junk, for zeros
+    // alone, or for a UTF-16 text with an odd byte count (its lines are
+    // still delivered).
     bool Finish();
 
     const std::string& Error() const { return error_; }
-    Encoding DetectedEncoding() const { return encoding_; }
+    // The encoding the file starts in.
+    Encoding DetectedEncoding() const { return first_; }
+    // The encoding of the stretch being read; inside the sink, the one the
+    // delivered line ended in, so a run's start banner tells the run's.
+    Encoding CurrentEncoding() const { return current_; }
     std::uint64_t CutLines() const { return cutLines_; }
 
 private:
-    bool Detect(bool atEnd);
-    void Decode(const unsigned char* data, std::size_t size);
-    void DecodeUtf16(const unsigned char* data, std::size_t size, bool bigEndian);
-    void DecodeUtf8(const unsigned char* data, std::size_t size);
-    void Decode1252(const unsigned char* data, std::size_t size);
+    void Process(bool atEnd);
+    std::size_t Decode(const unsigned char* data, std::size_t size, bool atEnd);
+    std::size_t DecodeUtf16(const unsigned char* data, std::size_t size, bool atEnd, bool bigEndian);
+    std::size_t DecodeUtf8(const unsigned char* data, std::size_t size, bool atEnd);
+    std::size_t DecodeCodePage(const unsigned char* data, std::size_t size, bool atEnd);
+    // At a zero byte in 8-bit text: 0 to wait for more bytes, else how many
+    // bytes the decision took; ends the stretch where the text changes.
+    std::size_t ZeroInEightBit(const unsigned char* data, std::size_t size, bool atEnd);
+    void EndStretch();
     void PutCodePoint(std::uint32_t codePoint);
     void PutAscii(char c);
     void EndLine();
 
     LineSink sink_;
-    Encoding encoding_ = Encoding::Unknown;
+    Encoding encoding_ = Encoding::Unknown;  // of the stretch; Unknown between stretches
+    Encoding current_ = Encoding::Unknown;   // the last stretch's, kept past its end
+    Encoding first_ = Encoding::Unknown;
     std::string error_;
-    std::string sample_;     // bytes held until the encoding is known
-    std::string carry_;      // an incomplete unit or sequence between chunks
+    std::string pending_;  // bytes not yet decoded: a sample, or a unit cut by a chunk's end
     std::uint32_t highSurrogate_ = 0;
     std::string line_;
     bool lineCut_ = false;

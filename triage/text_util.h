@@ -31,4 +31,13 @@ inline std::string Joined(const std::vector<std::string>& items, std::string_vie
     return out;
 }
 
+// An ISO time of the record ("2026-12-08T05:23:35Z") as people read it,
+// naming UTC once: "2026-12-08 05:23:35 UTC".
+inline std::string ShownUtc(const std::string& iso)
+{
+    if (iso.size() != 20 || iso[10] != 'T' || iso[19] != 'Z')
+        return iso;
+    return iso.substr(0, 10) + " " + iso.substr(11, 8) + " UTC";
+}
+
 }  // namespace triage

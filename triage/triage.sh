@@ -75,10 +75,33 @@ triage_fuzz() {  # [SECONDS]
     for file in "$root"/tests/golden/*.txt; do
         iconv -f UTF-8 -t UTF-16 "$file" >"$corpus/$(basename "$file" .txt).utf16"
     done
+    triage_mangled_seeds "$root/tests/golden/troubled-pc.txt" "$root/tests/golden/old-windows-pc.txt" "$corpus"
     echo "fuzzing the reader for $seconds s"
     local fuzz_status=0
     "$build_root/triage-fuzz/triage_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 "$corpus" 2>"$build_root/triage-fuzz/fuzz.log" || fuzz_status=$?
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY)' "$build_root/triage-fuzz/fuzz.log" || true
     return $fuzz_status
+}
+
+# A log as the tools between the user and support leave it: a crash's zero
+# tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
+# type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
+# no-break spaces.
+triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
+    local a=$1 b=$2 dir=$3
+    local text
+    text=$(mktemp)
+    tail -c +4 "$a" >"$text"  # without the transcript's BOM
+    { iconv -f UTF-8 -t UTF-16 "$text"; head -c 512 /dev/zero; } >"$dir/zero-tail.mangled"
+    { cat "$text"; tail -c +4 "$b" | iconv -f UTF-8 -t UTF-16LE; } >"$dir/resaved-then-appended.mangled"
+    { iconv -f UTF-8 -t UTF-16 "$text"; tail -c +4 "$b" | iconv -f UTF-8 -t UTF-16; } >"$dir/copy-b.mangled"
+    sed 's/Windows 7 Professional/Windows 7 Профессиональная/' "$text" | iconv -f UTF-8 -t CP866 >"$dir/type-cp866.mangled"
+    sed 's/Windows 7 Professional/Windows 7 Edição Profissional/' "$text" | iconv -f UTF-8 -t CP850 >"$dir/type-cp850.mangled"
+    sed 's/proxy.corp.example/proxy.zürich.example/' "$text" | iconv -f UTF-8 -t CP437 >"$dir/type-cp437.mangled"
+    { printf 'Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n'
+      tr -d '\r' <"$text" | perl -MMIME::QuotedPrint -0777 -ne 'print encode_qp($_, "\r\n")'; } >"$dir/mail-qp.mangled"
+    { printf 'On Tue, user wrote:\r\n'; sed 's/^\r$/>\r/; t; s/^/> /' "$text"; } >"$dir/reply-quoted.mangled"
+    sed 's/  /\xC2\xA0 /g' "$text" >"$dir/web-form-nbsp.mangled"
+    rm -f "$text"
 }
