@@ -188,11 +188,44 @@ PageRun ForPage(const RunRecord& record)
     return run;
 }
 
+const char* HtmlStyle()
+{
+    return kStyle;
+}
+
 void HtmlPage::Add(PageRun run)
 {
     if (runs_.size() >= boards_)
         run.board.reset();
     runs_.push_back(std::move(run));
+}
+
+void HtmlPage::WriteHead(std::ostream& out) const
+{
+    if (runs_.empty())
+        out << "<p>No run was found in the input.</p>";
+    if (runs_.size() > 1)
+        WriteFleet(out, runs_, boards_);
+}
+
+void HtmlPage::WriteBoards(std::ostream& out, std::size_t from) const
+{
+    for (std::size_t i = from; i < runs_.size(); ++i) {
+        if (runs_[i].board)
+            WriteBoard(out, runs_[i].row, *runs_[i].board, i);
+    }
+}
+
+void HtmlPage::WriteNewBoards(std::ostream& out)
+{
+    WriteBoards(out, boardsWritten_);
+    boardsWritten_ = runs_.size();
+}
+
+void HtmlPage::WriteBody(std::ostream& out) const
+{
+    WriteHead(out);
+    WriteBoards(out, 0);
 }
 
 void HtmlPage::Write(std::ostream& out) const
@@ -202,14 +235,7 @@ void HtmlPage::Write(std::ostream& out) const
            "<title>zemlotriage: "
         << runs_.size() << (runs_.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
         << "</style></head><body><h1>zemlotriage</h1>";
-    if (runs_.empty())
-        out << "<p>No run was found in the input.</p>";
-    if (runs_.size() > 1)
-        WriteFleet(out, runs_, boards_);
-    for (std::size_t i = 0; i < runs_.size(); ++i) {
-        if (runs_[i].board)
-            WriteBoard(out, runs_[i].row, *runs_[i].board, i);
-    }
+    WriteBody(out);
     out << "</body></html>\n";
 }
 

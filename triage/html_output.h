@@ -50,6 +50,9 @@ struct PageRun {
 };
 PageRun ForPage(const RunRecord& record);
 
+// The page's style sheet.
+const char* HtmlStyle();
+
 class HtmlPage {
 public:
     static constexpr std::size_t kBoards = 1000;
@@ -58,10 +61,22 @@ public:
     // Runs in the order the page lists them; past the boards only the row is kept.
     void Add(PageRun run);
     void Write(std::ostream& out) const;
+    // The fleet view and boards alone, for a page that hosts them in its own
+    // document with HtmlStyle().
+    void WriteBody(std::ostream& out) const;
+    // The body in parts, for a page that shows boards while runs are still
+    // read: each call of WriteNewBoards writes the boards added since the
+    // last; WriteHead (the fleet view, or that no run was found) goes before
+    // them all once every run is added.
+    void WriteNewBoards(std::ostream& out);
+    void WriteHead(std::ostream& out) const;
 
 private:
+    void WriteBoards(std::ostream& out, std::size_t from) const;
+
     std::size_t boards_;
     std::vector<PageRun> runs_;
+    std::size_t boardsWritten_ = 0;
 };
 
 }  // namespace triage

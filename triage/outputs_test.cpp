@@ -46,6 +46,28 @@ TEST(Outputs, PageKeepsBoardsForTheFirstRunsOnly)
     EXPECT_NE(text.find("Boards below for the first 2 runs."), std::string::npos);
 }
 
+// The browser page shows boards as they are read and the fleet view last.
+TEST(Outputs, PageInPartsIsThePageBody)
+{
+    HtmlPage whole(2), inParts(2);
+    std::string boards;
+    const auto runs =
+        testing::ReadBytes(testing::Golden("two-runs-one-log.txt") + testing::GoldenText("troubled-pc.txt")).runs;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        whole.Add(ForPage(runs[i]));
+        inParts.Add(ForPage(runs[i]));
+        std::ostringstream part;
+        inParts.WriteNewBoards(part);
+        EXPECT_EQ(part.str().empty(), i >= 2) << "run " << i;  // past the boards, nothing
+        boards += part.str();
+    }
+    std::ostringstream head, body;
+    inParts.WriteHead(head);
+    whole.WriteBody(body);
+    EXPECT_NE(head.str().find("Fleet: 3 runs"), std::string::npos);
+    EXPECT_EQ(head.str() + boards, body.str());
+}
+
 TEST(Outputs, CsvQuotesByRfc4180)
 {
     const struct {

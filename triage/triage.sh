@@ -1,7 +1,7 @@
 # zemlotriage's build, test and fuzz steps; sourced by dev.sh, which sets
 # $root and $build_root. Needs nlohmann-json3-dev libcli11-dev libutfcpp-dev
-# (all), clang libfuzzer-14-dev libclang-rt-14-dev (fuzzing) and chromium
-# (the page check).
+# (all), clang libfuzzer-14-dev libclang-rt-14-dev (fuzzing), emscripten (the
+# web page), chromium and npm (the page checks).
 
 # The diagnostic's whole-report tests keep their logs here (UTF-16, real
 # times) for zemlotriage's tests to read.
@@ -27,6 +27,21 @@ triage_build() {
     x86_64-w64-mingw32-strip "$root/dist/x64/zemlotriage.exe"
 }
 
+# dist/web/zemlotriage.html: the reader compiled with emscripten into one
+# page. Needs emscripten; nothing else here does.
+triage_web_build() {
+    if ! command -v emcmake >/dev/null; then
+        echo "dev.sh: emcmake is missing, so the web page cannot be built: install emscripten" >&2
+        return 1
+    fi
+    # emscripten's tools find Debian's JavaScript modules (acorn) only through this.
+    local -x NODE_PATH=/usr/share/nodejs
+    emcmake cmake -S "$root/triage" -B "$build_root/triage-web" -DCMAKE_BUILD_TYPE=Release -DTRIAGE_TESTS=OFF >/dev/null
+    cmake --build "$build_root/triage-web" -j 2 --target zemlotriage_page
+    mkdir -p "$root/dist/web"
+    cp "$build_root/triage-web/web/zemlotriage.html" "$root/dist/web/zemlotriage.html"
+}
+
 # Native tests, the same tests built with the sanitizers, the Windows build
 # under Wine, and a short fuzz run. With a REGEX, only the matching native
 # tests.
@@ -34,7 +49,7 @@ triage_test() {  # [REGEX]
     local filter=${1:-}
     local status=0
     triage_configure "$build_root/triage-linux" -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe" \
-        -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS"
+        -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS" -DTRIAGE_WEB_PAGE="$root/dist/web/zemlotriage.html"
     cmake --build "$build_root/triage-linux" -j 2
     (cd "$build_root/triage-linux" && ctest --output-on-failure -j 2 --timeout 300 ${filter:+-R "$filter"}) || status=1
     [ -z "$filter" ] || return $status

@@ -1,0 +1,94 @@
+// Opening the page in Debian's chromium for the page test and the benchmark:
+// a fresh profile, every request but the page itself and the page's own
+// blob: URLs refused and recorded, every console error recorded, in the page
+// and in its workers.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import puppeteer from 'puppeteer-core';
+
+const kChromiumFlags = [
+    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync',
+];
+
+// `where` is the page's file, or its http:// URL when served.
+export async function openPage(where, { downloads } = {}) {
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zemlotriage-page-'));
+    const browser = await puppeteer.launch({
+        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+        headless: true,
+        args: [...kChromiumFlags, `--user-data-dir=${profile}`],
+        defaultViewport: { width: 1200, height: 900 },
+    });
+    const page = await browser.newPage();
+    const url = /^https?:/.test(where) ? where : pathToFileURL(where).href;
+    const problems = [];
+    const watchConsole = (where) => (message) => {
+        if (message.type() === 'error')
+            problems.push(`console error in ${where}: ${message.text()}`);
+    };
+    page.on('console', watchConsole('the page'));
+    page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+    page.on('workercreated', (worker) => worker.on('console', watchConsole('the worker')));
+    await page.setRequestInterception(true);
+    page.on('request', (request) => {
+        if (request.url() === url || request.url().startsWith('blob:')) {
+            request.continue();
+            return;
+        }
+        problems.push(`request to ${request.url()}`);
+        request.abort();
+    });
+    if (downloads) {
+        await (await browser.target().createCDPSession()).send('Browser.setDownloadBehavior',
+            { behavior: 'allow', downloadPath: downloads });
+    }
+    await page.goto(url, { waitUntil: 'load' });
+    const close = async () => {
+        await browser.close();
+        fs.rmSync(profile, { recursive: true, force: true });
+    };
+    return { browser, page, problems, close };
+}
+
+// Waits until the page has shown a finished reading and laid it out. Hands
+// back what the progress line said along the way, and how long the page took
+// from its first progress line to the frame after the last, on the page's
+// own clock (the driver's round trips are not the page's time).
+export async function waitForReading(page, start, timeout = 120000) {
+    await page.evaluate(() => {
+        const progress = document.getElementById('progress');
+        progress.dataset.state = 'waiting';
+        window.progressSeen = [];
+        window.progressTimes = [];
+        window.shownAt = undefined;
+        const observer = new MutationObserver(() => {
+            window.progressSeen.push(progress.textContent);
+            window.progressTimes.push(performance.now());
+            if (progress.dataset.state === 'done' || progress.dataset.state === 'failed') {
+                observer.disconnect();
+                requestAnimationFrame(() => setTimeout(() => { window.shownAt = performance.now(); }));
+            }
+        });
+        observer.observe(progress, { childList: true, characterData: true, subtree: true });
+    });
+    await start();
+    await page.waitForFunction(() => window.shownAt !== undefined, { timeout });
+    return page.evaluate(() => ({
+        state: document.getElementById('progress').dataset.state,
+        seen: window.progressSeen,
+        seconds: (window.shownAt - window.progressTimes[0]) / 1000,
+    }));
+}
+
+// Drops files and folders (paths) on the page's drop zone, as a user's drag
+// from the file manager does.
+export async function dropPaths(page, paths) {
+    const session = await page.createCDPSession();
+    const box = await (await page.$('#drop-zone')).boundingBox();
+    const data = { items: [], files: paths.map((where) => path.resolve(where)), dragOperationsMask: 1 };
+    for (const type of ['dragEnter', 'dragOver', 'drop'])
+        await session.send('Input.dispatchDragEvent', { type, x: box.x + 20, y: box.y + 20, data });
+}

@@ -1,0 +1,235 @@
+// The page's own script: it gathers files (picker, drop, pasted text), hands
+// them to the reader's worker and shows what the reader wrote. It renders
+// nothing of a report itself.
+'use strict';
+
+var workerSource = document.getElementById('reader-worker').textContent + '\n' +
+    document.getElementById('reader-module').textContent;
+var elements = {};
+['files', 'drop-zone', 'paste', 'read-paste', 'progress', 'errors', 'downloads', 'download-json',
+    'download-csv', 'result'].forEach(function (id) { elements[id] = document.getElementById(id); });
+
+var kLoadAhead = 64;  // files being loaded at once: hides each load's round trip to the browser
+var kBatchFiles = 32;  // files handed to the reader in one message at most
+var worker = null;
+var workerUrl = null;
+var busy = false;
+var readingId = 0;  // a reading's loads stop when a newer one starts
+var reportStyle = null;
+// The reader writes a download when it is asked for.
+var downloads = {
+    json: { type: 'application/x-ndjson', file: 'zemlotriage.jsonl' },
+    csv: { type: 'text/csv', file: 'zemlotriage.csv' },
+};
+// The reader's memory after the last reading, for the benchmark.
+window.zemlotriagePage = { wasmMemoryBytes: 0 };
+
+function startWorker() {
+    workerUrl = URL.createObjectURL(new Blob([workerSource], { type: 'text/javascript' }));
+    worker = new Worker(workerUrl);
+    worker.onmessage = function (event) { handle(event.data); };
+    worker.onerror = function (event) {
+        event.preventDefault();
+        busy = false;
+        readingId += 1;
+        setProgress('The reader stopped: ' + (event.message || 'unknown error'), 'failed');
+        // The next reading gets a reader in a sound state.
+        stopWorker();
+        startWorker();
+    };
+}
+
+function stopWorker() {
+    worker.terminate();
+    URL.revokeObjectURL(workerUrl);
+}
+
+function setProgress(text, state) {
+    elements.progress.textContent = text;
+    elements.progress.dataset.state = state;
+}
+
+function plural(count, word) {
+    return count + ' ' + word + (count === 1 ? '' : 's');
+}
+
+// A new reading replaces the last one; one still running is abandoned.
+function read(items) {
+    if (busy) {
+        stopWorker();
+        startWorker();
+    }
+    busy = true;
+    readingId += 1;
+    elements.errors.textContent = '';
+    elements.result.textContent = '';
+    elements.downloads.hidden = true;
+    setProgress('0 of ' + plural(items.length, 'file'), 'reading');
+    worker.postMessage({ begin: items.length });
+    sendFiles(items, readingId);
+}
+
+function load(item) {
+    var loading = { ready: false };
+    var bytes = item.error ? Promise.reject(new Error(item.error)) : item.blob.arrayBuffer();
+    loading.file = bytes.then(function (buffer) { return { name: item.name, bytes: buffer }; },
+        function (error) { return { name: item.name, error: 'cannot open: ' + error.message }; });
+    loading.file.then(function () { loading.ready = true; });
+    return loading;
+}
+
+// Loads the files in order, a few ahead, and hands each batch that is ready
+// to the reader, so that it reads while the rest load.
+async function sendFiles(items, id) {
+    var loads = items.slice(0, kLoadAhead).map(load);
+    var batch = [];
+    var buffers = [];
+    for (var i = 0; i < items.length; ++i) {
+        var file = await loads[i].file;
+        if (id !== readingId) return;
+        loads[i] = null;
+        if (i + kLoadAhead < items.length) loads[i + kLoadAhead] = load(items[i + kLoadAhead]);
+        batch.push(file);
+        if (file.bytes) buffers.push(file.bytes);
+        if (i + 1 === items.length || batch.length === kBatchFiles || !loads[i + 1].ready) {
+            worker.postMessage({ files: batch }, buffers);
+            batch = [];
+            buffers = [];
+        }
+    }
+    worker.postMessage({ end: true });
+}
+
+function handle(message) {
+    if (message.type === 'ready') {
+        if (!reportStyle) {
+            reportStyle = document.createElement('style');
+            reportStyle.textContent = message.style;
+            document.head.appendChild(reportStyle);
+        }
+    } else if (message.type === 'progress') {
+        setProgress(message.done + ' of ' + plural(message.total, 'file'), 'reading');
+    } else if (message.type === 'boards') {
+        elements.result.insertAdjacentHTML('beforeend', message.html);
+    } else if (message.type === 'done') {
+        busy = false;
+        message.errors.forEach(function (error) {
+            var line = document.createElement('li');
+            line.textContent = error.name + ': ' + error.message;
+            elements.errors.appendChild(line);
+        });
+        elements.result.insertAdjacentHTML('afterbegin', message.head);
+        elements.downloads.hidden = message.runs === 0;
+        window.zemlotriagePage.wasmMemoryBytes = message.wasmMemoryBytes;
+        setProgress('Read ' + plural(message.files, 'file') + ': ' + plural(message.runs, 'run') +
+            (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
+    } else if (message.type === 'output') {
+        var download = downloads[message.name];
+        save(new Blob([message.bytes], { type: download.type }), download.file);
+    }
+}
+
+function save(blob, name) {
+    var link = document.createElement('a');
+    link.href = URL.createObjectURL(blob);
+    link.download = name;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+}
+
+// A folder's logs, as the command line finds them: *.txt, at any depth.
+function walkFolder(directory, into) {
+    return new Promise(function (resolve, reject) {
+        var reader = directory.createReader();
+        var entries = [];
+        (function more() {
+            reader.readEntries(function (batch) {
+                if (batch.length) {
+                    entries = entries.concat(Array.prototype.slice.call(batch));
+                    more();
+                    return;
+                }
+                entries.sort(function (a, b) { return a.name < b.name ? -1 : a.name > b.name ? 1 : 0; });
+                entries.reduce(function (previous, entry) {
+                    return previous.then(function () { return walkEntry(entry, into); });
+                }, Promise.resolve()).then(resolve, reject);
+            }, reject);
+        })();
+    });
+}
+
+function walkEntry(entry, into) {
+    if (entry.isDirectory) return walkFolder(entry, into);
+    if (!/\.txt$/i.test(entry.name)) return Promise.resolve();
+    return new Promise(function (resolve) {
+        var name = entry.fullPath.replace(/^\//, '');
+        entry.file(function (file) {
+            into.push({ name: name, blob: file });
+            resolve();
+        }, function (error) {
+            into.push({ name: name, blob: null, error: error.message });
+            resolve();
+        });
+    });
+}
+
+// Chromium reads no folder (nor a file through its entry) on a page opened
+// from disk; a dropped file itself reads anywhere.
+function folderError(error) {
+    return error.message + (location.protocol === 'file:'
+        ? ' (this browser reads no dropped folder on a page opened from disk: open the page from a web server,' +
+          ' or choose or drop the files themselves)'
+        : '');
+}
+
+function dropped(dataTransfer) {
+    var items = [];
+    var walks = [];
+    // Entries and files must be taken while the drop event lasts.
+    Array.prototype.forEach.call(dataTransfer.items || [], function (item) {
+        if (item.kind !== 'file') return;
+        var entry = item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+        var file = item.getAsFile();
+        var found = [];
+        items.push(found);
+        if (entry && entry.isDirectory) {
+            walks.push(walkFolder(entry, found).catch(function (error) {
+                found.push({ name: entry.fullPath.replace(/^\//, ''), blob: null, error: folderError(error) });
+            }));
+        } else if (file) {
+            found.push({ name: file.name, blob: file });
+        }
+    });
+    Promise.all(walks).then(function () {
+        read([].concat.apply([], items));
+    });
+}
+
+elements.files.addEventListener('change', function () {
+    var items = Array.prototype.map.call(elements.files.files, function (file) {
+        return { name: file.name, blob: file };
+    });
+    if (items.length) read(items);
+    elements.files.value = '';
+});
+elements['read-paste'].addEventListener('click', function () {
+    read([{ name: 'pasted text', blob: new Blob([elements.paste.value]) }]);
+});
+elements['download-json'].addEventListener('click', function () { worker.postMessage({ output: 'json' }); });
+elements['download-csv'].addEventListener('click', function () { worker.postMessage({ output: 'csv' }); });
+
+// A drop anywhere is taken, so that a near miss does not open the file instead.
+window.addEventListener('dragover', function (event) {
+    event.preventDefault();
+    elements['drop-zone'].classList.add('over');
+});
+window.addEventListener('dragleave', function () { elements['drop-zone'].classList.remove('over'); });
+window.addEventListener('drop', function (event) {
+    event.preventDefault();
+    elements['drop-zone'].classList.remove('over');
+    dropped(event.dataTransfer);
+});
+
+startWorker();

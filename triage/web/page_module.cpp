@@ -1,0 +1,127 @@
+// The browser page's reader, compiled to WebAssembly: the page hands it the
+// bytes of one file at a time and takes back what the command line would
+// print for the same files (JSON Lines, CSV) and the --html page's body, its
+// boards as they are read and the fleet view at the end.
+// Everything goes through the command line's own reading and writing
+// functions, so the page cannot say anything the command line would not.
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "triage/html_output.h"
+#include "triage/log_input.h"
+#include "triage/outputs.h"
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten/emscripten.h>
+#define PAGE_EXPORT extern "C" EMSCRIPTEN_KEEPALIVE
+#else
+#define PAGE_EXPORT extern "C"
+#endif
+
+namespace {
+
+using namespace triage;
+
+// What one reading (one drop, one choice of files, one paste) has gathered.
+// JSON Lines and CSV are written only when asked for: writing JSON costs
+// more than reading the logs, and most readings are only looked at.
+struct Reading {
+    HtmlPage page{HtmlPage::kBoards};
+    std::vector<RunRecord> records;  // without their text, which the page keeps
+    std::string lastError;
+    std::string output;  // what the last call to PageOutput made
+};
+
+Reading& Current()
+{
+    static Reading reading;
+    return reading;
+}
+
+void KeepRun(Reading& reading, RunRecord&& record)
+{
+    reading.page.Add(ForPage(record));
+    record.raw = {};
+    reading.records.push_back(std::move(record));
+}
+
+std::string JsonLines(const std::vector<RunRecord>& records)
+{
+    std::string lines;
+    for (const RunRecord& record : records)
+        lines += RecordJson(record).dump() + "\n";
+    return lines;
+}
+
+std::string Csv(const std::vector<RunRecord>& records)
+{
+    std::ostringstream csv;
+    WriteCsvHeader(csv);
+    for (const RunRecord& record : records)
+        WriteCsvRow(csv, record);
+    return csv.str();
+}
+
+}  // namespace
+
+// Starts a new reading; what the previous one gathered is freed.
+PAGE_EXPORT void PageReset()
+{
+    Current() = Reading{};
+}
+
+// Reads one file. Returns its number of runs; PageLastError() then says why
+// the file failed, in the command line's words, or is empty.
+PAGE_EXPORT int PageReadFile(const char* name, const char* bytes, std::size_t length)
+{
+    Reading& reading = Current();
+    ReaderOptions options;
+    options.keepRaw = true;  // the boards show the raw report
+    const auto sink = [&](RunRecord&& record) { KeepRun(reading, std::move(record)); };
+    const InputResult result = ReadLogBytes(std::string(bytes, length), name, options, sink);
+    reading.lastError = result.error;
+    return result.runs;
+}
+
+PAGE_EXPORT const char* PageLastError()
+{
+    return Current().lastError.c_str();
+}
+
+enum PageOutputKind { kPageHead = 0, kPageJsonLines = 1, kPageCsv = 2, kPageStyle = 3, kPageNewBoards = 4 };
+
+// Makes one output of the reading so far; PageOutputSize() is its length in
+// bytes (UTF-8). Valid until the next call.
+PAGE_EXPORT const char* PageOutput(int kind)
+{
+    Reading& reading = Current();
+    switch (kind) {
+    case kPageHead:
+    case kPageNewBoards: {
+        std::ostringstream html;
+        if (kind == kPageHead)
+            reading.page.WriteHead(html);
+        else
+            reading.page.WriteNewBoards(html);
+        reading.output = html.str();
+        break;
+    }
+    case kPageJsonLines: reading.output = JsonLines(reading.records); break;
+    case kPageCsv: reading.output = Csv(reading.records); break;
+    case kPageStyle: reading.output = HtmlStyle(); break;
+    default: reading.output.clear();
+    }
+    return reading.output.c_str();
+}
+
+PAGE_EXPORT std::size_t PageOutputSize()
+{
+    return Current().output.size();
+}
+
+PAGE_EXPORT std::size_t PageRunCount()
+{
+    return Current().records.size();
+}
