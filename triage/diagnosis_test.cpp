@@ -58,8 +58,8 @@ TEST(Diagnosis, EachCauseFromTheReportThatShowsIt)
         {"clean PC", clean, {"dns-failure", "chain-untrusted"}, "11001 (host not found)"},
         {"troubled PC", GoldenText("troubled-pc.txt"),
          {"hosts-service-host", "dns-unexpected-address", "chain-untrusted", "root-update-disabled",
-          "proxy-localsystem", "proxy", "hosts-vendor-domain"},
-         "203.0.113.9 Service.Zemlo.Example"},
+          "proxy-localsystem", "proxy", "hosts-match-not-entry"},
+         "line 3 \"203.0.113.9 Service.Zemlo.Example\""},
         {"import failed", GoldenText("fix-without-root-store.txt"), {"fix-failed"}, "Cannot open system trusted root store"},
         {"compatibility mode",
          Edited(clean, {{"SuiteMask: 0x00000100\r\n", "SuiteMask: 0x00000100error: \r\nError: Probably application "

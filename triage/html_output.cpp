@@ -119,11 +119,22 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
     out << "</section>";
 }
 
+const char* EndMissing(Ending ending)
+{
+    switch (ending) {
+    case Ending::EndBanner: return "unknown";
+    case Ending::ClosedAtPrompt: return "none: the window was closed at the key prompt";
+    case Ending::ConsoleCapture: return "none: a console capture has no banners";
+    case Ending::CutShort: break;
+    }
+    return "none: the run was cut short inside a section";
+}
+
 void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
 {
     out << "<section id=\"run-" << index << "\"><h2>" << Escaped(r.file) << ", run " << r.run
         << "</h2><div class=\"meta\">Start " << Shown(r.start, "unknown") << " UTC, end "
-        << Shown(b.end, b.ended ? "unknown" : "none: the window was closed before the key press")
+        << Shown(b.end, EndMissing(b.ending))
         << " &middot; Windows " << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << " " << Shown(b.productName)
         << " &middot; product " << Shown(r.productVersion, "not installed");
     if (b.localSystem)
@@ -163,6 +174,7 @@ PageRun ForPage(const RunRecord& record)
     Board& board = run.board.emplace();
     board.end = record.end;
     board.ended = record.ended;
+    board.ending = record.ending;
     board.productName = record.os.productName;
     board.localSystem = record.localSystem;
     board.fixSeen = record.Reached(Check::Fix);

@@ -39,6 +39,7 @@ struct Board {
     std::vector<Unrecognised> unrecognised;
     std::string raw;
     bool rawCut = false;
+    Ending ending = Ending::CutShort;
 };
 
 struct PageRun {

@@ -28,7 +28,14 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
         CompleteRecord(record);
         sink(std::move(record));
     }, options);
-    LineDecoder decoder([&](std::string_view line, std::uint64_t number) { reader.Line(line, number); });
+    const LineDecoder* source = nullptr;
+    LineDecoder decoder([&](std::string_view line, std::uint64_t number) {
+        if (source->LineUnended())
+            reader.LastLineUnended(line, number);
+        else
+            reader.Line(line, number);
+    });
+    source = &decoder;
     const std::string readError = feedAll(decoder);
     const bool whole = decoder.Finish();
     result.runs = reader.Finish();

@@ -44,6 +44,7 @@ Json RecordJson(const RunRecord& r)
     j["start"] = Opt(r.start);
     j["end"] = Opt(r.end);
     j["ended"] = r.ended;
+    j["ending"] = EndingName(r.ending);
     j["local_system"] = r.localSystem;
     if (!r.Reached(Check::Fix)) {
         j["fix"] = nullptr;
@@ -88,6 +89,12 @@ Json RecordJson(const RunRecord& r)
                   {"content", Opt(r.hosts.content)}};
     if (r.hosts.contentCut)
         j["hosts"]["content_cut"] = true;
+    Json matches = Json::array();
+    for (const HostsMatch& match : r.hosts.matches)
+        matches.push_back({{"line", match.line}, {"text", match.text}, {"kind", HostsMatchKindName(match.kind)}});
+    j["hosts"]["matches"] = matches;
+    if (r.hosts.matchesCut)
+        j["hosts"]["matches_cut"] = true;
     j["dns"] = {{"ok", Opt(r.dns.ok)}, {"addresses", r.dns.addresses}, {"error_code", Opt(r.dns.errorCode)}};
     j["chain"] = {{"CurrentUser", ChainJson(r.chainCurrentUser)}, {"LocalMachine", ChainJson(r.chainLocalMachine)}};
     Json causes = Json::array();
@@ -100,6 +107,10 @@ Json RecordJson(const RunRecord& r)
     j["unrecognised"] = unrecognised;
     if (r.unrecognisedDropped > 0)
         j["unrecognised_not_listed"] = r.unrecognisedDropped;
+    Json unplaced = Json::array();
+    for (const Unrecognised& u : r.unplaced)
+        unplaced.push_back({{"line", u.line}, {"text", u.text}});
+    j["unplaced"] = unplaced;
     return j;
 }
 
@@ -146,8 +157,9 @@ void WriteCsvRow(std::ostream& out, const RunRecord& r)
 void WriteTextSummary(std::ostream& out, const RunRecord& r)
 {
     out << r.file << " run " << r.run << ": " << RunVerdictName(r.verdict);
-    out << " (start " << r.start.value_or("unknown") << (r.ended ? "" : ", no end banner: the window was closed")
-        << ")\n";
+    static const char* const kEndingWords[] = {"", ", no end banner: the window was closed at the key prompt",
+                                               ", console capture: no banners", ", cut short inside a section"};
+    out << " (start " << r.start.value_or("unknown") << kEndingWords[static_cast<int>(r.ending)] << ")\n";
     for (const Cause& c : r.causes) {
         out << "  " << c.severity << " [" << c.id << "] " << c.finding << "\n";
         out << "      advice: " << c.advice << "\n";

@@ -151,13 +151,10 @@ bool LineDecoder::Finish()
         failed_ = true;
         return false;
     }
-    bool whole = true;
     const bool utf16 = encoding_ == Encoding::Utf16Le || encoding_ == Encoding::Utf16LeBom ||
                        encoding_ == Encoding::Utf16Be || encoding_ == Encoding::Utf16BeBom;
-    if (utf16 && !carry_.empty()) {
-        error_ = "odd byte count in UTF-16 text: the last byte is cut off";
-        whole = false;
-    }
+    // A UTF-16 text with an odd byte count was cut off inside its last
+    // character: it reads as if cut at the byte before.
     if (highSurrogate_ != 0)
         PutCodePoint(0xFFFD);
     if (!utf16 && !carry_.empty()) {
@@ -165,9 +162,12 @@ bool LineDecoder::Finish()
         PutCodePoint(0xFFFD);
     }
     carry_.clear();
-    if (!line_.empty() || lineCut_)
+    if (!line_.empty() || lineCut_) {
+        unended_ = true;
         EndLine();
-    return whole;
+        unended_ = false;
+    }
+    return true;
 }
 
 void LineDecoder::Decode(const unsigned char* data, std::size_t size)

@@ -42,6 +42,9 @@ public:
     // UTF-16 text with an odd byte count (its lines are still delivered).
     bool Finish();
 
+    // True while the sink receives the input's last line, which had no line
+    // end: it may be cut anywhere.
+    bool LineUnended() const { return unended_; }
     const std::string& Error() const { return error_; }
     Encoding DetectedEncoding() const { return encoding_; }
     std::uint64_t CutLines() const { return cutLines_; }
@@ -69,6 +72,7 @@ private:
     std::uint64_t lineNumber_ = 0;
     std::uint64_t cutLines_ = 0;
     bool failed_ = false;
+    bool unended_ = false;
 };
 
 }  // namespace triage
