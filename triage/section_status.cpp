@@ -73,6 +73,10 @@ Status ReachedStatus(const RunRecord& r, Check check)
     case Check::Clock: return FromVerdict(r.clock.ok, Status::Error);
     case Check::Sha2: return FromVerdict(r.sha2.ok, Status::Error);
     case Check::RootAutoUpdate:
+        // The diagnostic's own error line (a setting that switches it off, or
+        // a component state it could not read) makes the section an error.
+        if (r.errorMarks[Index(check)] > 0)
+            return Status::Error;
         if (Failed(r.rootAutoUpdate.ok))
             return Status::Warning;
         return r.warningMarks[Index(check)] > 0 ? Status::Warning : Status::Passed;
@@ -106,12 +110,7 @@ Status StatusOf(const RunRecord& r, Check check)
 {
     if (!r.Reached(check))
         return r.titleUnplaced[Index(check)] ? Status::Warning : Status::NotReached;
-    const Status status = ReachedStatus(r, check);
-    // The diagnostic's own error line outweighs what the reader made of the
-    // section; the hosts section's matches are judged by their lines instead.
-    if (check != Check::Hosts && r.errorMarks[Index(check)] > 0)
-        return Status::Error;
-    return status;
+    return ReachedStatus(r, check);
 }
 
 RunVerdict RunVerdictOf(const RunRecord& r)
