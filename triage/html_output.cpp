@@ -173,7 +173,6 @@ PageRun ForPage(const RunRecord& record)
         run.row.causeIds.push_back(cause.id);
     Board& board = run.board.emplace();
     board.end = record.end;
-    board.ended = record.ended;
     board.ending = record.ending;
     board.productName = record.os.productName;
     board.localSystem = record.localSystem;

@@ -29,7 +29,6 @@ struct FleetRow {
 // What a run's board shows beyond its fleet row.
 struct Board {
     OptText end;
-    bool ended = false;
     OptText productName;
     bool localSystem = false;
     bool fixSeen = false;

@@ -9,14 +9,28 @@
 
 namespace triage::testing {
 
-std::string Golden(const std::string& name)
+namespace {
+
+std::string RepoFile(const std::string& path)
 {
-    std::ifstream file(std::string(TRIAGE_REPO_ROOT) + "/tests/golden/" + name, std::ios::binary);
+    std::ifstream file(std::string(TRIAGE_REPO_ROOT) + "/" + path, std::ios::binary);
     std::ostringstream bytes;
     bytes << file.rdbuf();
     if (!file)
-        throw std::runtime_error("cannot read golden transcript " + name);
+        throw std::runtime_error("cannot read " + path);
     return bytes.str();
+}
+
+}  // namespace
+
+std::string Golden(const std::string& name)
+{
+    return RepoFile("tests/golden/" + name);
+}
+
+std::string TestData(const std::string& name)
+{
+    return RepoFile("triage/testdata/" + name);
 }
 
 std::string GoldenText(const std::string& name)
