@@ -38,8 +38,8 @@ public:
     // False once the input is known not to be text; Error() says why in one
     // line. Lines already delivered stay delivered.
     bool Feed(const char* data, std::size_t size);
-    // Flushes the last line. False for an empty input, for junk, or for a
-    // UTF-16 text with an odd byte count (its lines are still delivered).
+    // Flushes the last line. False for an empty input or for junk; a UTF-16
+    // text with an odd byte count reads as if cut at the byte before.
     bool Finish();
 
     // True while the sink receives the input's last line, which had no line
