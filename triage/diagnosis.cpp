@@ -59,8 +59,7 @@ std::string QuotedMatches(const HostsFacts& hosts, HostsMatchKind kind)
             ++more;
             continue;
         }
-        const std::string text = match.text.size() > kQuotedBytes ? match.text.substr(0, kQuotedBytes) + "..." : match.text;
-        quoted.push_back("line " + std::to_string(match.line) + " \"" + text + "\"");
+        quoted.push_back("line " + std::to_string(match.line) + " \"" + Shortened(match.text, kQuotedBytes) + "\"");
     }
     if (more > 0)
         quoted.push_back(std::to_string(more) + " more");
@@ -331,7 +330,7 @@ std::vector<Cause> Diagnose(const RunRecord& r)
         }
         const std::string where = last ? std::string("inside the \"") + last + "\" section" : "before its first section";
         const std::string cut = r.cutLine ? ", in the middle of line " + std::to_string(r.cutLine->line) +
-                                                " (not read: \"" + r.cutLine->text + "\")"
+                                                " (not read: \"" + Shortened(r.cutLine->text, 200) + "\")"
                                           : "";
         add("report-cut-short", "warning",
             "The run stops " + where + cut + ", before the key prompt: what follows is missing.",

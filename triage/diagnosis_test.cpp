@@ -202,6 +202,9 @@ TEST(Diagnosis, HostsLinesAreJudgedByWhatTheyAre)
         bigFile.push_back("0.0.0.0 ads" + std::to_string(line) + ".tracker.example");
     bigFile.push_back("203.0.113.9 service.zemlo.example");
     bigFile.push_back("0.0.0.0 last.tracker.example");
+    std::string longComment;
+    for (int i = 0; i < 100; ++i)
+        longComment += "\u00fc";
     const std::string clean = GoldenText("clean-pc.txt");
     const struct {
         const char* name;
@@ -224,6 +227,9 @@ TEST(Diagnosis, HostsLinesAreJudgedByWhatTheyAre)
          {"hosts-vendor-domain"}, "line 1", "warning", false},
         {"a name outside the vendor's domains", WithHostsFile({"203.0.113.9 myzemlo.example"}), {"hosts-match-not-entry"},
          "no entry for the vendor's names (line 1", "passed", false},
+        {"an entry with a long comment quoted shortened, whole characters only",
+         WithHostsFile({"203.0.113.9 service.zemlo.example # x" + longComment}), {"hosts-service-host"},
+         "line 1 \"203.0.113.9 service.zemlo.example # x\u00fc", "error", true},
         {"the entry far past the content's limit", WithHostsFile(bigFile), {"hosts-service-host"},
          "line 3778 \"203.0.113.9 service.zemlo.example\"", "error", true},
         {"the file's text not in the log: the report's verdict stands",
@@ -233,6 +239,7 @@ TEST(Diagnosis, HostsLinesAreJudgedByWhatTheyAre)
     };
     for (const auto& c : cases) {
         const RunRecord run = testing::ReadBytes(c.text).runs.at(0);
+        EXPECT_NO_THROW(RecordJson(run).dump()) << c.name;  // valid UTF-8 throughout
         const std::vector<std::string> ids = testing::CauseIds(run);
         EXPECT_EQ(StatusName(run.StatusOf(Check::Hosts)), std::string(c.status)) << c.name;
         for (const char* hostsCause : {"hosts-service-host", "hosts-vendor-domain", "hosts-match-not-entry"})
