@@ -23,13 +23,6 @@ std::string Hex8(std::int64_t value)
     return text;
 }
 
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 const char* ResolverErrorName(std::int64_t code)
 {
     switch (code) {
@@ -53,34 +46,31 @@ std::string ProxyDescription(const ProxyKey& key)
     return text;
 }
 
-// A hosts line that names `name`, to quote as proof.
-std::string HostsLineWith(const HostsFacts& hosts, const std::string& name)
+// The hosts lines of one kind, quoted with their numbers in the file.
+std::string QuotedMatches(const HostsFacts& hosts, HostsMatchKind kind)
 {
-    if (!hosts.content)
-        return {};
-    std::size_t start = 0;
-    const std::string& content = *hosts.content;
-    while (start < content.size()) {
-        std::size_t end = content.find('\n', start);
-        if (end == std::string::npos)
-            end = content.size();
-        const std::string line = content.substr(start, end - start);
-        if (Lower(line).find(name) != std::string::npos)
-            return line;
-        start = end + 1;
+    constexpr std::size_t kQuoted = 5;
+    constexpr std::size_t kQuotedBytes = 200;
+    std::vector<std::string> quoted;
+    std::size_t more = 0;
+    for (const HostsMatch& match : hosts.matches) {
+        if (match.kind != kind)
+            continue;
+        if (quoted.size() == kQuoted) {
+            ++more;
+            continue;
+        }
+        quoted.push_back("line " + std::to_string(match.line) + " \"" + Shortened(match.text, kQuotedBytes) + "\"");
     }
-    return {};
+    if (more > 0)
+        quoted.push_back(std::to_string(more) + " more");
+    return Joined(quoted, "; ");
 }
 
-// Does the primary domain occur other than inside the service host's name?
-bool DomainBeyondServiceHost(const HostsFacts& hosts)
+bool HasMatch(const HostsFacts& hosts, HostsMatchKind kind)
 {
-    if (!hosts.content)
-        return false;
-    std::string text = Lower(*hosts.content);
-    for (std::size_t at = text.find(kServiceHostA); at != std::string::npos; at = text.find(kServiceHostA, at))
-        text.replace(at, sizeof kServiceHostA - 1, "-");
-    return text.find(kPrimaryDomainA) != std::string::npos;
+    return std::any_of(hosts.matches.begin(), hosts.matches.end(),
+                       [&](const HostsMatch& match) { return match.kind == kind; });
 }
 
 // What support calls the trust bits it meets most.
@@ -195,6 +185,17 @@ std::vector<Cause> Diagnose(const RunRecord& r)
                         "imports).");
     }
 
+    static const LinePattern setupKeyError = FormatLine(kSetupKeyOpenError);
+    for (const std::string& line : root.lines) {
+        if (setupKeyError.Match(line)) {
+            add("root-update-unknown", "warning", "The state of root certificate auto update could not be read: " + line,
+                "Windows may not fetch a missing root certificate: check that the Update Root Certificates component "
+                "is installed (Add/Remove Windows Components), or install the root by hand (zemlodiag.exe /fix, "
+                "where this release's chain ends in the root it imports).");
+            break;
+        }
+    }
+
     const ProxyKey* localSystemProxy = nullptr;
     std::vector<std::string> otherProxies;
     for (const ProxyKey& key : r.proxy.keys) {
@@ -214,25 +215,47 @@ std::vector<Cause> Diagnose(const RunRecord& r)
             "Check that the proxy named is reachable and lets TLS to " + host +
                 " pass (or bypasses it); a proxy that inspects TLS needs its own root trusted.");
 
-    if (r.hosts.serviceHostFound) {
-        const std::string line = HostsLineWith(r.hosts, host);
-        add("hosts-service-host", "error",
-            "The hosts file redirects " + host + (line.empty() ? "." : ": \"" + line + "\""),
-            "Remove that line from %SystemRoot%\\System32\\drivers\\etc\\hosts (administrator rights needed); "
-            "malware and ad blockers add such lines, so scan the PC as well.");
+    const HostsFacts& hosts = r.hosts;
+    const std::string removeAdvice = "Remove that line from %SystemRoot%\\System32\\drivers\\etc\\hosts (administrator "
+                                     "rights needed); malware and ad blockers add such lines, so scan the PC as well.";
+    const std::string vendorAdvice = "Remove the vendor's names from %SystemRoot%\\System32\\drivers\\etc\\hosts unless "
+                                     "the user's administrator put them there on purpose.";
+    const bool hostsJudged = HostsLinesJudged(hosts);
+    const bool hostsRedirect = hostsJudged ? HasMatch(hosts, HostsMatchKind::ServiceHost) : hosts.serviceHostFound;
+    if (hostsJudged) {
+        if (hostsRedirect)
+            add("hosts-service-host", "error",
+                "The hosts file redirects " + host + ": " + QuotedMatches(hosts, HostsMatchKind::ServiceHost) + ".",
+                removeAdvice);
+        if (HasMatch(hosts, HostsMatchKind::VendorDomain))
+            add("hosts-vendor-domain", "warning",
+                "The hosts file has entries for other names of the vendor: " +
+                    QuotedMatches(hosts, HostsMatchKind::VendorDomain) + ".",
+                vendorAdvice);
+        std::vector<std::string> inactive;
+        if (HasMatch(hosts, HostsMatchKind::Comment))
+            inactive.push_back("a comment (" + QuotedMatches(hosts, HostsMatchKind::Comment) + ")");
+        if (HasMatch(hosts, HostsMatchKind::OtherText))
+            inactive.push_back("no entry for the vendor's names (" + QuotedMatches(hosts, HostsMatchKind::OtherText) + ")");
+        if (!inactive.empty())
+            add("hosts-match-not-entry", "info",
+                "The report's hosts search also matches text that redirects nothing: " + Joined(inactive, "; ") + ".",
+                "Nothing to change for these lines: they do not redirect the vendor's names.");
+    } else {
+        const std::string unchecked = "; the file's text is not in the log, so the line could not be checked (the "
+                                      "report's search also matches comments and longer names).";
+        std::vector<std::string> domains;
+        for (const std::string& name : hosts.found) {
+            if (name != host && !(hosts.serviceHostFound && name == kPrimaryDomainA))
+                domains.push_back(name);
+        }
+        if (hosts.serviceHostFound)
+            add("hosts-service-host", "error", "The report found " + host + " in the hosts file" + unchecked,
+                "Ask for %SystemRoot%\\System32\\drivers\\etc\\hosts itself; if it maps the name, " + removeAdvice);
+        if (!domains.empty())
+            add("hosts-vendor-domain", "warning",
+                "The report found vendor domains in the hosts file: " + Joined(domains, ", ") + unchecked, vendorAdvice);
     }
-    std::vector<std::string> domains;
-    for (const std::string& name : r.hosts.found) {
-        if (name == host || (r.hosts.serviceHostFound && name == kPrimaryDomainA && !DomainBeyondServiceHost(r.hosts)))
-            continue;
-        const std::string line = HostsLineWith(r.hosts, Lower(name));
-        domains.push_back(name + (line.empty() ? "" : " in \"" + line + "\""));
-    }
-    const std::string domainList = Joined(domains, "; ");
-    if (!domainList.empty())
-        add("hosts-vendor-domain", "warning", "The hosts file names vendor domains: " + domainList,
-            "Remove the vendor's names from %SystemRoot%\\System32\\drivers\\etc\\hosts unless the user's "
-            "administrator put them there on purpose.");
 
     if (r.dns.errorCode || (r.dns.error && r.dns.ok == Verdict::NotSaid)) {
         std::string finding = r.dns.errorCode ? "GetAddrInfoW failed with code " + std::to_string(*r.dns.errorCode) +
@@ -245,7 +268,7 @@ std::vector<Cause> Diagnose(const RunRecord& r)
     if (Failed(r.dns.ok)) {
         const std::string addresses = Joined(r.dns.addresses, ", ");
         std::string advice;
-        if (r.hosts.serviceHostFound)
+        if (hostsRedirect)
             advice = "The hosts file entry above causes this: removing it fixes both.";
         else
             advice = "A DNS server, filter, VPN or captive portal redirects the name: check the DNS settings. The hosts "
@@ -258,21 +281,32 @@ std::vector<Cause> Diagnose(const RunRecord& r)
     }
 
     std::vector<std::string> untrusted;
-    std::vector<std::string> apiFailures;
+    std::vector<std::string> apiFailures;     // before a chain was built
+    std::vector<std::string> policyFailures;  // the policy call on a built, trusted chain
     std::uint32_t bits = 0;
     std::int64_t policy = -1;
     for (const ChainFacts* chain : {&r.chainCurrentUser, &r.chainLocalMachine}) {
         if (!Failed(chain->ok))
             continue;
         const std::string scope = ScopeName(r, *chain);
+        // A value the report does not hold (a run cut short) is not shown.
+        const std::string lastError =
+            chain->lastApiError ? ", LastApiError " + HexWithWord(static_cast<std::uint32_t>(*chain->lastApiError)) : "";
+        const std::string trust =
+            chain->trustStatus ? "chainTrust " + Hex8(*chain->trustStatus) + TrustNames(chain->trustBits) : "";
+        if (chain->faultingStep && *chain->faultingStep == kStepVerifyPolicy) {
+            policyFailures.push_back(scope + ": CertVerifyCertificateChainPolicy failed" + lastError +
+                                     " after the chain was built and passed its trust check" +
+                                     (trust.empty() ? "" : " (" + trust + ")"));
+            continue;
+        }
         if (chain->faultingStep && *chain->faultingStep != kStepNone) {
             const wchar_t* name = FindCodeText(kFaultingFunctions, static_cast<std::uint32_t>(*chain->faultingStep));
             apiFailures.push_back(scope + ": " + (name ? ToUtf8(name) : "step " + std::to_string(*chain->faultingStep)) +
-                                  " failed, LastApiError " +
-                                  HexWithWord(static_cast<std::uint32_t>(chain->lastApiError.value_or(0))));
+                                  " failed" + lastError);
             continue;
         }
-        std::string text = scope + ": chainTrust " + Hex8(chain->trustStatus.value_or(0)) + TrustNames(chain->trustBits);
+        std::string text = scope + ": " + (trust.empty() ? "problem detected; the report stops before its chainTrust line" : trust);
         if (chain->policyStatus && *chain->policyStatus != kNoChainStatus)
             text += ", chainPolicyStatus " + PolicyStatusText(*chain->policyStatus);
         untrusted.push_back(text);
@@ -309,14 +343,52 @@ std::vector<Cause> Diagnose(const RunRecord& r)
             advice.pop_back();
         add("chain-untrusted", "error", "Windows does not accept the service chain: " + Joined(untrusted, "; ") + ".", advice);
     }
-    if (!apiFailures.empty())
-        add("chain-api-failure", "error",
-            Joined(apiFailures, "; ") + "; the chainTrust 0xffffffff lines after it are start values, not findings.",
-            "A Windows certificate function failed before a chain was built: the cryptographic subsystem is damaged. "
-            "Escalate with LastApiError and the faulting function.");
+    if (!apiFailures.empty() || !policyFailures.empty()) {
+        std::vector<std::string> findings;
+        std::string advice;
+        if (!apiFailures.empty()) {
+            findings.push_back(Joined(apiFailures, "; ") +
+                               "; the chainTrust 0xffffffff lines after it are start values, not findings");
+            advice = "A Windows certificate function failed before a chain was built: the cryptographic subsystem is "
+                     "damaged. ";
+        }
+        if (!policyFailures.empty()) {
+            findings.push_back(Joined(policyFailures, "; "));
+            advice += "The SSL policy check of Windows failed on a chain it had built and trusted. ";
+        }
+        add("chain-api-failure", "error", Joined(findings, "; ") + ".",
+            advice + "Escalate with LastApiError and the faulting function.");
+    }
 
-    std::stable_sort(causes.begin(), causes.end(),
-                     [](const Cause& a, const Cause& b) { return a.severity == "error" && b.severity != "error"; });
+    // How the run's text ends, and lines the reader could not place.
+    if (r.ending == Ending::CutShort) {
+        const char* last = nullptr;
+        for (const CheckRow& row : kChecks) {
+            if (r.Reached(row.check))
+                last = row.title;
+        }
+        const std::string where = last ? std::string("inside the \"") + last + "\" section" : "before its first section";
+        const std::string cut = r.cutLine ? ", in the middle of line " + std::to_string(r.cutLine->line) +
+                                                " (not read: \"" + Shortened(r.cutLine->text, 200) + "\")"
+                                          : "";
+        add("report-cut-short", "warning",
+            "The run stops " + where + cut + ", before the key prompt: what follows is missing.",
+            "Ask the user for a new run, with the window left open until \"Press any key to quit...\" shows; this run "
+            "says nothing from " + (last ? std::string("the \"") + last + "\" section" : "its start") + " on.");
+    }
+    if (!r.unplaced.empty()) {
+        const Unrecognised& first = r.unplaced.front();
+        add("report-lines-unplaced", "warning",
+            "Line " + std::to_string(first.line) + " (\"" + first.text + "\")" +
+                (r.unplaced.size() > 1 ? " and " + std::to_string(r.unplaced.size() - 1) + " more report title(s)" : "") +
+                " stand inside the hosts file's frame: the sections they open could not be read.",
+            "Ask for the log file zemlodiag.txt itself rather than pasted text; if the file shows the same, escalate "
+            "with it.");
+    }
+
+    // Errors first, what only informs last.
+    const auto rank = [](const Cause& c) { return c.severity == "error" ? 0 : c.severity == "warning" ? 1 : 2; };
+    std::stable_sort(causes.begin(), causes.end(), [&](const Cause& a, const Cause& b) { return rank(a) < rank(b); });
     return causes;
 }
 

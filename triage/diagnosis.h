@@ -18,6 +18,11 @@ std::vector<Cause> Diagnose(const RunRecord& record);
 // switched off.
 std::vector<std::string> Notes(const RunRecord& record);
 
+// The hosts file's text is in the log with the lines that named a searched
+// name, so each can be judged (an entry, a comment, a longer name); else only
+// the report's own verdict is known (section_status.cpp).
+bool HostsLinesJudged(const HostsFacts& hosts);
+
 // After reading: derives the facts that need the whole run, diagnoses it and
 // judges each check's status and the run's verdict (section_status.cpp).
 void CompleteRecord(RunRecord& record);

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "certs/chain_codes.h"
 #include "triage/format_match.h"
 #include "triage/outputs.h"
@@ -21,6 +24,14 @@ const std::string kChainFailure =
     "error: \r\nProblem detected!\r\n\tDiagnostic info for developers:\r\n"
     "\tLastApiError: 0x00000000\r\n\tFaulting function: 0\r\n\tchainTrust: 0x00010000\r\n"
     "\tchainPolicyStatus: 0xffffffff";
+
+// A decoded status row as the diagnostic prints it from its table.
+std::string DecodedRow(const CodeText (&table)[std::size(kTrustStatusBits)], std::uint32_t code)
+{
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08x", code);
+    return std::string("\t\t") + hex + ": " + ToUtf8(FindCodeText(table, code));
+}
 
 // The block the diagnostic prints when a call failed before any chain:
 // 0xffffffff is the start value, and every trust row matches it.
@@ -58,8 +69,8 @@ TEST(Diagnosis, EachCauseFromTheReportThatShowsIt)
         {"clean PC", clean, {"dns-failure", "chain-untrusted"}, "11001 (host not found)"},
         {"troubled PC", GoldenText("troubled-pc.txt"),
          {"hosts-service-host", "dns-unexpected-address", "chain-untrusted", "root-update-disabled",
-          "proxy-localsystem", "proxy", "hosts-vendor-domain"},
-         "203.0.113.9 Service.Zemlo.Example"},
+          "proxy-localsystem", "proxy", "hosts-match-not-entry"},
+         "line 3 \"203.0.113.9 Service.Zemlo.Example\""},
         {"import failed", GoldenText("fix-without-root-store.txt"), {"fix-failed"}, "Cannot open system trusted root store"},
         {"compatibility mode",
          Edited(clean, {{"SuiteMask: 0x00000100\r\n", "SuiteMask: 0x00000100error: \r\nError: Probably application "
@@ -107,26 +118,45 @@ TEST(Diagnosis, AChainAcceptedWithoutSha2IsNotVerified)
     EXPECT_EQ(run.StatusOf(Check::ChainLocalMachine), Status::Warning);
 }
 
-TEST(Diagnosis, StartValuesOfAFailedCallAreNoTrustProblems)
+// A call that failed before the chain leaves start values; the policy call
+// (step 5) fails after the chain was built and trusted, so its bits are real.
+TEST(Diagnosis, AFailedCallKeepsOnlyRealTrustBits)
 {
-    const std::string text = Edited(GoldenText("clean-pc.txt"),
-                                    {{"[CurrentUser]" + kChainFailure, "[CurrentUser]" + ApiFailureBlock()}});
-    const RunRecord run = testing::ReadBytes(text).runs.at(0);
-    const auto chain = RecordJson(run)["chain"]["CurrentUser"];
-    EXPECT_EQ(chain["faulting_step"], 3);
-    EXPECT_EQ(chain["last_api_error"], 0x80092004u);
-    EXPECT_EQ(chain["trust_status"], 0xFFFFFFFFu);
-    EXPECT_TRUE(chain["trust_bits"].empty()) << chain["trust_bits"].dump();
-    // The other scope's real trust problem stays; the failed call is its own cause.
-    EXPECT_EQ(testing::CauseIds(run), (std::vector<std::string>{"dns-failure", "chain-untrusted", "chain-api-failure"}));
-    for (const Cause& cause : run.causes) {
-        if (cause.id == "chain-untrusted") {
-            EXPECT_EQ(cause.finding.find("CurrentUser"), std::string::npos) << cause.finding;
-        }
-        if (cause.id == "chain-api-failure") {
-            EXPECT_NE(cause.finding.find("CertCreateCertificateChainEngine failed, LastApiError 0x80092004 (object not found)"),
-                      std::string::npos)
-                << cause.finding;
+    const std::string revocationUnknown = DecodedRow(kTrustStatusBits, CERT_TRUST_REVOCATION_STATUS_UNKNOWN);
+    const struct {
+        const char* name;
+        std::string block;
+        std::vector<std::uint32_t> trustBits;
+        const char* inFinding;
+        const char* notInFinding;  // nor in the advice
+    } cases[] = {
+        {"engine not created", ApiFailureBlock(), {}, "CertCreateCertificateChainEngine failed, LastApiError 0x80092004",
+         "after the chain was built"},
+        {"policy call failed",
+         "error: \r\nProblem detected!\r\n\tDiagnostic info for developers:\r\n\tLastApiError: 0x80070057\r\n"
+         "\tFaulting function: 5 ( CertVerifyCertificateChainPolicy )\r\n\tchainTrust: 0x00000040\r\n" +
+             revocationUnknown + "\r\n\tchainPolicyStatus: 0x00000000",
+         {CERT_TRUST_REVOCATION_STATUS_UNKNOWN},
+         "CertVerifyCertificateChainPolicy failed, LastApiError 0x80070057 (invalid argument) after the chain was built and passed its "
+         "trust check (chainTrust 0x00000040)",
+         "before a chain was built"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = Edited(GoldenText("clean-pc.txt"), {{"[CurrentUser]" + kChainFailure, "[CurrentUser]" + c.block}});
+        const RunRecord run = testing::ReadBytes(text).runs.at(0);
+        EXPECT_TRUE(run.unrecognised.empty()) << c.name << ": " << run.unrecognised.at(0).text;
+        EXPECT_EQ(run.chainCurrentUser.trustBits, c.trustBits) << c.name;
+        // The other scope's real trust problem stays; the failed call is its own cause.
+        EXPECT_EQ(testing::CauseIds(run), (std::vector<std::string>{"dns-failure", "chain-untrusted", "chain-api-failure"}))
+            << c.name;
+        for (const Cause& cause : run.causes) {
+            if (cause.id == "chain-untrusted") {
+                EXPECT_EQ(cause.finding.find("CurrentUser"), std::string::npos) << c.name << ": " << cause.finding;
+            }
+            if (cause.id != "chain-api-failure")
+                continue;
+            EXPECT_NE(cause.finding.find(c.inFinding), std::string::npos) << c.name << ": " << cause.finding;
+            EXPECT_EQ((cause.finding + cause.advice).find(c.notInFinding), std::string::npos) << c.name << ": " << cause.finding;
         }
     }
 }
@@ -240,6 +270,118 @@ TEST(Diagnosis, ASwitchedOffProxyIsInformationNotACause)
         << run.notes[0];
     EXPECT_NE(run.notes[1].find("HKU\\S-1-5-18"), std::string::npos) << run.notes[1];
     EXPECT_EQ(RecordJson(run)["notes"].size(), 2u);
+}
+
+// The report's hosts search is textual; the frame's lines tell an entry from
+// a comment or a longer name. Each case is the hosts section the diagnostic
+// prints for that file.
+std::string HostsSection(const std::vector<std::string>& fileLines)
+{
+    std::string file;
+    for (const std::string& line : fileLines)
+        file += line + "\r\n";
+    std::string lower = file;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string text = "%SystemRoot%\\System32\\drivers\\etc\\hosts test:";
+    if (lower.find("service.zemlo.example") != std::string::npos)
+        text += "error: \r\nerror: service.zemlo.example in hosts detected!\r\n";
+    if (lower.find("zemlo.example") != std::string::npos)
+        text += "warning: \r\nwarning: zemlo.example in hosts detected!\r\n";
+    if (lower.find("zemlo-eu.example") != std::string::npos)
+        text += "warning: \r\nwarning: zemlo-eu.example in hosts detected!\r\n";
+    return text + "\r\n==================\r\n" + file + "\r\n==================";
+}
+
+std::string WithHostsFile(const std::vector<std::string>& fileLines)
+{
+    std::string text = GoldenText("troubled-pc.txt");
+    const std::size_t start = text.find("%SystemRoot%");
+    const std::size_t end = text.find("==================", text.find("==================", start) + 18) + 18;
+    return text.replace(start, end - start, HostsSection(fileLines));
+}
+
+bool Has(const std::vector<std::string>& ids, const char* id)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+TEST(Diagnosis, HostsLinesAreJudgedByWhatTheyAre)
+{
+    std::vector<std::string> bigFile;
+    for (int line = 1; line < 3778; ++line)
+        bigFile.push_back("0.0.0.0 ads" + std::to_string(line) + ".tracker.example");
+    bigFile.push_back("203.0.113.9 service.zemlo.example");
+    bigFile.push_back("0.0.0.0 last.tracker.example");
+    std::string longComment;
+    for (int i = 0; i < 100; ++i)
+        longComment += "\u00fc";
+    const std::string clean = GoldenText("clean-pc.txt");
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<std::string> causes;  // the hosts causes the run gets
+        const char* proof;                // in the first one's finding
+        const char* status;
+        bool redirectAdvised;  // the resolver's advice blames the hosts file
+    } cases[] = {
+        {"an entry for the service host", WithHostsFile({"127.0.0.1 localhost", "203.0.113.9 Service.Zemlo.Example"}),
+         {"hosts-service-host"}, "line 2 \"203.0.113.9 Service.Zemlo.Example\"", "error", true},
+        {"the service host commented out", WithHostsFile({"127.0.0.1 localhost", "# 203.0.113.9 service.zemlo.example"}),
+         {"hosts-match-not-entry"}, "a comment (line 2 \"# 203.0.113.9 service.zemlo.example\")", "passed", false},
+        {"a longer name under the vendor's domain", WithHostsFile({"203.0.113.9 oldservice.zemlo.example"}),
+         {"hosts-vendor-domain"}, "line 1 \"203.0.113.9 oldservice.zemlo.example\"", "warning", false},
+        // A real run under Wine: a commented-out service host, then a longer name.
+        {"a comment and a longer name, real log", testing::TestData("hosts-comment-and-longer-name.txt"),
+         {"hosts-vendor-domain", "hosts-match-not-entry"}, "line 3 \"203.0.113.9 oldservice.zemlo.example\"", "warning", false},
+        {"a regional name with a comment after it", WithHostsFile({"203.0.113.9 updates.zemlo-eu.example # old"}),
+         {"hosts-vendor-domain"}, "line 1", "warning", false},
+        {"a name outside the vendor's domains", WithHostsFile({"203.0.113.9 myzemlo.example"}), {"hosts-match-not-entry"},
+         "no entry for the vendor's names (line 1", "passed", false},
+        {"an entry with a long comment quoted shortened, whole characters only",
+         WithHostsFile({"203.0.113.9 service.zemlo.example # x" + longComment}), {"hosts-service-host"},
+         "line 1 \"203.0.113.9 service.zemlo.example # x\u00fc", "error", true},
+        {"the entry far past the content's limit", WithHostsFile(bigFile), {"hosts-service-host"},
+         "line 3778 \"203.0.113.9 service.zemlo.example\"", "error", true},
+        {"the file's text not in the log: the report's verdict stands",
+         clean.substr(0, clean.find("%SystemRoot%")) +
+             "%SystemRoot%\\System32\\drivers\\etc\\hosts test:error: \r\nerror: service.zemlo.example in hosts detected!\r\n",
+         {"hosts-service-host"}, "could not be checked", "error", true},
+    };
+    for (const auto& c : cases) {
+        const RunRecord run = testing::ReadBytes(c.text).runs.at(0);
+        EXPECT_NO_THROW(RecordJson(run).dump()) << c.name;  // valid UTF-8 throughout
+        const std::vector<std::string> ids = testing::CauseIds(run);
+        EXPECT_EQ(StatusName(run.StatusOf(Check::Hosts)), std::string(c.status)) << c.name;
+        for (const char* hostsCause : {"hosts-service-host", "hosts-vendor-domain", "hosts-match-not-entry"})
+            EXPECT_EQ(Has(ids, hostsCause), Has(c.causes, hostsCause)) << c.name << ": " << hostsCause;
+        for (const Cause& cause : run.causes) {
+            if (cause.id == c.causes.front()) {
+                EXPECT_NE(cause.finding.find(c.proof), std::string::npos) << c.name << ": " << cause.finding;
+            }
+            if (cause.id == "dns-unexpected-address") {
+                EXPECT_EQ(cause.advice.find("hosts file entry above") != std::string::npos, c.redirectAdvised) << c.name;
+            }
+        }
+    }
+}
+
+// A section holding the diagnostic's own error line is an error, also where
+// the reader knows no cause for it.
+TEST(Diagnosis, AnErrorLineMakesASectionAnError)
+{
+    const std::string setupKeyMissing =
+        "Trusted store auto update configuration:error: \r\nError: Cannot open key SOFTWARE\\Microsoft\\Windows\\"
+        "CurrentVersion\\Setup\\OC Manager\\Subcomponents [gle:0x00000002]\r\n";
+    const std::string old = GoldenText("old-windows-pc.txt");
+    const std::size_t start = old.find("Trusted store auto update configuration:");
+    const std::size_t end = old.find("Proxy detection:");
+    const std::string text = std::string(old).replace(start, end - start, setupKeyMissing + "\r\n");
+    const RunRecord run = testing::ReadBytes(text).runs.at(0);
+    EXPECT_TRUE(run.unrecognised.empty());
+    EXPECT_EQ(StatusName(run.StatusOf(Check::RootAutoUpdate)), std::string("error"));
+    EXPECT_TRUE(Has(testing::CauseIds(run), "root-update-unknown"));
+    EXPECT_FALSE(Has(testing::CauseIds(run), "root-update-disabled"));
 }
 
 }  // namespace

@@ -56,6 +56,10 @@ TEST(HostsFrame, EndsOnlyWhereTheReportGoesOn)
          "KKKE", "127.0.0.1 a", nullptr},
         {"the log ends on the held title", {"127.0.0.1 a", kRule, "", kResolverTitle}, "KKKH", "127.0.0.1 a",
          kResolverTitle},
+        {"pasted: blank lines doubled", {"127.0.0.1 a", "", "", kRule, "", "", kResolverTitle, kRecord}, "KKKKKKHA",
+         "127.0.0.1 a\n", kResolverTitle},
+        {"pasted: no blank line after the rule", {"127.0.0.1 a", kRule, "Verify chain test: [CurrentUser]"}, "KKE",
+         "127.0.0.1 a", nullptr},
     };
     for (const FrameCase& c : cases) {
         HostsFacts hosts;
@@ -79,16 +83,21 @@ TEST(HostsFrame, EndsOnlyWhereTheReportGoesOn)
     }
 }
 
-TEST(HostsFrame, KeepsWholeLinesUpToItsLimit)
+// Past the limit no later line joins the content, however short, and every
+// line naming a searched name is still kept with its number in the file.
+TEST(HostsFrame, KeepsWholeLinesUpToItsLimitAndEveryMatch)
 {
     HostsFacts hosts;
     HostsFrame frame;
-    frame.Open(hosts, 12);
-    for (const char* line : {"0123456789", "abc", "defgh", kRule})
+    frame.Open(hosts, 14);
+    for (const char* line : {"0123456789", "abcdef", "x", "1.2.3.4 Service.Zemlo.Example", "", kRule, "", kRecord})
         frame.Take(line, 1);
     frame.Close();
     EXPECT_EQ(hosts.content, "0123456789");
     EXPECT_TRUE(hosts.contentCut);
+    ASSERT_EQ(hosts.matches.size(), 1u);
+    EXPECT_EQ(hosts.matches[0].line, 4u);
+    EXPECT_EQ(hosts.matches[0].text, "1.2.3.4 Service.Zemlo.Example");
 }
 
 }  // namespace

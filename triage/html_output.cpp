@@ -120,6 +120,17 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
     out << "</section>";
 }
 
+const char* EndMissing(Ending ending)
+{
+    switch (ending) {
+    case Ending::EndBanner: return "unknown";
+    case Ending::ClosedAtPrompt: return "none: the window was closed at the key prompt";
+    case Ending::ConsoleCapture: return "none: a console capture has no banners";
+    case Ending::CutShort: break;
+    }
+    return "none: the run was cut short inside a section";
+}
+
 void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
 {
     out << "<section id=\"run-" << index << "\"><h2>" << Escaped(r.file) << ", run " << r.run
@@ -128,8 +139,7 @@ void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_
         out << "Console capture: no banners, so no start or end time";
     else
         out << "Start " << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << ", end "
-            << Escaped(b.end ? ShownUtc(*b.end)
-                             : b.ended ? "unknown" : "none: the window was closed before the key press");
+            << Escaped(b.end ? ShownUtc(*b.end) : EndMissing(b.ending));
     out << " &middot; Windows " << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << " " << Shown(b.productName)
         << " &middot; product " << Escaped(r.product);
     if (b.localSystem)
@@ -170,7 +180,7 @@ PageRun ForPage(const RunRecord& record)
         run.row.causeIds.push_back(cause.id);
     Board& board = run.board.emplace();
     board.end = record.end;
-    board.ended = record.ended;
+    board.ending = record.ending;
     board.productName = record.os.productName;
     board.localSystem = record.localSystem;
     board.fixSeen = record.Reached(Check::Fix);

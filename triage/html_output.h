@@ -30,7 +30,6 @@ struct FleetRow {
 // What a run's board shows beyond its fleet row.
 struct Board {
     OptText end;
-    bool ended = false;
     OptText productName;
     bool localSystem = false;
     bool fixSeen = false;
@@ -42,6 +41,7 @@ struct Board {
     std::vector<Unrecognised> unrecognised;
     std::string raw;
     bool rawCut = false;
+    Ending ending = Ending::CutShort;
 };
 
 struct PageRun {

@@ -29,9 +29,17 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
         CompleteRecord(record);
         sink(std::move(record));
     }, options);
-    MailText mail([&](std::string_view line, std::uint64_t number) { reader.Line(line, number); });
+    // The input's last line, when it had no line end, may be cut anywhere.
+    bool unended = false;
+    MailText mail([&](std::string_view line, std::uint64_t number) {
+        if (unended)
+            reader.LastLineUnended(line, number);
+        else
+            reader.Line(line, number);
+    });
     LineDecoder decoder([&](std::string_view line, std::uint64_t number) {
         reader.SetEncoding(EncodingName(decoder.CurrentEncoding()));
+        unended = decoder.LineUnended();
         mail.Line(line, number);
     });
     const std::string readError = feedAll(decoder);

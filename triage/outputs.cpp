@@ -47,6 +47,7 @@ Json RecordJson(const RunRecord& r)
     j["start"] = Opt(r.start);
     j["end"] = Opt(r.end);
     j["ended"] = r.ended;
+    j["ending"] = EndingName(r.ending);
     j["local_system"] = r.localSystem;
     if (!r.Reached(Check::Fix)) {
         j["fix"] = nullptr;
@@ -91,6 +92,12 @@ Json RecordJson(const RunRecord& r)
                   {"content", Opt(r.hosts.content)}};
     if (r.hosts.contentCut)
         j["hosts"]["content_cut"] = true;
+    Json matches = Json::array();
+    for (const HostsMatch& match : r.hosts.matches)
+        matches.push_back({{"line", match.line}, {"text", match.text}, {"kind", HostsMatchKindName(match.kind)}});
+    j["hosts"]["matches"] = matches;
+    if (r.hosts.matchesCut)
+        j["hosts"]["matches_cut"] = true;
     j["dns"] = {{"ok", Opt(r.dns.ok)}, {"addresses", r.dns.addresses}, {"error_code", Opt(r.dns.errorCode)}};
     j["chain"] = {{"CurrentUser", ChainJson(r.chainCurrentUser)}, {"LocalMachine", ChainJson(r.chainLocalMachine)}};
     Json causes = Json::array();
@@ -103,6 +110,10 @@ Json RecordJson(const RunRecord& r)
     j["unrecognised"] = unrecognised;
     if (r.unrecognisedDropped > 0)
         j["unrecognised_not_listed"] = r.unrecognisedDropped;
+    Json unplaced = Json::array();
+    for (const Unrecognised& u : r.unplaced)
+        unplaced.push_back({{"line", u.line}, {"text", u.text}});
+    j["unplaced"] = unplaced;
     if (!r.notes.empty())
         j["notes"] = r.notes;
     return j;
@@ -198,11 +209,13 @@ namespace {
 std::string HeaderDetails(const RunRecord& r)
 {
     std::vector<std::string> details;
+    static const char* const kEndingWords[] = {"", ", no end banner: the window was closed at the key prompt",
+                                               "", ", cut short inside a section"};
+    const char* ending = kEndingWords[static_cast<int>(r.ending)];
     if (r.consoleCapture)
-        details.push_back("console capture: no banners, so no start or end time");
+        details.push_back(std::string("console capture: no banners, so no start or end time") + ending);
     else
-        details.push_back("start " + (r.start ? ShownUtc(*r.start) : std::string("unknown")) +
-                          (r.ended ? "" : ", no end banner: the window was closed"));
+        details.push_back("start " + (r.start ? ShownUtc(*r.start) : std::string("unknown")) + ending);
     if (r.localSystem)
         details.push_back("ran as LocalSystem");
     return Joined(details, "; ");

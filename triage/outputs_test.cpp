@@ -23,9 +23,9 @@ TEST(Outputs, JsonRecordHasTheInterfaceKeysInOrder)
     std::vector<std::string> keys;
     for (auto it = json.begin(); it != json.end(); ++it)
         keys.push_back(it.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"file", "run", "encoding", "start", "end", "ended", "local_system", "fix", "os",
-                                              "product", "clock", "sha2", "root_auto_update", "proxy", "hosts", "dns",
-                                              "chain", "causes", "unrecognised"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"file", "run", "encoding", "start", "end", "ended", "ending", "local_system",
+                                              "fix", "os", "product", "clock", "sha2", "root_auto_update", "proxy", "hosts",
+                                              "dns", "chain", "causes", "unrecognised", "unplaced"}));
     EXPECT_EQ(json["causes"][0].size(), 4u);
 }
 
@@ -105,8 +105,8 @@ TEST(Outputs, CsvQuotesByRfc4180)
               "file,run,start,ended,os_version,arch,product_version,verdict,causes,os,product,clock,sha2,"
               "root_auto_update,proxy,hosts,dns,chain_current_user,chain_local_machine,fix,local_system\r\n"
               "\"logs/pc, \"\"7\"\".txt\",1,,true,6.1.7601,x64,'=1+2,error,hosts-service-host "
-              "dns-unexpected-address chain-untrusted root-update-disabled proxy-localsystem proxy hosts-vendor-domain,"
-              "passed,passed,passed,passed,warning,warning,error,error,error,error,,true\r\n"
+              "dns-unexpected-address chain-untrusted root-update-disabled proxy-localsystem proxy hosts-match-not-entry,"
+              "passed,passed,passed,passed,error,warning,error,error,error,error,,true\r\n"
               "log.txt,1,,true,10.0.18362,x64,,error,dns-failure chain-untrusted,"
               "passed,warning,passed,passed,passed,passed,passed,error,error,error,imported,false\r\n"
               "log.txt,1,,true,,,,error,fix-failed,not reached,not reached,not reached,not reached,not reached,"

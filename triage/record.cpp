@@ -27,4 +27,26 @@ const char* RunVerdictName(RunVerdict verdict)
     return "incomplete";
 }
 
+const char* EndingName(Ending ending)
+{
+    switch (ending) {
+    case Ending::EndBanner: return "end-banner";
+    case Ending::ClosedAtPrompt: return "closed-at-prompt";
+    case Ending::ConsoleCapture: return "console-capture";
+    case Ending::CutShort: break;
+    }
+    return "cut-short";
+}
+
+const char* HostsMatchKindName(HostsMatchKind kind)
+{
+    switch (kind) {
+    case HostsMatchKind::ServiceHost: return "service-host";
+    case HostsMatchKind::VendorDomain: return "vendor-domain";
+    case HostsMatchKind::Comment: return "comment";
+    case HostsMatchKind::OtherText: break;
+    }
+    return "other-text";
+}
+
 }  // namespace triage

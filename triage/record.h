@@ -70,6 +70,22 @@ struct ProxyFacts {
     std::vector<std::string> errors;
 };
 
+// What a hosts line that names a searched name really is: the search is
+// textual, so it also matches comments and longer names.
+enum class HostsMatchKind : unsigned char {
+    ServiceHost,   // an active entry for exactly the service host
+    VendorDomain,  // an active entry for another name under the vendor's domains
+    Comment,       // the name stands only after '#'
+    OtherText,     // inside a longer name outside the vendor's domains, or no entry at all
+};
+const char* HostsMatchKindName(HostsMatchKind kind);
+
+struct HostsMatch {
+    std::uint64_t line;  // in the hosts file, from 1
+    std::string text;
+    HostsMatchKind kind = HostsMatchKind::OtherText;  // judged by CompleteRecord
+};
+
 struct HostsFacts {
     Verdict ok = Verdict::NotSaid;
     std::vector<std::string> found;
@@ -77,6 +93,10 @@ struct HostsFacts {
     OptText error;
     OptText content;
     bool contentCut = false;
+    // Every line of the framed file naming a searched name, also past the
+    // content's limit.
+    std::vector<HostsMatch> matches;
+    bool matchesCut = false;
 };
 
 struct DnsFacts {
@@ -96,7 +116,7 @@ struct ChainFacts {
 
 struct Cause {
     std::string id;
-    std::string severity;  // "error" or "warning"
+    std::string severity;  // "error", "warning" or "info" (explains, judges nothing)
     std::string finding;
     std::string advice;
 };
@@ -105,6 +125,12 @@ struct Unrecognised {
     std::uint64_t line;
     std::string text;
 };
+
+// How the run's text ends: complete with its end banner, complete at the key
+// prompt without it, a console capture (no banners) up to its prompt, or cut
+// short inside a section.
+enum class Ending : unsigned char { EndBanner, ClosedAtPrompt, ConsoleCapture, CutShort };
+const char* EndingName(Ending ending);  // "end-banner", "closed-at-prompt", ...
 
 // The run as a whole, as the summary, the CSV and the page show it.
 enum class RunVerdict : unsigned char { Ok, Warning, Error, Incomplete };
@@ -147,6 +173,14 @@ struct RunRecord {
     bool consoleCapture = false;  // no banners: text copied from the console
     // The encoding of the stretch of the file the run was read from.
     std::string encoding;
+    Ending ending = Ending::CutShort;
+    // Report titles the hosts frame had to keep as the file's text; the
+    // sections they open could not be read.
+    std::vector<Unrecognised> unplaced;
+    bool titleUnplaced[kCheckCount] = {};
+    // The input's last line when it had no line end: it may be cut inside a
+    // value, so it was not read.
+    std::optional<Unrecognised> cutLine;
 
     bool Reached(Check check) const { return seen[Index(check)]; }
     Status StatusOf(Check check) const { return status[Index(check)]; }

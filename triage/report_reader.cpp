@@ -101,6 +101,12 @@ struct ReportReader::State {
     void Emit()
     {
         CloseHostsFrame();
+        if (run->ended)
+            run->ending = Ending::EndBanner;
+        else if (!run->promptSeen)
+            run->ending = Ending::CutShort;
+        else
+            run->ending = capture ? Ending::ConsoleCapture : Ending::ClosedAtPrompt;
         run->run = ++runs;
         parse.reset();
         lastSlot = -1;
@@ -114,8 +120,25 @@ struct ReportReader::State {
     {
         if (!parse)
             return;
-        if (std::optional<HostsFrame::HeldLine> held = parse->hostsFrame.Close())
+        std::optional<HostsFrame::HeldLine> held = parse->hostsFrame.Close();
+        for (const HostsFrame::HeldLine& title : parse->hostsFrame.TakeKeptTitles())
+            Unplaced(title.text, title.number);
+        if (held)
             ReportLine(held->text, held->number);
+    }
+
+    // A later section's title the frame kept as the file's text: that section
+    // could not be read.
+    void Unplaced(const std::string& line, std::uint64_t number)
+    {
+        if (run->unplaced.size() < options.maxUnrecognised)
+            run->unplaced.push_back({number, line});
+        SectionState probe(*run);
+        for (Section section : {Section::Dns, Section::ChainCurrentUser, Section::ChainLocalMachine}) {
+            const SectionParser& parser = ParserOf(section);
+            if (parser.opens(WithoutMark(line), probe))
+                run->titleUnplaced[Index(parser.check)] = true;
+        }
     }
 
     void Enter(Section next)
@@ -157,6 +180,7 @@ struct ReportReader::State {
     }
 
     void Line(std::string_view line, std::uint64_t number);
+    void UnendedLine(std::string_view line, std::uint64_t number);
     bool FrameTakes(std::string_view line, std::uint64_t number);
     bool Banner(std::string_view line);
     void ReportLine(std::string_view line, std::uint64_t number);
@@ -184,6 +208,11 @@ void ReportReader::Line(std::string_view line, std::uint64_t number)
     state_->Line(line, number);
 }
 
+void ReportReader::LastLineUnended(std::string_view line, std::uint64_t number)
+{
+    state_->UnendedLine(line, number);
+}
+
 int ReportReader::Finish()
 {
     State& s = *state_;
@@ -209,6 +238,22 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
         StartRun(std::nullopt, true);
     KeepRaw(line);
     ReportLine(line, number);
+}
+
+// A line that stopped without its line end may stop inside a value: only a
+// line that cannot be the start of a longer one is read (the prompt a pasted
+// console text ends with, "OK", a banner); the hosts file's text is the
+// frame's. Any other is noted as cut, not read.
+void ReportReader::State::UnendedLine(std::string_view line, std::uint64_t number)
+{
+    const bool whole = line == Lines().prompt || line == Lines().ok || IsBanner(line) ||
+                       (run && parse->hostsFrame.IsOpen());
+    if (whole || !run) {
+        Line(line, number);
+        return;
+    }
+    KeepRaw(line);
+    run->cutLine = Unrecognised{number, std::string(line)};
 }
 
 // True when the open hosts frame keeps the line as the file's.

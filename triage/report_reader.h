@@ -39,6 +39,8 @@ public:
     // which lives as long as the program); a run records the one it opens in.
     void SetEncoding(std::string_view name);
     void Line(std::string_view line, std::uint64_t number);
+    // The input's last line, which had no line end: it may be cut.
+    void LastLineUnended(std::string_view line, std::uint64_t number);
     // Hands over the last run; the result is the number of runs of the file.
     int Finish();
 

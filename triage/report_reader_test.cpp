@@ -219,11 +219,12 @@ TEST(ReportReader, RunsAndSectionsOfEditedReports)
              "errors": ["Error: Cannot open key SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings [gle:0x00000002]"]},
              "unrecognised": []})"),
          1},
-        {"a hosts file whose lines look like the report's",
+        {"a hosts file whose lines look like the report's: kept, and its title listed",
          Edited(GoldenText("troubled-pc.txt"),
-                {{"::1 localhost\r\n", "::1 localhost\r\n==================\r\nGetAddrInfoW response test:\r\n\r\nProxy detection:\r\nOK\r\n"}}),
-         ordered_json::parse(R"({"hosts": {"content": "127.0.0.1 localhost\n::1 localhost\n==================\nGetAddrInfoW response test:\n\nProxy detection:\nOK\n203.0.113.9 Service.Zemlo.Example\n# 203.0.113.9 updates.zemlo-eu.example\n"},
-             "dns": {"ok": false, "addresses": ["203.0.113.9:443"]}, "unrecognised": []})"),
+                {{"::1 localhost\r\n", "::1 localhost\r\n==================\r\nGetAddrInfoW response test:\r\nProxy detection:\r\n\r\nOK\r\n"}}),
+         ordered_json::parse(R"({"hosts": {"content": "127.0.0.1 localhost\n::1 localhost\n==================\nGetAddrInfoW response test:\nProxy detection:\n\nOK\n203.0.113.9 Service.Zemlo.Example\n# 203.0.113.9 updates.zemlo-eu.example\n"},
+             "dns": {"ok": false, "addresses": ["203.0.113.9:443"]}, "unrecognised": [],
+             "unplaced": [{"line": 43, "text": "GetAddrInfoW response test:"}]})"),
          1},
         {"resolver answers in several records, one address unreadable",
          Edited(clean, {{"GetAddrInfoW response test:error: \r\nerror: GetAddrInfoW failed with code 11001 (0x00002af9)\r\n",
@@ -380,6 +381,134 @@ TEST(ReportReader, EachRunCarriesTheEncodingItWasReadIn)
     for (const RunRecord& run : read.runs)
         encodings.push_back(run.encoding);
     EXPECT_EQ(encodings, (std::vector<std::string>{"UTF-8", "UTF-16LE"}));
+}
+
+// The console shows the log without its banners; pasted into a ticket it has
+// LF or CRLF line ends and its blank lines doubled, dropped or multiplied.
+std::string Pasted(const std::string& log, const std::string& lineEnd, int blanksPerBlank)
+{
+    std::string text;
+    std::size_t start = 0;
+    while (start <= log.size()) {
+        std::size_t end = log.find("\r\n", start);
+        if (end == std::string::npos)
+            end = log.size();
+        const std::string line = log.substr(start, end - start);
+        start = end + 2;
+        if (line.rfind("####", 0) == 0 || line.rfind("Log start time:", 0) == 0 || line.rfind("Log end time:", 0) == 0)
+            continue;
+        for (int i = 0; i < (line.empty() ? blanksPerBlank : 1); ++i)
+            text += line + lineEnd;
+    }
+    return text;
+}
+
+// Everything but how the run's text came and ended.
+ordered_json Facts(const RunRecord& run)
+{
+    ordered_json json = RecordJson(run);
+    for (const char* key : {"file", "start", "end", "ended", "ending", "unrecognised"})
+        json.erase(key);
+    return json;
+}
+
+TEST(ReportReader, PastedConsoleTextGivesTheLogsRecord)
+{
+    const std::string closing = "==================\r\n\r\nGetAddrInfoW";
+    for (const char* transcript : {"clean-pc.txt", "troubled-pc.txt", "fix-on-clean-pc.txt", "old-windows-pc.txt"}) {
+        const std::string log = GoldenText(transcript);
+        const RunRecord fromLog = ReadBytes(log).runs.at(0);
+        const struct {
+            const char* name;
+            std::string text;
+        } pastes[] = {
+            {"CRLF", Pasted(log, "\r\n", 1)},
+            {"LF", Pasted(log, "\n", 1)},
+            {"blank lines doubled", Pasted(log, "\r\n", 2)},
+            {"blank lines doubled, LF", Pasted(log, "\n", 2)},
+            {"no blank line after the hosts frame",
+             log.find(closing) == std::string::npos ? Pasted(log, "\n", 1)
+                                                    : Pasted(Edited(log, {{closing, "==================\r\nGetAddrInfoW"}}), "\n", 1)},
+            {"three blank lines around the hosts frame", Pasted(log, "\n", 3)},
+        };
+        for (const auto& paste : pastes) {
+            const auto read = ReadBytes(paste.text);
+            ASSERT_EQ(read.runs.size(), 1u) << transcript << ", " << paste.name;
+            const RunRecord& run = read.runs[0];
+            EXPECT_EQ(Mismatch(Facts(run), Facts(fromLog)), "") << transcript << ", " << paste.name;
+            EXPECT_EQ(Mismatch(Facts(fromLog), Facts(run)), "") << transcript << ", " << paste.name;
+            EXPECT_EQ(EndingName(run.ending), std::string("console-capture")) << transcript << ", " << paste.name;
+            EXPECT_TRUE(run.unrecognised.empty()) << transcript << ", " << paste.name << ": "
+                                                  << run.unrecognised.at(0).text;
+        }
+    }
+}
+
+// A frame whose closing rule is lost keeps the rest of the run as the file's
+// text: the record names the titles it holds, and their sections are not
+// taken for passed or for never reached.
+TEST(ReportReader, TitlesInsideTheHostsFrameAreListed)
+{
+    const std::string text =
+        Edited(Pasted(GoldenText("troubled-pc.txt"), "\n", 1), {{"\n==================\n\nGetAddrInfoW", "\n\nGetAddrInfoW"}});
+    const RunRecord run = ReadBytes(text).runs.at(0);
+    const ordered_json json = RecordJson(run);
+    std::vector<std::string> titles;
+    for (const auto& line : json["unplaced"])
+        titles.push_back(line["text"]);
+    EXPECT_EQ(titles, (std::vector<std::string>{"GetAddrInfoW response test:", "Verify chain test: [CurrentUser]error: ",
+                                                "Verify chain test: [LocalMachine]error: ", "Press any key to quit..."}));
+    for (Check check : {Check::Dns, Check::ChainCurrentUser, Check::ChainLocalMachine})
+        EXPECT_EQ(StatusName(run.StatusOf(check)), std::string("warning")) << RowOf(check).key;
+    const std::vector<std::string> causes = testing::CauseIds(run);
+    EXPECT_NE(std::find(causes.begin(), causes.end(), "report-lines-unplaced"), causes.end());
+    EXPECT_EQ(json["ending"], "cut-short");
+}
+
+// How a run's text ends, and what a cut leaves: the cut line is not read, so
+// no value of it reaches the record or a finding.
+TEST(ReportReader, HowARunEnds)
+{
+    const std::string clean = GoldenText("clean-pc.txt");
+    const std::string withoutEnd = clean.substr(0, clean.find(kEndBanner));
+    const std::size_t localMachine = clean.find("[LocalMachine]");
+    const std::string cutValue = "chainTrust: 0x0001";
+    const std::string cutInValue = clean.substr(0, clean.find(cutValue, localMachine) + cutValue.size());
+    const std::string utf16 = "\xFF\xFE" + testing::Utf16Le(cutInValue);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* ending;
+        const char* lastSection;  // named by report-cut-short, if any
+    } cases[] = {
+        {"end banner", clean, "end-banner", nullptr},
+        {"window closed at the prompt", withoutEnd, "closed-at-prompt", nullptr},
+        {"console capture", Pasted(clean, "\r\n", 1), "console-capture", nullptr},
+        {"cut inside a value", cutInValue, "cut-short", "Chain, local machine"},
+        {"UTF-16 cut at an even byte", utf16, "cut-short", "Chain, local machine"},
+        {"UTF-16 cut at an odd byte", utf16 + "\x30", "cut-short", "Chain, local machine"},
+        {"cut between sections, then another run", withoutEnd.substr(0, withoutEnd.find("\r\n\r\nSHA2")) + clean,
+         "cut-short", "System time"},
+    };
+    for (const auto& c : cases) {
+        const auto read = ReadBytes(c.bytes);
+        EXPECT_EQ(read.input.error, "") << c.name;
+        ASSERT_FALSE(read.runs.empty()) << c.name;
+        const RunRecord& run = read.runs.front();
+        EXPECT_EQ(RecordJson(run)["ending"], c.ending) << c.name;
+        const auto cut = std::find_if(run.causes.begin(), run.causes.end(),
+                                      [](const Cause& cause) { return cause.id == "report-cut-short"; });
+        ASSERT_EQ(cut != run.causes.end(), c.lastSection != nullptr) << c.name;
+        if (c.lastSection == nullptr)
+            continue;
+        EXPECT_EQ(cut->severity, "warning") << c.name;
+        EXPECT_NE(cut->advice.find(std::string("\"") + c.lastSection + "\""), std::string::npos) << c.name << ": " << cut->advice;
+        EXPECT_EQ(RecordJson(run)["chain"]["LocalMachine"]["trust_status"], nullptr) << c.name;
+        for (const Cause& cause : run.causes)
+            EXPECT_EQ(cause.finding.find("LocalMachine: chainTrust"), std::string::npos) << c.name << ": " << cause.finding;
+    }
+    // Odd and even cuts read alike.
+    EXPECT_EQ(RecordJson(ReadBytes(utf16).runs.at(0)), RecordJson(ReadBytes(utf16 + "\x30").runs.at(0)));
 }
 
 TEST(ReportReader, TextWithoutAReportIsNoRun)

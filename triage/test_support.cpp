@@ -21,14 +21,24 @@ bool ReadFile(const std::string& path, std::string& bytes)
     return static_cast<bool>(file);
 }
 
+std::string RepoFile(const std::string& path)
+{
+    std::string bytes;
+    if (!ReadFile(std::string(TRIAGE_REPO_ROOT) + "/" + path, bytes))
+        throw std::runtime_error("cannot read " + path);
+    return bytes;
+}
+
 }  // namespace
 
 std::string Golden(const std::string& name)
 {
-    std::string bytes;
-    if (!ReadFile(std::string(TRIAGE_REPO_ROOT) + "/tests/golden/" + name, bytes))
-        throw std::runtime_error("cannot read golden transcript " + name);
-    return bytes;
+    return RepoFile("tests/golden/" + name);
+}
+
+std::string TestData(const std::string& name)
+{
+    return RepoFile("triage/testdata/" + name);
 }
 
 std::string RealLog(const std::string& scenario, const std::string& transcript)

@@ -16,6 +16,8 @@ namespace triage::testing {
 
 // A transcript of tests/golden as stored: UTF-8 with a BOM, CRLF.
 std::string Golden(const std::string& name);
+// A log of triage/testdata as stored.
+std::string TestData(const std::string& name);
 // The transcript's text without its BOM.
 std::string GoldenText(const std::string& name);
 // The same text with `from` replaced by `to` (each must occur).

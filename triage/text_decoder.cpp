@@ -53,18 +53,18 @@ bool LineDecoder::Finish()
         error_ = "only zero bytes: nothing of a log was written";
         return false;
     }
-    bool whole = true;
-    if (!pending_.empty()) {  // only a UTF-16 byte without its pair is left
-        error_ = "odd byte count in UTF-16 text: the last byte is cut off";
-        whole = false;
-    }
+    // Only a UTF-16 byte without its pair can be left: the text was cut off
+    // inside its last character and reads as if cut at the byte before.
     pending_.clear();
     if (highSurrogate_ != 0)
         PutCodePoint(0xFFFD);
     highSurrogate_ = 0;
-    if (!line_.empty() || lineCut_)
+    if (!line_.empty() || lineCut_) {
+        unended_ = true;
         EndLine();
-    return whole;
+        unended_ = false;
+    }
+    return true;
 }
 
 void LineDecoder::Process(bool atEnd)

@@ -46,11 +46,14 @@ public:
     // False once the input is known not to be text; Error() says why in one
     // line. Lines already delivered stay delivered.
     bool Feed(const char* data, std::size_t size);
-    // Flushes the last line. False for an empty input, for junk, for zeros
-    // alone, or for a UTF-16 text with an odd byte count (its lines are
-    // still delivered).
+    // Flushes the last line. False for an empty input, for junk or for zeros
+    // alone; a UTF-16 text with an odd byte count reads as if cut at the byte
+    // before.
     bool Finish();
 
+    // True while the sink receives the input's last line, which had no line
+    // end: it may be cut anywhere.
+    bool LineUnended() const { return unended_; }
     const std::string& Error() const { return error_; }
     // The encoding the file starts in.
     Encoding DetectedEncoding() const { return first_; }
@@ -87,6 +90,7 @@ private:
     std::uint64_t lineNumber_ = 0;
     std::uint64_t cutLines_ = 0;
     bool failed_ = false;
+    bool unended_ = false;
 };
 
 }  // namespace triage

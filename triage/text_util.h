@@ -40,4 +40,16 @@ inline std::string ShownUtc(const std::string& iso)
     return iso.substr(0, 10) + " " + iso.substr(11, 8) + " UTC";
 }
 
+// At most `maxBytes` of UTF-8 text, cut before a whole character, with "..."
+// when cut.
+inline std::string Shortened(std::string_view text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return std::string(text);
+    std::size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end)) + "...";
+}
+
 }  // namespace triage
