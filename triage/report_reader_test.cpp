@@ -487,6 +487,8 @@ TEST(ReportReader, HowARunEnds)
         {"cut inside a value", cutInValue, "cut-short", "Chain, local machine"},
         {"UTF-16 cut at an even byte", utf16, "cut-short", "Chain, local machine"},
         {"UTF-16 cut at an odd byte", utf16 + "\x30", "cut-short", "Chain, local machine"},
+        {"UTF-16 cut where a crash's zero tail starts", utf16 + std::string(512, '\0'), "cut-short",
+         "Chain, local machine"},
         {"cut between sections, then another run", withoutEnd.substr(0, withoutEnd.find("\r\n\r\nSHA2")) + clean,
          "cut-short", "System time"},
     };
