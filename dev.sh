@@ -228,7 +228,7 @@ build() {
         cp "$build_root/$arch/app/zemlodiag.exe" "$root/dist/$arch/zemlodiag.exe"
     done
     triage_build
-    [ "$command" = run ] || triage_web_build  # showing a report needs no emscripten
+    triage_web_build
 }
 
 lint() {
