@@ -14,6 +14,10 @@ namespace triage {
 // connection outright first, then what only informs.
 std::vector<Cause> Diagnose(const RunRecord& record);
 
+// The verify chain sections' causes, appended to `causes`; `importRan`: this
+// run's /fix imported the root (chain_causes.cpp).
+void AddChainCauses(const RunRecord& record, bool importRan, std::vector<Cause>& causes);
+
 // What support should know but need not act on: a proxy left configured but
 // switched off.
 std::vector<std::string> Notes(const RunRecord& record);

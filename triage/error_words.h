@@ -51,13 +51,19 @@ inline const char* ErrorWordOf(std::uint32_t code)
     return nullptr;
 }
 
+// A 32-bit value as the report prints it: "0x0001000a".
+inline std::string Hex8(std::int64_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+    return text;
+}
+
 // "0x80070005 (access denied)", or the bare hex value when it has no word.
 inline std::string HexWithWord(std::uint32_t code)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(code));
     const char* word = ErrorWordOf(code);
-    return word ? std::string(text) + " (" + word + ")" : std::string(text);
+    return word ? Hex8(code) + " (" + word + ")" : Hex8(code);
 }
 
 // `text` with the word put after each hex value of eight digits that has one

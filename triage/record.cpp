@@ -1,6 +1,9 @@
-// Names of the record's enums as every output prints them.
+// Names of the record's enums as every output prints them, and the copy of
+// a run's facts that a trial reading works on.
 
 #include "triage/record.h"
+
+#include <utility>
 
 namespace triage {
 
@@ -47,6 +50,28 @@ const char* HostsMatchKindName(HostsMatchKind kind)
     case HostsMatchKind::OtherText: break;
     }
     return "other-text";
+}
+
+// The run's facts copied into `facts` (reusing its storage, as this runs
+// for every line), without what no line of a section changes and may be
+// large: the run's text, its unrecognised lines, the hosts file.
+void CopyFacts(RunRecord& facts, RunRecord& record)
+{
+    std::string raw = std::move(record.raw);
+    std::vector<Unrecognised> unrecognised = std::move(record.unrecognised);
+    OptText hostsContent = std::exchange(record.hosts.content, std::nullopt);
+    facts = record;
+    record.raw = std::move(raw);
+    record.unrecognised = std::move(unrecognised);
+    record.hosts.content = std::move(hostsContent);
+}
+
+void PutFacts(RunRecord& record, RunRecord&& facts)
+{
+    facts.raw = std::move(record.raw);
+    facts.unrecognised = std::move(record.unrecognised);
+    facts.hosts.content = std::move(record.hosts.content);
+    record = std::move(facts);
 }
 
 }  // namespace triage

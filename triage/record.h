@@ -186,4 +186,11 @@ struct RunRecord {
     Status StatusOf(Check check) const { return status[Index(check)]; }
 };
 
+// A trial reading a line on a copy of the run's facts (a mail client's wrap
+// may be undone): the copy leaves out the run's text, its unrecognised lines
+// and the hosts file, which no section line changes; PutFacts takes the trial's
+// facts back with them.
+void CopyFacts(RunRecord& facts, RunRecord& record);
+void PutFacts(RunRecord& record, RunRecord&& facts);
+
 }  // namespace triage

@@ -23,28 +23,6 @@ namespace {
 // message it marks.
 enum class Mark { None, Error, Warning };
 
-// The run's facts copied into `facts` (reusing its storage, as this runs
-// for every line), without what no line of a section changes and may be
-// large: the run's text, its unrecognised lines, the hosts file.
-void CopyFacts(RunRecord& facts, RunRecord& record)
-{
-    std::string raw = std::move(record.raw);
-    std::vector<Unrecognised> unrecognised = std::move(record.unrecognised);
-    OptText hostsContent = std::exchange(record.hosts.content, std::nullopt);
-    facts = record;
-    record.raw = std::move(raw);
-    record.unrecognised = std::move(unrecognised);
-    record.hosts.content = std::move(hostsContent);
-}
-
-void PutFacts(RunRecord& record, RunRecord&& facts)
-{
-    facts.raw = std::move(record.raw);
-    facts.unrecognised = std::move(record.unrecognised);
-    facts.hosts.content = std::move(record.hosts.content);
-    record = std::move(facts);
-}
-
 }  // namespace
 
 struct ReportReader::State {
