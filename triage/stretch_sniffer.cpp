@@ -76,6 +76,9 @@ Encoding EncodingOf(CodePage page)
 
 bool ByteOrderMarkAt(const unsigned char* data, std::size_t size, std::size_t at)
 {
+    // Asked of every byte of 8-bit text: most are no mark's first byte.
+    if (at >= size || (data[at] != 0xFF && data[at] != 0xFE && data[at] != 0xEF))
+        return false;
     return At(data, size, at, "\xFF\xFE", 2) || At(data, size, at, "\xFE\xFF", 2) ||
            At(data, size, at, "\xEF\xBB\xBF", 3);
 }
