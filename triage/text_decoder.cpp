@@ -179,6 +179,13 @@ std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size
     return i;
 }
 
+bool LineDecoder::SkipZeros(const unsigned char* data, std::size_t size, bool atEnd, std::size_t& at)
+{
+    const std::size_t used = ZeroInEightBit(data + at, size - at, atEnd);
+    at += used;
+    return used != 0 && encoding_ != Encoding::Unknown;
+}
+
 std::size_t LineDecoder::ZeroInEightBit(const unsigned char* data, std::size_t size, bool atEnd)
 {
     std::size_t zeros = 0;
@@ -216,11 +223,7 @@ std::size_t LineDecoder::DecodeUtf8(const unsigned char* data, std::size_t size,
             continue;
         }
         if (c == 0) {
-            const std::size_t used = ZeroInEightBit(data + i, size - i, atEnd);
-            if (used == 0)
-                return i;
-            i += used;
-            if (encoding_ == Encoding::Unknown)
+            if (!SkipZeros(data, size, atEnd, i))
                 return i;
             continue;
         }
@@ -257,11 +260,7 @@ std::size_t LineDecoder::DecodeCodePage(const unsigned char* data, std::size_t s
     while (i < size) {
         const unsigned char c = data[i];
         if (c == 0) {
-            const std::size_t used = ZeroInEightBit(data + i, size - i, atEnd);
-            if (used == 0)
-                return i;
-            i += used;
-            if (encoding_ == Encoding::Unknown)
+            if (!SkipZeros(data, size, atEnd, i))
                 return i;
             continue;
         }

@@ -71,6 +71,9 @@ private:
     // At a zero byte in 8-bit text: 0 to wait for more bytes, else how many
     // bytes the decision took; ends the stretch where the text changes.
     std::size_t ZeroInEightBit(const unsigned char* data, std::size_t size, bool atEnd);
+    // The same from `at` in 8-bit text, moving `at` past what it took; false
+    // when the decoder stops there: more bytes are needed, or the stretch ended.
+    bool SkipZeros(const unsigned char* data, std::size_t size, bool atEnd, std::size_t& at);
     void EndStretch();
     void PutCodePoint(std::uint32_t codePoint);
     void PutAscii(char c);
