@@ -65,9 +65,19 @@ section{background:#fff;border:1px solid #d9dde3;border-radius:8px;padding:16px;
 .cause.warning{border-left-color:#f0cf6b;background:#fffcf2}
 .cause code{font-weight:600}.advice{color:#3a4454;margin-top:3px}
 table{border-collapse:collapse;width:100%;font-size:13px}th,td{text-align:left;padding:4px 8px;border-bottom:1px solid #e3e6ea}
+.runs table{table-layout:fixed}.runs td{overflow-wrap:anywhere}.runs>div{content-visibility:auto;contain-intrinsic-size:auto 4000px}
+.runs col:nth-child(1){width:24%}.runs col:nth-child(2){width:4%}.runs col:nth-child(3){width:17%}.runs col:nth-child(4){width:11%}
+.runs col:nth-child(5){width:10%}.runs col:nth-child(6){width:8%}
 pre{background:#f3f4f6;padding:10px;overflow:auto;font-size:12px;max-height:480px}
 svg text{font-size:12px;fill:#1d2430}
 )";
+
+// The run table is written as tables of kRowsPerTable rows with the same
+// fixed columns, each in a block the browser skips while it is out of sight:
+// one table of thousands of rows costs a browser more to lay out than
+// reading their logs did.
+constexpr std::size_t kRowsPerTable = 100;
+constexpr const char* kRunColumns = "<colgroup><col><col><col><col><col><col><col></colgroup>";
 
 void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t boards)
 {
@@ -100,10 +110,12 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
             << barHeight - 6 << "\" fill=\"#d9534f\" rx=\"3\"><title>" << count << " runs</title></rect><text x=\""
             << labelWidth + width + 6 << "\" y=\"" << y + 14 << "\">" << count << "</text>";
     }
-    out << "</svg><h3>Runs</h3><table><tr><th>File</th><th>Run</th><th>Start</th><th>Windows</th><th>Product</th>"
-           "<th>Verdict</th><th>Causes</th></tr>";
+    out << "</svg><h3>Runs</h3><div class=\"runs\"><div><table>" << kRunColumns
+        << "<tr><th>File</th><th>Run</th><th>Start</th><th>Windows</th><th>Product</th><th>Verdict</th><th>Causes</th></tr>";
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const FleetRow& r = runs[i].row;
+        if (i > 0 && i % kRowsPerTable == 0)
+            out << "</table></div><div><table>" << kRunColumns;
         out << "<tr><td>";
         if (i < boards)
             out << "<a href=\"#run-" << i << "\">" << Escaped(r.file) << "</a>";
@@ -114,7 +126,7 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
             << "</td><td><span class=\"verdict " << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict)
             << "</span></td><td>" << Escaped(Joined(r.causeIds, " ")) << "</td></tr>";
     }
-    out << "</table>";
+    out << "</table></div></div>";
     if (runs.size() > boards)
         out << "<p class=\"meta\">Boards below for the first " << boards << " runs.</p>";
     out << "</section>";

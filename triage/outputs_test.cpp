@@ -68,6 +68,39 @@ TEST(Outputs, PageInPartsIsThePageBody)
     EXPECT_EQ(head.str() + boards, body.str());
 }
 
+// A browser lays out one table of thousands of rows slowly, so the run table
+// comes in blocks; every run must still have its one row, in order.
+TEST(Outputs, RunTableComesInBlocksWithEveryRunInOrder)
+{
+    const RunRecord run = testing::ReadBytes(testing::Golden("clean-pc.txt")).runs.at(0);
+    HtmlPage page(0);
+    for (int i = 0; i < 250; ++i) {
+        PageRun row = ForPage(run);
+        row.row.file = "pc-" + std::to_string(1000 + i) + ".txt";
+        page.Add(std::move(row));
+    }
+    std::ostringstream html;
+    page.WriteHead(html);
+    const std::string text = html.str();
+    std::vector<std::size_t> rowsPerBlock;
+    std::size_t at = 0;
+    int expected = 1000;
+    while ((at = text.find("<table>", at)) != std::string::npos) {
+        const std::size_t end = text.find("</table>", at);
+        ASSERT_NE(end, std::string::npos);
+        std::size_t rows = 0;
+        for (std::size_t cell = text.find("<tr><td>", at); cell < end; cell = text.find("<tr><td>", cell + 1)) {
+            const std::string file = "pc-" + std::to_string(expected++) + ".txt";
+            EXPECT_EQ(text.compare(cell + 8, file.size(), file), 0) << "row " << expected - 1000 << " is not " << file;
+            ++rows;
+        }
+        rowsPerBlock.push_back(rows);
+        at = end;
+    }
+    EXPECT_EQ(rowsPerBlock, (std::vector<std::size_t>{100, 100, 50}));
+    EXPECT_EQ(expected, 1250);
+}
+
 TEST(Outputs, CsvQuotesByRfc4180)
 {
     const struct {

@@ -9,13 +9,16 @@ var elements = {};
 ['files', 'drop-zone', 'paste', 'read-paste', 'progress', 'errors', 'downloads', 'download-json',
     'download-csv', 'result'].forEach(function (id) { elements[id] = document.getElementById(id); });
 
-var kLoadAhead = 64;  // files being loaded at once: hides each load's round trip to the browser
+// Files being loaded at once: the browser loads them on its own threads, and
+// enough in flight hide each load's round trip to it.
+var kLoadAhead = 256;
 var kBatchFiles = 32;  // files handed to the reader in one message at most
 var worker = null;
 var workerUrl = null;
 var busy = false;
 var readingId = 0;  // a reading's loads stop when a newer one starts
 var reportStyle = null;
+var utf8 = new TextDecoder();
 // The reader writes a download when it is asked for.
 var downloads = {
     json: { type: 'application/x-ndjson', file: 'zemlotriage.jsonl' },
@@ -108,9 +111,9 @@ function handle(message) {
             document.head.appendChild(reportStyle);
         }
     } else if (message.type === 'progress') {
+        if (message.boards.length)
+            elements.result.insertAdjacentHTML('beforeend', utf8.decode(message.boards));
         setProgress(message.done + ' of ' + plural(message.total, 'file'), 'reading');
-    } else if (message.type === 'boards') {
-        elements.result.insertAdjacentHTML('beforeend', message.html);
     } else if (message.type === 'done') {
         busy = false;
         message.errors.forEach(function (error) {

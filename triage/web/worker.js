@@ -5,12 +5,13 @@
 // Messages in, in order: {begin: total}, {files: [{name, bytes} or {name,
 // error}]} any number of times, {end: true}; {output: "json" or "csv"} for a
 // download of the last reading. Messages out: "ready" with the report style,
-// "progress" (at most every 50 ms, and at the last file), "boards" with the
-// boards of the runs read since the last, "done" with the fleet view that
-// goes before them, "output" with the bytes of a download.
+// "progress" with the boards of the runs read since the last (at most every
+// kShowEveryMs, and at the last file: each showing costs the page a layout),
+// "done" with the fleet view that goes before the boards, "output" with the
+// bytes of a download.
 'use strict';
 
-var kProgressEveryMs = 50;
+var kShowEveryMs = 100;
 var pending = [];
 var encoder = new TextEncoder();
 var reading = null;
@@ -36,7 +37,7 @@ function handle(request) {
 
 function begin(total) {
     Module._PageReset();
-    reading = { total: total, done: 0, errors: [], lastProgress: 0 };
+    reading = { total: total, done: 0, errors: [], lastShown: performance.now() };
 }
 
 // Copies `bytes` into the module's memory, NUL-terminated; the caller frees.
@@ -69,16 +70,15 @@ function readFile(file) {
         if (message) reading.errors.push({ name: file.name, message: message });
     }
     reading.done += 1;
-    if (reading.done === reading.total || performance.now() - reading.lastProgress >= kProgressEveryMs) {
-        reading.lastProgress = performance.now();
-        postMessage({ type: 'progress', done: reading.done, total: reading.total });
-    }
 }
 
 function readFiles(files) {
     files.forEach(readFile);
-    var boards = output(4, 'text');
-    if (boards) postMessage({ type: 'boards', html: boards });
+    if (reading.done === reading.total || performance.now() - reading.lastShown >= kShowEveryMs) {
+        reading.lastShown = performance.now();
+        var boards = output(4);
+        postMessage({ type: 'progress', done: reading.done, total: reading.total, boards: boards }, [boards.buffer]);
+    }
 }
 
 function end() {
