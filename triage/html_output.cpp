@@ -122,7 +122,7 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
         else
             out << Escaped(r.file);
         out << "</td><td>" << r.run << "</td><td>" << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << "</td><td>"
-            << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << "</td><td>" << Escaped(r.product)
+            << Escaped(r.windows) << "</td><td>" << Escaped(r.product)
             << "</td><td><span class=\"verdict " << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict)
             << "</span></td><td>" << Escaped(Joined(r.causeIds, " ")) << "</td></tr>";
     }
@@ -152,7 +152,7 @@ void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_
     else
         out << "Start " << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << ", end "
             << Escaped(b.end ? ShownUtc(*b.end) : EndMissing(b.ending));
-    out << " &middot; Windows " << Shown(r.osVersion, "?") << " " << Shown(r.osArch) << " " << Shown(b.productName)
+    out << " &middot; Windows " << Escaped(r.windows) << " " << Shown(b.productName)
         << " &middot; product " << Escaped(r.product);
     if (b.localSystem)
         out << " &middot; ran as LocalSystem";
@@ -186,8 +186,7 @@ void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_
 PageRun ForPage(const RunRecord& record)
 {
     PageRun run;
-    run.row = {record.file, record.run, record.start, record.os.version, record.os.arch, ProductSummary(record),
-               {},          record.verdict};
+    run.row = {record.file, record.run, record.start, WindowsSummary(record), ProductSummary(record), {}, record.verdict};
     for (const Cause& cause : record.causes)
         run.row.causeIds.push_back(cause.id);
     Board& board = run.board.emplace();

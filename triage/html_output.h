@@ -21,7 +21,7 @@ struct FleetRow {
     std::string file;
     int run = 0;
     OptText start;
-    OptText osVersion, osArch;
+    std::string windows;  // WindowsSummary()
     std::string product;  // ProductSummary()
     std::vector<std::string> causeIds;
     RunVerdict verdict = RunVerdict::Incomplete;

@@ -162,6 +162,13 @@ void WriteCsvRow(std::ostream& out, const RunRecord& r)
     out << ',' << FixOutcome(r) << ',' << (r.localSystem ? "true" : "false") << "\r\n";
 }
 
+std::string WindowsSummary(const RunRecord& r)
+{
+    if (!r.Reached(Check::Os))
+        return "not reached";
+    return r.os.version.value_or("?") + " " + r.os.arch.value_or("?");
+}
+
 std::string ProductSummary(const RunRecord& r)
 {
     if (!r.Reached(Check::Product))
@@ -235,13 +242,8 @@ void WriteTextSummary(std::ostream& out, const RunRecord& r)
     }
     for (const std::string& note : r.notes)
         line("  ", "info: " + note);
-    if (r.Reached(Check::Os)) {
-        line("  ", "Windows " + r.os.version.value_or("?") + " " + r.os.arch.value_or("?") +
-                       (r.os.productName ? " (" + *r.os.productName + ")" : std::string()) + ", product " +
-                       ProductSummary(r));
-    } else {
-        line("  ", "Windows not reached, product " + ProductSummary(r));
-    }
+    line("  ", "Windows " + WindowsSummary(r) + (r.os.productName ? " (" + *r.os.productName + ")" : std::string()) +
+                   ", product " + ProductSummary(r));
     std::vector<std::string> statuses;
     for (const CheckRow& row : kChecks) {
         if (row.everyRun || r.Reached(row.check))

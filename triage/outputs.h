@@ -30,6 +30,8 @@ std::string CutForText(const std::string& line, std::size_t width);
 // The product as the summary and the page name it: its version, "not
 // installed", "not reached", or what an incomplete installation left.
 std::string ProductSummary(const RunRecord& record);
+// "10.0.19045 x64", with "?" for what the log lacks, or "not reached".
+std::string WindowsSummary(const RunRecord& record);
 // The CSV's fix column: "imported", "failed", or empty where /fix did not run.
 const char* FixOutcome(const RunRecord& record);
 

@@ -191,6 +191,15 @@ TEST(Outputs, TextSummarySaysWhatTheRunIs)
         for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
             EXPECT_LE(end - start, kTextWidth + 40) << c.fault << ": a line of " << end - start;
     }
+    // The page says of Windows what the text says.
+    HtmlPage page;
+    page.Add(ForPage(testing::ReadBytes(std::string(cases[0].text)).runs.at(0)));
+    page.Add(ForPage(testing::ReadBytes(testing::Edited(clean, {{"architecture: x64 (0009)", "architecture: (0009)"}})).runs.at(0)));
+    std::ostringstream html;
+    page.WriteBody(html);
+    for (const char* expected : {"<td>not reached</td><td>not reached</td>", "Windows not reached", "Windows 10.0.18362 ?"})
+        EXPECT_NE(html.str().find(expected), std::string::npos) << "\"" << expected << "\" missing in the page";
+    EXPECT_EQ(html.str().find("Windows ?"), std::string::npos);
     // JSON keeps what the text cuts.
     const auto longRun = testing::ReadBytes(std::string(cases[5].text)).runs.at(0);
     EXPECT_EQ(RecordJson(longRun)["proxy"]["keys"][0]["ProxyOverride"], longBypass);
