@@ -248,15 +248,23 @@ run_tests() {
     export ZEMLO_WINE_TEMPLATE="$build_root/wine-template"
     rm -rf "$ZEMLO_WINE_TEMPLATE" "$ZEMLO_WINE_TEMPLATE.lock"
     "$root/tests/harness/wine-run.sh" --make-template
-    local status=0 arch
+    # 0 passed, 1 failed, 3 nothing matched the filter.
+    local status=3 arch
     for arch in "${archs[@]}"; do
         echo "== $arch =="
         if [ -n "$filter" ] && [ "$(cd "$build_root/$arch" && ctest -N -R "$filter" | sed -n 's/^Total Tests: //p')" = 0 ]; then
             # The unit cases all run in one CTest case, <arch>.unit, so a
             # unit case's name is a GoogleTest filter for that one.
-            run_unit_cases "$arch" "*$filter*" || status=1
+            local unit=0
+            run_unit_cases "$arch" "*$filter*" || unit=$?
+            case $unit in
+                0) [ "$status" = 1 ] || status=0 ;;
+                3) ;;
+                *) status=1 ;;
+            esac
             continue
         fi
+        [ "$status" = 1 ] || status=0
         (cd "$build_root/$arch" && ctest --output-on-failure -j "$jobs" --timeout 300 ${filter:+-R "$filter"}) || status=1
     done
     return $status
@@ -270,8 +278,9 @@ run_unit_cases() { # arch gtest-filter
     (cd "$build_root/$1" && GTEST_FILTER="$2" ctest -V --timeout 300 -R "^$1\.unit\$") >"$log" 2>&1 || status=1
     grep -E '^[0-9]+: \[' "$log" | sed 's/^[0-9]*: //'
     if grep -q 'PASSED  \] 0 tests' "$log"; then
-        echo "no unit case matches $2 either" >&2
-        status=1
+        echo "no unit case matches $2 either"
+        rm -f "$log"
+        return 3
     fi
     [ "$status" -eq 0 ] || tail -n 30 "$log"
     rm -f "$log"
@@ -399,10 +408,17 @@ case "$command" in
         check_wine_sandbox
         build
         lint
-        status=0
-        run_tests "${1:-}" || status=1
-        triage_test "${1:-}" || status=1
-        exit $status
+        diagnostic=0 reader=0
+        run_tests "${1:-}" || diagnostic=$?
+        triage_test "${1:-}" || reader=$?
+        if [ "$diagnostic" = 3 ] && [ "$reader" = 3 ]; then
+            echo "dev.sh: no test matches ${1:-}" >&2
+            exit 1
+        fi
+        if [ "$diagnostic" = 1 ] || [ "$reader" = 1 ]; then
+            exit 1
+        fi
+        exit 0
         ;;
     run)
         check_wine_sandbox

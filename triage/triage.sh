@@ -44,13 +44,17 @@ triage_web_build() {
 
 # Native tests, the same tests built with the sanitizers, the Windows build
 # under Wine, and a short fuzz run. With a REGEX, only the matching native
-# tests.
+# tests; returns 3 when none matches.
 triage_test() {  # [REGEX]
     local filter=${1:-}
     local status=0
     triage_configure "$build_root/triage-linux" -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe" \
         -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS" -DTRIAGE_WEB_PAGE="$root/dist/web/zemlotriage.html"
     cmake --build "$build_root/triage-linux" -j 2
+    if [ -n "$filter" ] && [ "$(cd "$build_root/triage-linux" && ctest -N -R "$filter" | sed -n 's/^Total Tests: //p')" = 0 ]; then
+        echo "no zemlotriage test matches $filter"
+        return 3
+    fi
     (cd "$build_root/triage-linux" && ctest --output-on-failure -j 2 --timeout 300 ${filter:+-R "$filter"}) || status=1
     [ -z "$filter" ] || return $status
 
