@@ -144,3 +144,25 @@ export async function dropPaths(page, paths) {
     for (const type of ['dragEnter', 'dragOver', 'drop'])
         await session.send('Input.dispatchDragEvent', { type, x: box.x + 20, y: box.y + 20, data });
 }
+
+// Where the driver cannot drag from disk: a drop event made in the page,
+// carrying files from disk (set on a hidden input of the driver's own). It
+// checks the page's handling of dropped files, not the browser's drag, nor
+// folders, which an input cannot be given.
+export async function dropFilesInPage(page, paths) {
+    await page.evaluate(() => {
+        const input = document.createElement('input');
+        Object.assign(input, { type: 'file', multiple: true, hidden: true, id: 'driver-files' });
+        document.body.append(input);
+    });
+    const input = await page.$('#driver-files');
+    await input.uploadFile(...paths.map((where) => path.resolve(where)));
+    await page.evaluate(() => {
+        const input = document.getElementById('driver-files');
+        const data = new DataTransfer();
+        for (const file of input.files) data.items.add(file);
+        input.remove();
+        document.getElementById('drop-zone').dispatchEvent(
+            new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+    });
+}

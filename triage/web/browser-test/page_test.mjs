@@ -3,16 +3,17 @@
 // given (order.txt) and the console text to paste (console.txt); FOLDER is
 // dropped on the page, opened from disk and served. Every check that fails is
 // named; the exit code is 1 when any did. BROWSER=firefox drives firefox-esr,
-// which cannot be made to drop files: those checks are skipped, and said so.
+// which cannot be made to drag from disk: the checks of dropped folders are
+// skipped, and said so, and the files go in a drop event made in the page.
 import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { browserName, canDropFiles, dropPaths, openPage, waitForReading } from './browser.mjs';
+import { browserName, canDropFiles, dropFilesInPage, dropPaths, openPage, waitForReading } from './browser.mjs';
 
 const [pagePath, triage, inputs, folder, out] = process.argv.slice(2);
 const failures = [];
 const check = (ok, what) => { if (!ok) failures.push(what); };
-const skipped = (what) => console.log(`skipped in ${browserName}: ${what} (its driver cannot drop files on a page)`);
+const skipped = (what) => console.log(`skipped in ${browserName}: ${what} (its driver cannot drag from disk)`);
 const equal = (actual, expected, what) =>
     check(JSON.stringify(actual) === JSON.stringify(expected),
         `${what}:\n  page:    ${JSON.stringify(actual)}\n  command: ${JSON.stringify(expected)}`);
@@ -116,6 +117,12 @@ try {
         `a folder dropped on the page opened from disk: ${JSON.stringify(dropErrors)}`);
     } else {
         skipped('a folder and a file dropped on the page opened from disk');
+        // The same files in a drop event made in the page.
+        const reading = await waitForReading(page, () => dropFilesInPage(page, files));
+        check(reading.state === 'done', `files in a drop event made in the page: the reading ended ${reading.state}`);
+        equal(await shownBoards(page), boards, 'files in a drop event made in the page: the boards');
+        equal(await page.$$eval('#errors li', (items) => items.map((item) => item.textContent)), errorsOfCli,
+            'files in a drop event made in the page: the files not read');
     }
 } finally {
     await close();
