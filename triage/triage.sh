@@ -1,7 +1,7 @@
 # zemlotriage's build, test and fuzz steps; sourced by dev.sh, which sets
 # $root and $build_root. Needs nlohmann-json3-dev libcli11-dev libutfcpp-dev
 # (all), clang libfuzzer-14-dev libclang-rt-14-dev (fuzzing), emscripten (the
-# web page), chromium and npm (the page checks).
+# web page), chromium, firefox-esr and npm (the page checks).
 
 # The diagnostic's whole-report tests keep their logs here (UTF-16, real
 # times) for zemlotriage's tests to read.

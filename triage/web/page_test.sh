@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The page in headless chromium against the command line on the same logs:
+# The page in headless chromium (or firefox-esr, with BROWSER=firefox) against
+# the command line on the same logs:
 # the golden transcripts in each encoding the page must read, one with a
 # Cyrillic product name, a file that is not a report, a console capture to
 # paste, and the golden folder dropped on it. Installs the browser driver into OUT at the first run.
