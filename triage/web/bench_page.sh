@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The page's benchmark, not a test: the page reads the first COUNT logs of
-# the bench fleet (triage/bench) in headless chromium, timed against the
-# command line on the same files; prints both wall times, their ratio and
-# the page's memory. Run after ./dev.sh build.
+# the bench fleet (triage/bench) in headless chromium (BROWSER=firefox:
+# firefox-esr), timed against the command line on the same files; prints
+# both wall times, their ratio and the page's memory. Run after ./dev.sh build.
 #   bench_page.sh [--count N] [--repeat R]   (defaults 1000 and 3)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)

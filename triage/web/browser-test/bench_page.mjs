@@ -7,7 +7,7 @@ import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { openPage, waitForReading } from './browser.mjs';
+import { browserName, openPage, waitForReading } from './browser.mjs';
 
 const [pagePath, triage, logs, repeatText] = process.argv.slice(2);
 const repeat = Number(repeatText);
@@ -73,13 +73,12 @@ try {
     const boards = await page.$$eval('section[id^="run-"]', (sections) => sections.length);
     if (pageRuns !== cliRuns || boards !== Math.min(cliRuns, 1000))
         throw new Error(`the page shows ${pageRuns} runs and ${boards} boards, the command line read ${cliRuns} runs`);
-    const pageHeap = await (await page.createCDPSession()).send('Runtime.getHeapUsage');
-    const workerHeap = await page.workers()[0].client.send('Runtime.getHeapUsage');
-    memory = {
-        pageHeap: pageHeap.usedSize,
-        workerHeap: workerHeap.usedSize,
-        wasm: await page.evaluate(() => window.zemlotriagePage.wasmMemoryBytes),
-    };
+    memory.wasm = await page.evaluate(() => window.zemlotriagePage.wasmMemoryBytes);
+    // Only chromium tells the heaps' sizes (DevTools protocol).
+    if (browserName === 'chromium') {
+        memory.pageHeap = (await (await page.createCDPSession()).send('Runtime.getHeapUsage')).usedSize;
+        memory.workerHeap = (await page.workers()[0].client.send('Runtime.getHeapUsage')).usedSize;
+    }
 } finally {
     await close();
     fs.rmSync(pageHtml, { force: true });
@@ -90,7 +89,7 @@ if (problems.length)
 const pageMedian = median(pageSeconds);
 const json = median(cli.json);
 const html = median(cli.html);
-console.log(`${files.length} files, ${cliRuns} runs; medians of ${repeat} rounds`);
+console.log(`${files.length} files, ${cliRuns} runs; medians of ${repeat} rounds; the page in ${browserName}`);
 console.log(`zemlotriage --json:         ${json.toFixed(2)} s`);
 console.log(`zemlotriage --json --html:  ${html.toFixed(2)} s`);
 console.log(`page (files given to boards laid out): ${pageMedian.toFixed(2)} s, ${(pageMedian / json).toFixed(2)}x --json, ` +
@@ -98,5 +97,6 @@ console.log(`page (files given to boards laid out): ${pageMedian.toFixed(2)} s, 
 console.log(`the same with the driver setting the files on the input: ${median(withDriver).toFixed(2)} s`);
 console.log(`the browser only loading the files for the page, nothing read: ${median(browserLoading).toFixed(2)} s`);
 console.log(`page says: ${summary}`);
-console.log(`page memory after the reading: page JS heap ${mib(memory.pageHeap)} MiB, worker JS heap ` +
-    `${mib(memory.workerHeap)} MiB, wasm memory ${mib(memory.wasm)} MiB`);
+console.log('page memory after the reading: ' + (memory.pageHeap === undefined ? ''
+    : `page JS heap ${mib(memory.pageHeap)} MiB, worker JS heap ${mib(memory.workerHeap)} MiB, `) +
+    `wasm memory ${mib(memory.wasm)} MiB`);
