@@ -66,8 +66,8 @@ section{background:#fff;border:1px solid #d9dde3;border-radius:8px;padding:16px;
 .cause code{font-weight:600}.advice{color:#3a4454;margin-top:3px}
 table{border-collapse:collapse;width:100%;font-size:13px}th,td{text-align:left;padding:4px 8px;border-bottom:1px solid #e3e6ea}
 .runs table{table-layout:fixed}.runs td{overflow-wrap:anywhere}.runs>div{content-visibility:auto;contain-intrinsic-size:auto 4000px}
-.runs col:nth-child(1){width:24%}.runs col:nth-child(2){width:4%}.runs col:nth-child(3){width:17%}.runs col:nth-child(4){width:11%}
-.runs col:nth-child(5){width:10%}.runs col:nth-child(6){width:8%}
+.runs col:nth-child(1){width:20%}.runs col:nth-child(2){width:4%}.runs col:nth-child(3){width:17%}.runs col:nth-child(4){width:11%}
+.runs col:nth-child(5){width:10%}.runs col:nth-child(6){width:7%}
 pre{background:#f3f4f6;padding:10px;overflow:auto;font-size:12px;max-height:480px}
 svg text{font-size:12px;fill:#1d2430}
 )";
