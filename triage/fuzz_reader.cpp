@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "triage/html_output.h"
+#include "triage/output/html_output.h"
 #include "triage/log_input.h"
-#include "triage/outputs.h"
+#include "triage/output/outputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

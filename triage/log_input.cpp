@@ -10,9 +10,9 @@
 #include <io.h>
 #endif
 
-#include "triage/diagnosis.h"
-#include "triage/mail_text.h"
-#include "triage/text_decoder.h"
+#include "triage/diagnosis/diagnosis.h"
+#include "triage/input/mail_text.h"
+#include "triage/input/text_decoder.h"
 
 namespace triage {
 

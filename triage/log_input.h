@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "triage/report_reader.h"
+#include "triage/report/report_reader.h"
 
 namespace triage {
 

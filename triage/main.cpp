@@ -19,11 +19,11 @@
 #include <shellapi.h>
 #endif
 
-#include "triage/html_output.h"
-#include "triage/input_walker.h"
+#include "triage/output/html_output.h"
+#include "triage/input/input_walker.h"
 #include "triage/log_input.h"
-#include "triage/ordered_output.h"
-#include "triage/outputs.h"
+#include "triage/output/ordered_output.h"
+#include "triage/output/outputs.h"
 
 namespace fs = std::filesystem;
 using namespace triage;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "triage/log_input.h"
-#include "triage/record.h"
+#include "triage/report/record.h"
 
 namespace triage::testing {
 

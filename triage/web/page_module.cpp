@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "triage/html_output.h"
+#include "triage/output/html_output.h"
 #include "triage/log_input.h"
-#include "triage/outputs.h"
+#include "triage/output/outputs.h"
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten/emscripten.h>

@@ -1,0 +1,62 @@
+// Where a mail client may have wrapped a report line, and how its parts
+// join again.
+
+#include "triage/input/mail_wrap.h"
+
+namespace triage {
+
+namespace {
+
+// The narrowest and widest limits mail clients wrap at.
+constexpr std::size_t kNarrowestWrap = 72;
+constexpr std::size_t kWidestWrap = 78;
+constexpr std::size_t kTabStop = 8;
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Columns of UTF-8 text as a mail client counts them: one per character,
+// tabs to the next stop.
+std::size_t Columns(std::string_view text)
+{
+    std::size_t columns = 0;
+    for (char c : text) {
+        if (c == '\t')
+            columns += kTabStop - columns % kTabStop;
+        else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++columns;
+    }
+    return columns;
+}
+
+}  // namespace
+
+bool FitsMailLine(std::string_view line)
+{
+    return Columns(line) <= kWidestWrap;
+}
+
+bool WrapBefore(std::string_view line, std::string_view next)
+{
+    if (next.empty() || IsBlank(next.front()) || Columns(line) > kWidestWrap)
+        return false;
+    while (!line.empty() && IsBlank(line.back()))
+        line.remove_suffix(1);
+    std::size_t word = 0;
+    while (word < next.size() && !IsBlank(next[word]))
+        ++word;
+    return Columns(line) + 1 + Columns(next.substr(0, word)) > kNarrowestWrap;
+}
+
+std::vector<const char*> WrapSeparators(std::string_view part)
+{
+    if (IsBlank(part.back()))
+        return {""};
+    if (part.find_first_of(" \t") == std::string_view::npos && Columns(part) >= kNarrowestWrap)
+        return {"", " "};
+    return {" ", ""};
+}
+
+}  // namespace triage

@@ -1,0 +1,333 @@
+#include "triage/input/text_decoder.h"
+
+#include <utf8.h>
+
+#include <algorithm>
+#include <string_view>
+
+#include "triage/input/code_pages.h"
+#include "triage/input/stretch_sniffer.h"
+
+namespace triage {
+
+const char* EncodingName(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf16LeBom: return "UTF-16LE";
+    case Encoding::Utf16Le: return "UTF-16LE without BOM";
+    case Encoding::Utf16BeBom: return "UTF-16BE";
+    case Encoding::Utf16Be: return "UTF-16BE without BOM";
+    case Encoding::Utf8Bom: return "UTF-8";
+    case Encoding::Utf8: return "UTF-8 without BOM";
+    case Encoding::Windows1252: return "Windows-1252";
+    case Encoding::Cp437: return "CP437";
+    case Encoding::Cp850: return "CP850";
+    case Encoding::Cp866: return "CP866";
+    case Encoding::Unknown: break;
+    }
+    return "unknown";
+}
+
+bool LineDecoder::Feed(const char* data, std::size_t size)
+{
+    if (failed_)
+        return false;
+    totalBytes_ += size;
+    pending_.append(data, size);
+    Process(false);
+    return !failed_;
+}
+
+bool LineDecoder::Finish()
+{
+    if (failed_)
+        return false;
+    if (totalBytes_ == 0) {
+        error_ = "empty file";
+        return false;
+    }
+    Process(true);
+    if (failed_)
+        return false;
+    if (first_ == Encoding::Unknown) {
+        error_ = "only zero bytes: nothing of a log was written";
+        return false;
+    }
+    // Only a UTF-16 byte without its pair can be left: the text was cut off
+    // inside its last character and reads as if cut at the byte before.
+    pending_.clear();
+    if (highSurrogate_ != 0)
+        PutCodePoint(0xFFFD);
+    highSurrogate_ = 0;
+    if (!line_.empty() || lineCut_) {
+        unended_ = true;
+        EndLine();
+        unended_ = false;
+    }
+    return true;
+}
+
+void LineDecoder::Process(bool atEnd)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(pending_.data());
+    const std::size_t size = pending_.size();
+    std::size_t at = 0;
+    while (!failed_ && at < size) {
+        if (encoding_ == Encoding::Unknown) {
+            // Zeros between stretches: the tail a crash or a full disk leaves.
+            std::size_t zeros = 0;
+            while (at + zeros < size && data[at + zeros] == 0)
+                ++zeros;
+            // At the very start one zero may be the high byte of UTF-16BE.
+            const bool onlyZeros = at + zeros == size;
+            if (first_ == Encoding::Unknown && zeros % 2 == 1 && !(onlyZeros && atEnd))
+                --zeros;
+            at += zeros;
+            if (at == size)
+                break;
+            if (!atEnd && size - at < kSampleBytes)
+                break;
+            const StretchStart start = SniffStretch(data + at, size - at, atEnd, first_ == Encoding::Unknown);
+            if (!start.error.empty()) {
+                error_ = start.error;
+                failed_ = true;
+                break;
+            }
+            encoding_ = current_ = start.encoding;
+            if (first_ == Encoding::Unknown)
+                first_ = start.encoding;
+            at += start.markBytes;
+            continue;
+        }
+        const std::size_t used = Decode(data + at, size - at, atEnd);
+        at += used;
+        if (used == 0 && encoding_ != Encoding::Unknown)
+            break;  // waiting for the rest of a unit or for a decision
+    }
+    pending_.erase(0, at);
+}
+
+std::size_t LineDecoder::Decode(const unsigned char* data, std::size_t size, bool atEnd)
+{
+    switch (encoding_) {
+    case Encoding::Utf16LeBom:
+    case Encoding::Utf16Le: return DecodeUtf16(data, size, atEnd, false);
+    case Encoding::Utf16BeBom:
+    case Encoding::Utf16Be: return DecodeUtf16(data, size, atEnd, true);
+    case Encoding::Utf8Bom:
+    case Encoding::Utf8: return DecodeUtf8(data, size, atEnd);
+    case Encoding::Windows1252:
+    case Encoding::Cp437:
+    case Encoding::Cp850:
+    case Encoding::Cp866: return DecodeCodePage(data, size, atEnd);
+    case Encoding::Unknown: break;
+    }
+    return 0;
+}
+
+void LineDecoder::EndStretch()
+{
+    if (highSurrogate_ != 0)
+        PutCodePoint(0xFFFD);
+    highSurrogate_ = 0;
+    encoding_ = Encoding::Unknown;
+}
+
+std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size, bool atEnd, bool bigEndian)
+{
+    std::size_t i = 0;
+    for (; i + 1 < size; i += 2) {
+        const std::uint32_t unit = bigEndian ? (data[i] << 8) | data[i + 1] : data[i] | (data[i + 1] << 8);
+        // Printable ASCII, nearly all of a report, goes straight to the line.
+        if (unit >= 0x20 && unit < 0x7F && highSurrogate_ == 0 && !afterCr_) {
+            if (line_.size() < kMaxLineBytes)
+                line_.push_back(static_cast<char>(unit));
+            else
+                lineCut_ = true;
+            continue;
+        }
+        if (unit == 0xFEFF)
+            continue;  // the mark of a second file joined by `copy /b`
+        if (unit == 0) {
+            EndStretch();  // zeros: what follows them is detected anew
+            return i + 2;
+        }
+        // Another encoding's mark, or 8-bit text ("\r\n" read as one unit).
+        const bool utf8Mark = unit == (bigEndian ? 0xEFBBu : 0xBBEFu);
+        if (utf8Mark && i + 2 >= size && !atEnd)
+            return i;
+        if (unit == 0xFFFE || (utf8Mark && i + 2 < size && data[i + 2] == 0xBF) || (!bigEndian && unit == 0x0A0D)) {
+            EndStretch();
+            return i;
+        }
+        if (highSurrogate_ != 0) {
+            const std::uint32_t high = highSurrogate_;
+            highSurrogate_ = 0;
+            if (unit >= 0xDC00 && unit <= 0xDFFF) {
+                PutCodePoint(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+                continue;
+            }
+            PutCodePoint(0xFFFD);
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF)
+            highSurrogate_ = unit;
+        else if (unit >= 0xDC00 && unit <= 0xDFFF)
+            PutCodePoint(0xFFFD);
+        else
+            PutCodePoint(unit);
+    }
+    return i;
+}
+
+bool LineDecoder::SkipZeros(const unsigned char* data, std::size_t size, bool atEnd, std::size_t& at)
+{
+    const std::size_t used = ZeroInEightBit(data + at, size - at, atEnd);
+    at += used;
+    return used != 0 && encoding_ != Encoding::Unknown;
+}
+
+std::size_t LineDecoder::ZeroInEightBit(const unsigned char* data, std::size_t size, bool atEnd)
+{
+    std::size_t zeros = 0;
+    while (zeros < size && data[zeros] == 0)
+        ++zeros;
+    if (zeros == size) {
+        if (!atEnd)
+            return 0;
+        EndStretch();  // a zero tail
+        return zeros;
+    }
+    if (zeros >= 2) {
+        EndStretch();  // a gap: what follows is another stretch
+        return zeros;
+    }
+    // One zero: the high byte of the character just read, when UTF-16LE
+    // starts there (a run appended to a re-saved log); else a stray byte.
+    if (!atEnd && size - 1 < kUtf16Pairs * 2)
+        return 0;
+    if (Utf16LeFollows(data + 1, size - 1)) {
+        EndStretch();
+        return 1;
+    }
+    return 1;
+}
+
+std::size_t LineDecoder::DecodeUtf8(const unsigned char* data, std::size_t size, bool atEnd)
+{
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char c = data[i];
+        if (c != 0 && c < 0x80) {
+            PutAscii(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        if (c == 0) {
+            if (!SkipZeros(data, size, atEnd, i))
+                return i;
+            continue;
+        }
+        if (c == 0xFF || c == 0xFE) {
+            if (i + 1 >= size && !atEnd)
+                return i;
+            if (ByteOrderMarkAt(data, size, i)) {
+                EndStretch();
+                return i;
+            }
+        }
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (i + length > size && !atEnd)
+            return i;  // the rest of the sequence is in the next chunk
+        const char* begin = reinterpret_cast<const char*>(data + i);
+        const std::size_t available = std::min(length, size - i);
+        if (length == 1 || available < length || utf8::find_invalid(begin, begin + length) != begin + length) {
+            PutCodePoint(0xFFFD);
+            ++i;
+            continue;
+        }
+        const std::uint32_t codePoint = utf8::unchecked::next(begin);
+        if (codePoint != 0xFEFF)  // a second mark, from `copy /b`
+            PutCodePoint(codePoint);
+        i += length;
+    }
+    return i;
+}
+
+std::size_t LineDecoder::DecodeCodePage(const unsigned char* data, std::size_t size, bool atEnd)
+{
+    const CodePage page = CodePageOf(encoding_);
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char c = data[i];
+        if (c == 0) {
+            if (!SkipZeros(data, size, atEnd, i))
+                return i;
+            continue;
+        }
+        if (c == 0xFF || c == 0xFE || c == 0xEF) {
+            if (i + 2 >= size && !atEnd)
+                return i;
+            if (ByteOrderMarkAt(data, size, i)) {
+                EndStretch();
+                return i;
+            }
+        }
+        if (c < 0x80)
+            PutAscii(static_cast<char>(c));
+        else
+            PutCodePoint(CodePoint(page, c));
+        ++i;
+    }
+    return i;
+}
+
+void LineDecoder::PutCodePoint(std::uint32_t codePoint)
+{
+    if (codePoint < 0x80) {
+        PutAscii(static_cast<char>(codePoint));
+        return;
+    }
+    if (codePoint == 0xA0 || codePoint == 0x202F)
+        codePoint = ' ';  // no-break spaces of web forms
+    else if (codePoint < 0xA0)
+        codePoint = 0xFFFD;  // C1 controls reach no output
+    char encoded[4];
+    char* end = utf8::append(codePoint, encoded);
+    for (char* p = encoded; p != end; ++p)
+        PutAscii(*p);
+}
+
+void LineDecoder::PutAscii(char c)
+{
+    if (afterCr_) {
+        afterCr_ = false;
+        if (c == '\n')
+            return;  // the second half of CRLF
+    }
+    if (c == '\r') {
+        EndLine();
+        afterCr_ = true;
+        return;
+    }
+    if (c == '\n') {
+        EndLine();
+        return;
+    }
+    if (c == '\0')
+        return;
+    if (line_.size() < kMaxLineBytes)
+        line_.push_back(c);
+    else
+        lineCut_ = true;
+}
+
+void LineDecoder::EndLine()
+{
+    if (lineCut_)
+        ++cutLines_;
+    sink_(line_, ++lineNumber_);
+    line_.clear();
+    lineCut_ = false;
+}
+
+}  // namespace triage

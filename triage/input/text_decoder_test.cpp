@@ -1,0 +1,266 @@
+// Every encoding in which a log reaches support gives the same record, and
+// every input that is no log gets one clear error.
+
+#include "triage/input/text_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "triage/output/outputs.h"
+#include "triage/test_support.h"
+
+namespace triage {
+namespace {
+
+using testing::GoldenText;
+using testing::ReadBytes;
+
+std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The troubled PC with a proxy name outside ASCII, so that the 8-bit and the
+// Unicode encodings differ.
+std::string Troubled()
+{
+    return Replace(GoldenText("troubled-pc.txt"), "proxy.corp.example", "proxy.z\xC3\xBCrich.example");
+}
+
+std::string Latin1(const std::string& utf8)
+{
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c == 0xC3) {
+            out += static_cast<char>(0x40 + static_cast<unsigned char>(utf8[++i]));
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+TEST(TextDecoder, EveryEncodingGivesTheSameRecord)
+{
+    const std::string text = Troubled();
+    const std::string twoRuns = text + text;
+    const struct {
+        const char* name;
+        std::string bytes;
+        Encoding encoding;
+        std::size_t runs;
+    } cases[] = {
+        {"UTF-16LE as the diagnostic writes it", "\xFF\xFE" + testing::Utf16Le(text), Encoding::Utf16LeBom, 1},
+        {"UTF-16LE appended to a file without a mark", testing::Utf16Le(twoRuns), Encoding::Utf16Le, 2},
+        {"UTF-16BE re-saved in Notepad", "\xFE\xFF" + testing::Utf16Be(text), Encoding::Utf16BeBom, 1},
+        {"UTF-16BE without a mark", testing::Utf16Be(text), Encoding::Utf16Be, 1},
+        {"UTF-8 with a BOM", "\xEF\xBB\xBF" + text, Encoding::Utf8Bom, 1},
+        {"UTF-8 copied from the console", text, Encoding::Utf8, 1},
+        {"Windows-1252 copied from the console", Latin1(text), Encoding::Windows1252, 1},
+        {"LF line ends", Replace(text, "\r\n", "\n"), Encoding::Utf8, 1},
+        {"CR line ends", Replace(text, "\r\n", "\r"), Encoding::Utf8, 1},
+    };
+    auto expected = RecordJson(ReadBytes(text).runs.at(0));
+    ASSERT_EQ(expected["proxy"]["keys"][0]["ProxyServer"], "proxy.z\xC3\xBCrich.example:8080");
+    expected.erase("encoding");
+    for (const auto& c : cases) {
+        const auto read = ReadBytes(c.bytes);
+        EXPECT_EQ(read.input.error, "") << c.name;
+        ASSERT_EQ(read.runs.size(), c.runs) << c.name;
+        for (const RunRecord& run : read.runs) {
+            auto actual = RecordJson(run);
+            EXPECT_EQ(actual["encoding"], EncodingName(c.encoding)) << c.name;
+            actual.erase("encoding");
+            actual["run"] = 1;
+            EXPECT_EQ(actual, expected) << c.name;
+        }
+    }
+}
+
+// Chunks may end anywhere: inside a CRLF, a surrogate pair or a UTF-8
+// sequence.
+TEST(TextDecoder, ChunkBoundariesDoNotChangeTheLines)
+{
+    const std::string text = "first\r\nsecond \xF0\x9F\x94\x92 z\xC3\xBCrich\r\rthird";
+    const std::vector<std::string> expected = {"first", "second \xF0\x9F\x94\x92 z\xC3\xBCrich", "", "third"};
+    for (const std::string& bytes : {"\xFF\xFE" + testing::Utf16Le(text), "\xFE\xFF" + testing::Utf16Be(text), text}) {
+        std::vector<std::string> lines;
+        LineDecoder decoder([&](std::string_view line, std::uint64_t) { lines.emplace_back(line); });
+        for (char byte : bytes)
+            ASSERT_TRUE(decoder.Feed(&byte, 1));
+        EXPECT_TRUE(decoder.Finish());
+        EXPECT_EQ(lines, expected) << EncodingName(decoder.DetectedEncoding());
+    }
+}
+
+TEST(TextDecoder, InputThatIsNoLogGetsOneClearError)
+{
+    std::string junkWithZeros;
+    std::string junk;
+    for (int i = 0; i < 5000; ++i) {
+        junkWithZeros += static_cast<char>((i * 7919) % 251);
+        junk += static_cast<char>(1 + (i * 104729) % 250);
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* error;
+        std::size_t runs;
+    } cases[] = {
+        {"empty file", "", "empty file", 0},
+        {"binary junk", junkWithZeros, "binary data, not a report (zero bytes in 8-bit text)", 0},
+        {"binary junk without zero bytes", junk, "binary data, not a report (read as Windows-1252)", 0},
+    };
+    for (const auto& c : cases) {
+        const auto read = ReadBytes(c.bytes);
+        EXPECT_EQ(read.input.error, c.error) << c.name;
+        EXPECT_EQ(read.runs.size(), c.runs) << c.name;
+    }
+    const InputResult missing = ReadLogFile("/nonexistent/zemlodiag.txt", {}, [](RunRecord&&) {});
+    EXPECT_EQ(missing.error, "cannot open: No such file or directory");
+}
+
+TEST(TextDecoder, OverlongLinesAreCutNotHeld)
+{
+    std::vector<std::size_t> lengths;
+    LineDecoder decoder([&](std::string_view line, std::uint64_t) { lengths.push_back(line.size()); });
+    const std::string chunk(100000, 'x');
+    for (int i = 0; i < 30; ++i)
+        decoder.Feed(chunk.data(), chunk.size());
+    decoder.Feed("\nend", 4);
+    EXPECT_TRUE(decoder.Finish());
+    EXPECT_EQ(lengths, (std::vector<std::size_t>{kMaxLineBytes, 3}));
+    EXPECT_EQ(decoder.CutLines(), 1u);
+}
+
+// Every line the decoder gives `bytes`, and the encoding it names at each
+// run's start banner (what a run's record carries).
+struct Decoded {
+    std::vector<std::string> lines;
+    std::vector<std::string> runEncodings;
+};
+
+Decoded Decode(const std::string& bytes, std::size_t chunk = std::string::npos)
+{
+    Decoded decoded;
+    LineDecoder* current = nullptr;
+    LineDecoder decoder([&](std::string_view line, std::uint64_t) {
+        decoded.lines.emplace_back(line);
+        if (line.substr(0, 15) == "Log start time:")
+            decoded.runEncodings.emplace_back(EncodingName(current->CurrentEncoding()));
+    });
+    current = &decoder;
+    for (std::size_t at = 0; at < bytes.size(); at += chunk)
+        decoder.Feed(bytes.data() + at, std::min(chunk, bytes.size() - at));
+    decoder.Finish();
+    return decoded;
+}
+
+// A C1 control (U+0080..U+009F) or a no-break space in a UTF-8 line.
+bool HasC1OrNoBreakSpace(const std::string& line)
+{
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(line[i]);
+        const auto next = static_cast<unsigned char>(line[i + 1]);
+        if (lead == 0xC2 && (next <= 0x9F || next == 0xA0) && next >= 0x80)
+            return true;
+    }
+    return false;
+}
+
+// Real logs of the program, changed byte for byte the way the tools between
+// the user and support change them, read as the logs they came from.
+TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
+{
+    const std::string a = testing::Utf8FromUtf16Le(testing::RealLog("TroubledPc", "troubled-pc.txt"));
+    const std::string b = testing::Utf8FromUtf16Le(testing::RealLog("OldWindowsPc", "old-windows-pc.txt"));
+    const std::string ua = testing::Utf16Le(a);
+    const std::string ub = testing::Utf16Le(b);
+    // Short enough that 512 zeros were once a tenth of it.
+    const std::string shortLog = testing::RealLog("FixWithoutRootStore", "fix-without-root-store.txt");
+    const std::string zeros(512, '\0');
+    const std::string product = "Windows 7 Professional";
+    auto withProduct = [&](const std::string& name) { return testing::Edited(a, {{product, name}}); };
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string original;  // the text the program wrote
+        std::vector<std::string> runEncodings;
+    } cases[] = {
+        {"a crash's zero tail after the log", shortLog + zeros, testing::Utf8FromUtf16Le(shortLog), {"UTF-16LE"}},
+        {"a zero tail after a UTF-8 copy", "\xEF\xBB\xBF" + a + zeros, a, {"UTF-8"}},
+        {"zeros of a crash, then the next run appended", "\xFF\xFE" + ua + zeros + ub, a + b,
+         {"UTF-16LE", "UTF-16LE without BOM"}},
+        {"re-saved by Notepad as UTF-8, then a run appended", "\xEF\xBB\xBF" + a + ub, a + b,
+         {"UTF-8", "UTF-16LE without BOM"}},
+        {"two runs re-saved as UTF-8 without a mark, then a run appended", a + a + ub, a + a + b,
+         {"UTF-8 without BOM", "UTF-8 without BOM", "UTF-16LE without BOM"}},
+        {"copy /b of two logs", "\xFF\xFE" + ua + "\xFF\xFE" + ub, a + b, {"UTF-16LE", "UTF-16LE"}},
+        {"copy /b of a UTF-8 copy and a log", "\xEF\xBB\xBF" + a + "\xFF\xFE" + ub, a + b, {"UTF-8", "UTF-16LE"}},
+        {"copy /b of a log and a UTF-8 copy", "\xFF\xFE" + ua + "\xEF\xBB\xBF" + b, a + b, {"UTF-16LE", "UTF-8"}},
+        {"cmd type on code page 866",
+         withProduct("Windows 7 \x8F\xE0\xAE\xE4\xA5\xE1\xE1\xA8\xAE\xAD\xA0\xAB\xEC\xAD\xA0\xEF"),
+         withProduct("Windows 7 \xD0\x9F\xD1\x80\xD0\xBE\xD1\x84\xD0\xB5\xD1\x81\xD1\x81\xD0\xB8\xD0\xBE\xD0\xBD\xD0\xB0"
+                     "\xD0\xBB\xD1\x8C\xD0\xBD\xD0\xB0\xD1\x8F"),
+         {"CP866"}},
+        {"cmd type on code page 850", withProduct("Windows 7 Edi\x87\xC6o Profissional"),
+         withProduct("Windows 7 Edi\xC3\xA7\xC3\xA3o Profissional"), {"CP850"}},
+        {"cmd type on code page 437", withProduct("Windows 7 Z\x81rich"), withProduct("Windows 7 Z\xC3\xBCrich"),
+         {"CP437"}},
+        {"a web form's no-break spaces in UTF-8", Replace(a, "  ", "\xC2\xA0 "), a, {"UTF-8 without BOM"}},
+        {"a web form's no-break spaces in Windows-1252", Replace(a, "  ", "\xA0 "), a, {"Windows-1252"}},
+        {"a C1 control the program wrote", "\xFF\xFE" + testing::Utf16Le(withProduct("Windows 7\xC2\x85Pro")),
+         withProduct("Windows 7\xEF\xBF\xBDPro"), {"UTF-16LE"}},
+    };
+    for (const auto& c : cases) {
+        const auto expected = ReadBytes("\xFF\xFE" + testing::Utf16Le(c.original));
+        ASSERT_EQ(expected.input.error, "") << c.name;
+        const auto read = ReadBytes(c.bytes);
+        EXPECT_EQ(read.input.error, "") << c.name;
+        ASSERT_EQ(read.runs.size(), expected.runs.size()) << c.name;
+        for (std::size_t i = 0; i < read.runs.size(); ++i) {
+            auto json = RecordJson(read.runs[i]);
+            EXPECT_EQ(json["encoding"], c.runEncodings.at(i)) << c.name << ", run " << i + 1;
+            json["encoding"] = "UTF-16LE";
+            EXPECT_EQ(json, RecordJson(expected.runs[i])) << c.name << ", run " << i + 1;
+        }
+        const Decoded decoded = Decode(c.bytes);
+        EXPECT_EQ(decoded.runEncodings, c.runEncodings) << c.name;
+        // Fed byte by byte: chunks that end inside marks, zero runs and units
+        // change nothing.
+        const Decoded inChunks = Decode(c.bytes, 1);
+        EXPECT_EQ(inChunks.lines, decoded.lines) << c.name;
+        EXPECT_EQ(inChunks.runEncodings, decoded.runEncodings) << c.name;
+        for (const std::string& line : decoded.lines)
+            EXPECT_FALSE(HasC1OrNoBreakSpace(line)) << c.name << ": " << line;
+    }
+}
+
+// Zeros alone are no log, and zeros do not hide junk in front of them.
+TEST(TextDecoder, ZerosAreNeitherALogNorACover)
+{
+    std::string junk;
+    for (int i = 0; i < 3000; ++i)
+        junk += static_cast<char>(1 + (i * 104729) % 250);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* error;
+    } cases[] = {
+        {"a log file a crash left as zeros", std::string(4096, '\0'), "only zero bytes: nothing of a log was written"},
+        {"junk with a zero tail", junk + std::string(512, '\0'), "binary data, not a report (read as Windows-1252)"},
+        {"one stray zero in 8-bit text", "OS version: 6.1\r\n" + std::string(1, '\0') + "x\r\nmore text\r\n",
+         "binary data, not a report (zero bytes in 8-bit text)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadBytes(c.bytes).input.error, c.error) << c.name;
+}
+
+}  // namespace
+}  // namespace triage

@@ -1,0 +1,263 @@
+// The HTML page written from typed rows: no script, no outside request.
+
+#include "triage/output/html_output.h"
+
+#include <algorithm>
+#include <map>
+
+#include "triage/output/outputs.h"
+#include "triage/text_util.h"
+
+namespace triage {
+
+namespace {
+
+std::string Escaped(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string Shown(const OptText& text, const char* missing = "")
+{
+    return text ? Escaped(*text) : std::string(missing);
+}
+
+const char* StatusClass(Status status)
+{
+    return status == Status::NotReached ? "not-reached" : StatusName(status);
+}
+
+const char* VerdictClass(RunVerdict verdict)
+{
+    switch (verdict) {
+    case RunVerdict::Ok: return StatusClass(Status::Passed);
+    case RunVerdict::Warning: return StatusClass(Status::Warning);
+    case RunVerdict::Error: return StatusClass(Status::Error);
+    case RunVerdict::Incomplete: break;
+    }
+    return StatusClass(Status::NotReached);
+}
+
+constexpr const char* kStyle = R"(
+body{font-family:system-ui,Segoe UI,Arial,sans-serif;margin:24px;color:#1d2430;background:#f6f7f9}
+h1{font-size:22px;margin:0 0 16px}h2{font-size:18px;margin:0 0 8px}h3{font-size:15px;margin:16px 0 6px}
+section{background:#fff;border:1px solid #d9dde3;border-radius:8px;padding:16px;margin:0 0 20px}
+.meta{color:#5a6474;font-size:13px;margin-bottom:12px}
+.tiles{display:grid;grid-template-columns:repeat(auto-fill,minmax(150px,1fr));gap:8px}
+.tile{border-radius:6px;padding:10px;font-size:13px;border:1px solid transparent}
+.tile b{display:block;font-size:14px;margin-bottom:4px}
+.passed{background:#e3f4e7;border-color:#9ed4ab}.warning{background:#fff4d6;border-color:#f0cf6b}
+.error{background:#fde4e2;border-color:#ef9a92}.unreadable{background:#f3ecfa;border-color:#c2a6e0}.not-reached{background:#eceef1;border-color:#cfd4db;color:#6b7380}
+.verdict{display:inline-block;padding:2px 8px;border-radius:10px;font-size:12px;font-weight:600}
+.cause{border-left:4px solid #ef9a92;padding:6px 10px;margin:6px 0;background:#fff8f7}
+.cause.warning{border-left-color:#f0cf6b;background:#fffcf2}
+.cause code{font-weight:600}.advice{color:#3a4454;margin-top:3px}
+table{border-collapse:collapse;width:100%;font-size:13px}th,td{text-align:left;padding:4px 8px;border-bottom:1px solid #e3e6ea}
+.runs table{table-layout:fixed}.runs td{overflow-wrap:anywhere}.runs>div{content-visibility:auto;contain-intrinsic-size:auto 4000px}
+.runs col:nth-child(1){width:20%}.runs col:nth-child(2){width:4%}.runs col:nth-child(3){width:17%}.runs col:nth-child(4){width:11%}
+.runs col:nth-child(5){width:10%}.runs col:nth-child(6){width:7%}
+pre{background:#f3f4f6;padding:10px;overflow:auto;font-size:12px;max-height:480px}
+svg text{font-size:12px;fill:#1d2430}
+)";
+
+// The run table is written as tables of kRowsPerTable rows with the same
+// fixed columns, each in a block the browser skips while it is out of sight:
+// one table of thousands of rows costs a browser more to lay out than
+// reading their logs did.
+constexpr std::size_t kRowsPerTable = 100;
+constexpr const char* kRunColumns = "<colgroup><col><col><col><col><col><col><col></colgroup>";
+
+void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t boards)
+{
+    std::map<std::string, int> counts;
+    std::vector<std::string> order;
+    for (const PageRun& run : runs) {
+        for (const std::string& id : run.row.causeIds) {
+            if (counts[id]++ == 0)
+                order.push_back(id);
+        }
+    }
+    std::sort(order.begin(), order.end(), [&](const std::string& a, const std::string& b) {
+        return counts[a] != counts[b] ? counts[a] > counts[b] : a < b;
+    });
+    out << "<section id=\"fleet\"><h2>Fleet: " << runs.size() << " runs</h2>";
+    const int barHeight = 22;
+    const int labelWidth = 190;
+    const int chartWidth = 520;
+    const int height = std::max<int>(1, static_cast<int>(order.size())) * barHeight + 10;
+    out << "<svg role=\"img\" aria-label=\"Runs per cause\" width=\"" << labelWidth + chartWidth + 60 << "\" height=\""
+        << height << "\" xmlns=\"http://www.w3.org/2000/svg\">";
+    if (order.empty())
+        out << "<text x=\"0\" y=\"16\">No run shows a cause.</text>";
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const int count = counts[order[i]];
+        const int width = std::max(2, static_cast<int>(static_cast<double>(count) / static_cast<double>(runs.size()) * chartWidth));
+        const int y = static_cast<int>(i) * barHeight + 4;
+        out << "<text x=\"" << labelWidth - 8 << "\" y=\"" << y + 14 << "\" text-anchor=\"end\">" << Escaped(order[i])
+            << "</text><rect x=\"" << labelWidth << "\" y=\"" << y << "\" width=\"" << width << "\" height=\""
+            << barHeight - 6 << "\" fill=\"#d9534f\" rx=\"3\"><title>" << count << " runs</title></rect><text x=\""
+            << labelWidth + width + 6 << "\" y=\"" << y + 14 << "\">" << count << "</text>";
+    }
+    out << "</svg><h3>Runs</h3><div class=\"runs\"><div><table>" << kRunColumns
+        << "<tr><th>File</th><th>Run</th><th>Start</th><th>Windows</th><th>Product</th><th>Verdict</th><th>Causes</th></tr>";
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const FleetRow& r = runs[i].row;
+        if (i > 0 && i % kRowsPerTable == 0)
+            out << "</table></div><div><table>" << kRunColumns;
+        out << "<tr><td>";
+        if (i < boards)
+            out << "<a href=\"#run-" << i << "\">" << Escaped(r.file) << "</a>";
+        else
+            out << Escaped(r.file);
+        out << "</td><td>" << r.run << "</td><td>" << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << "</td><td>"
+            << Escaped(r.windows) << "</td><td>" << Escaped(r.product)
+            << "</td><td><span class=\"verdict " << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict)
+            << "</span></td><td>" << Escaped(Joined(r.causeIds, " ")) << "</td></tr>";
+    }
+    out << "</table></div></div>";
+    if (runs.size() > boards)
+        out << "<p class=\"meta\">Boards below for the first " << boards << " runs.</p>";
+    out << "</section>";
+}
+
+const char* EndMissing(Ending ending)
+{
+    switch (ending) {
+    case Ending::EndBanner: return "unknown";
+    case Ending::ClosedAtPrompt: return "none: the window was closed at the key prompt";
+    case Ending::ConsoleCapture: return "none: a console capture has no banners";
+    case Ending::CutShort: break;
+    }
+    return "none: the run was cut short inside a section";
+}
+
+void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
+{
+    out << "<section id=\"run-" << index << "\"><h2>" << Escaped(r.file) << ", run " << r.run
+        << "</h2><div class=\"meta\">";
+    if (b.consoleCapture)
+        out << "Console capture: no banners, so no start or end time";
+    else
+        out << "Start " << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << ", end "
+            << Escaped(b.end ? ShownUtc(*b.end) : EndMissing(b.ending));
+    out << " &middot; Windows " << Escaped(r.windows) << " " << Shown(b.productName)
+        << " &middot; product " << Escaped(r.product);
+    if (b.localSystem)
+        out << " &middot; ran as LocalSystem";
+    if (b.fixSeen)
+        out << " &middot; /fix " << (b.fixImported ? "imported the root" : "failed");
+    out << "</div><div class=\"tiles\">";
+    for (const auto& [title, status] : b.tiles)
+        out << "<div class=\"tile " << StatusClass(status) << "\"><b>" << Escaped(title) << "</b>"
+            << StatusName(status) << "</div>";
+    out << "</div><h3>Causes</h3>";
+    if (b.causes.empty())
+        out << "<p>None found.</p>";
+    for (const std::string& note : b.notes)
+        out << "<p class=\"meta\">Info: " << Escaped(note) << "</p>";
+    for (const Cause& cause : b.causes) {
+        out << "<div class=\"cause " << Escaped(cause.severity) << "\"><code>" << Escaped(cause.id) << "</code> "
+            << Escaped(cause.finding) << "<div class=\"advice\">Advice: " << Escaped(cause.advice) << "</div></div>";
+    }
+    if (!b.unrecognised.empty()) {
+        out << "<h3>Unrecognised lines</h3><pre>";
+        for (const Unrecognised& line : b.unrecognised)
+            out << line.line << ": " << Escaped(line.text) << "\n";
+        out << "</pre>";
+    }
+    out << "<details><summary>Raw report</summary><pre>" << Escaped(b.raw)
+        << (b.rawCut ? "\n[cut: the run is longer than the page keeps]" : "") << "</pre></details></section>";
+}
+
+}  // namespace
+
+PageRun ForPage(const RunRecord& record)
+{
+    PageRun run;
+    run.row = {record.file, record.run, record.start, WindowsSummary(record), ProductSummary(record), {}, record.verdict};
+    for (const Cause& cause : record.causes)
+        run.row.causeIds.push_back(cause.id);
+    Board& board = run.board.emplace();
+    board.end = record.end;
+    board.ending = record.ending;
+    board.productName = record.os.productName;
+    board.localSystem = record.localSystem;
+    board.fixSeen = record.Reached(Check::Fix);
+    board.fixImported = record.fix.imported == Verdict::Ok;
+    board.consoleCapture = record.consoleCapture;
+    board.notes = record.notes;
+    for (const CheckRow& row : kChecks) {
+        if (row.everyRun || record.Reached(Check::Fix))
+            board.tiles.emplace_back(row.title, record.StatusOf(row.check));
+    }
+    board.causes = record.causes;
+    board.unrecognised = record.unrecognised;
+    board.raw = record.raw;
+    board.rawCut = record.rawCut;
+    return run;
+}
+
+const char* HtmlStyle()
+{
+    return kStyle;
+}
+
+void HtmlPage::Add(PageRun run)
+{
+    if (runs_.size() >= boards_)
+        run.board.reset();
+    runs_.push_back(std::move(run));
+}
+
+void HtmlPage::WriteHead(std::ostream& out) const
+{
+    if (runs_.empty())
+        out << "<p>No run was found in the input.</p>";
+    if (runs_.size() > 1)
+        WriteFleet(out, runs_, boards_);
+}
+
+void HtmlPage::WriteBoards(std::ostream& out, std::size_t from) const
+{
+    for (std::size_t i = from; i < runs_.size(); ++i) {
+        if (runs_[i].board)
+            WriteBoard(out, runs_[i].row, *runs_[i].board, i);
+    }
+}
+
+void HtmlPage::WriteNewBoards(std::ostream& out)
+{
+    WriteBoards(out, boardsWritten_);
+    boardsWritten_ = runs_.size();
+}
+
+void HtmlPage::WriteBody(std::ostream& out) const
+{
+    WriteHead(out);
+    WriteBoards(out, 0);
+}
+
+void HtmlPage::Write(std::ostream& out) const
+{
+    out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
+           "<title>zemlotriage: "
+        << runs_.size() << (runs_.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
+        << "</style></head><body><h1>zemlotriage</h1>";
+    WriteBody(out);
+    out << "</body></html>\n";
+}
+
+}  // namespace triage

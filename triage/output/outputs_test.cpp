@@ -1,0 +1,310 @@
+// The outputs other tools read: the JSON record's keys, CSV by RFC 4180, the
+// page's board limit, and the command line's exit codes, run as a real process.
+
+#include "triage/output/outputs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "triage/output/html_output.h"
+#include "triage/test_support.h"
+
+namespace triage {
+namespace {
+
+TEST(Outputs, JsonRecordHasTheInterfaceKeysInOrder)
+{
+    const auto json = RecordJson(testing::ReadBytes(testing::Golden("troubled-pc.txt")).runs.at(0));
+    std::vector<std::string> keys;
+    for (auto it = json.begin(); it != json.end(); ++it)
+        keys.push_back(it.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"file", "run", "encoding", "start", "end", "ended", "ending", "local_system",
+                                              "fix", "os", "product", "clock", "sha2", "root_auto_update", "proxy", "hosts",
+                                              "dns", "chain", "causes", "unrecognised", "unplaced"}));
+    EXPECT_EQ(json["causes"][0].size(), 4u);
+}
+
+TEST(Outputs, PageKeepsBoardsForTheFirstRunsOnly)
+{
+    HtmlPage page(2);
+    for (const RunRecord& run : testing::ReadBytes(testing::Golden("two-runs-one-log.txt") +
+                                                   testing::GoldenText("troubled-pc.txt"))
+                                    .runs)
+        page.Add(ForPage(run));
+    std::ostringstream html;
+    page.Write(html);
+    const std::string text = html.str();
+    EXPECT_NE(text.find("Fleet: 3 runs"), std::string::npos);
+    EXPECT_NE(text.find("id=\"run-1\""), std::string::npos);
+    EXPECT_EQ(text.find("id=\"run-2\""), std::string::npos);
+    EXPECT_EQ(text.find("href=\"#run-2\""), std::string::npos);
+    EXPECT_NE(text.find("Boards below for the first 2 runs."), std::string::npos);
+}
+
+// The browser page shows boards as they are read and the fleet view last.
+TEST(Outputs, PageInPartsIsThePageBody)
+{
+    HtmlPage whole(2), inParts(2);
+    std::string boards;
+    const auto runs =
+        testing::ReadBytes(testing::Golden("two-runs-one-log.txt") + testing::GoldenText("troubled-pc.txt")).runs;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        whole.Add(ForPage(runs[i]));
+        inParts.Add(ForPage(runs[i]));
+        std::ostringstream part;
+        inParts.WriteNewBoards(part);
+        EXPECT_EQ(part.str().empty(), i >= 2) << "run " << i;  // past the boards, nothing
+        boards += part.str();
+    }
+    std::ostringstream head, body;
+    inParts.WriteHead(head);
+    whole.WriteBody(body);
+    EXPECT_NE(head.str().find("Fleet: 3 runs"), std::string::npos);
+    EXPECT_EQ(head.str() + boards, body.str());
+}
+
+// A browser lays out one table of thousands of rows slowly, so the run table
+// comes in blocks; every run must still have its one row, in order.
+TEST(Outputs, RunTableComesInBlocksWithEveryRunInOrder)
+{
+    const RunRecord run = testing::ReadBytes(testing::Golden("clean-pc.txt")).runs.at(0);
+    HtmlPage page(0);
+    for (int i = 0; i < 250; ++i) {
+        PageRun row = ForPage(run);
+        row.row.file = "pc-" + std::to_string(1000 + i) + ".txt";
+        page.Add(std::move(row));
+    }
+    std::ostringstream html;
+    page.WriteHead(html);
+    const std::string text = html.str();
+    std::vector<std::size_t> rowsPerBlock;
+    std::size_t at = 0;
+    int expected = 1000;
+    while ((at = text.find("<table>", at)) != std::string::npos) {
+        const std::size_t end = text.find("</table>", at);
+        ASSERT_NE(end, std::string::npos);
+        std::size_t rows = 0;
+        for (std::size_t cell = text.find("<tr><td>", at); cell < end; cell = text.find("<tr><td>", cell + 1)) {
+            const std::string file = "pc-" + std::to_string(expected++) + ".txt";
+            EXPECT_EQ(text.compare(cell + 8, file.size(), file), 0) << "row " << expected - 1000 << " is not " << file;
+            ++rows;
+        }
+        rowsPerBlock.push_back(rows);
+        at = end;
+    }
+    EXPECT_EQ(rowsPerBlock, (std::vector<std::size_t>{100, 100, 50}));
+    EXPECT_EQ(expected, 1250);
+}
+
+TEST(Outputs, CsvQuotesByRfc4180)
+{
+    const struct {
+        std::string field, expected;
+    } cases[] = {{"plain", "plain"},
+                 {"a,b", "\"a,b\""},
+                 {"say \"hi\"", "\"say \"\"hi\"\"\""},
+                 {"two\r\nlines", "\"two\r\nlines\""},
+                 {"", ""},
+                 // A spreadsheet must not run a value of the log as a formula.
+                 {"=HYPERLINK(\"http://x.example\")", "\"'=HYPERLINK(\"\"http://x.example\"\")\""},
+                 {"+1", "'+1"},
+                 {"-1+2", "'-1+2"},
+                 {"@SUM(A1)", "'@SUM(A1)"},
+                 {"\t=1", "'\t=1"},
+                 {"\r=1", "\"'\r=1\""},
+                 {"1=1", "1=1"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CsvField(c.field), c.expected) << c.field;
+
+    // A LocalSystem run whose product version a user could have set to a formula.
+    RunRecord run = testing::ReadBytes(testing::Edited(testing::GoldenText("troubled-pc.txt"),
+                                                       {{"###########################################\r\nOS version",
+                                                         "###########################################\r\nUser: NT "
+                                                         "AUTHORITY\\SYSTEM\r\nOS version"},
+                                                        {"ProductVersion: 21.3.10.391", "ProductVersion: =1+2"}}))
+                        .runs.at(0);
+    run.file = "logs/pc, \"7\".txt";
+    std::ostringstream out;
+    WriteCsvHeader(out);
+    WriteCsvRow(out, run);
+    WriteCsvRow(out, testing::ReadBytes(testing::Golden("fix-on-clean-pc.txt")).runs.at(0));
+    WriteCsvRow(out, testing::ReadBytes(testing::Golden("fix-without-root-store.txt")).runs.at(0));
+    EXPECT_EQ(out.str(),
+              "file,run,start,ended,os_version,arch,product_version,verdict,causes,os,product,clock,sha2,"
+              "root_auto_update,proxy,hosts,dns,chain_current_user,chain_local_machine,fix,local_system\r\n"
+              "\"logs/pc, \"\"7\"\".txt\",1,,true,6.1.7601,x64,'=1+2,error,hosts-service-host "
+              "dns-unexpected-address chain-untrusted root-update-disabled proxy-localsystem proxy hosts-match-not-entry,"
+              "passed,passed,passed,passed,error,warning,error,error,error,error,,true\r\n"
+              "log.txt,1,,true,10.0.18362,x64,,error,dns-failure chain-untrusted,"
+              "passed,warning,passed,passed,passed,passed,passed,error,error,error,imported,false\r\n"
+              "log.txt,1,,true,,,,error,fix-failed,not reached,not reached,not reached,not reached,not reached,"
+              "not reached,not reached,not reached,not reached,not reached,failed,false\r\n");
+}
+
+// What the short summary must not get wrong about a run: each row a log made
+// for it, with texts the summary must hold and must not.
+TEST(Outputs, TextSummarySaysWhatTheRunIs)
+{
+    const std::string clean = testing::GoldenText("clean-pc.txt");
+    const std::string banner = "###########################################\r\n";
+    const std::string longBypass(6000, 'b');
+    const struct {
+        const char* fault;
+        std::string text;
+        std::vector<std::string> says, neverSays;
+    } cases[] = {
+        {"a failed /fix called the product not installed", testing::GoldenText("fix-without-root-store.txt"),
+         {"Windows not reached, product not reached", "Root import (/fix): error"}, {"not installed", "?"}},
+        {"a partly installed product called not installed",
+         testing::Edited(clean, {{"ZEMLO Product: , , ", "ZEMLO Product: ProductType: Internet Security, , "}}),
+         {"product incomplete, no version (ProductType: Internet Security)"}, {"not installed"}},
+        {"a LocalSystem run not said",
+         testing::Edited(clean, {{banner + "OS version", banner + "User: NT AUTHORITY\\SYSTEM\r\nOS version"}}),
+         {"(start unknown; ran as LocalSystem)\n"}, {}},
+        {"a console capture called a closed window",
+         testing::Edited(clean, {{"\r\n" + banner + "Log start time: ####.##.## ##:##.##\r\n" + banner, ""},
+                                 {banner + "Log end time: ####.##.## ##:##.##\r\n" + banner, ""}}),
+         {"(console capture: no banners, so no start or end time)\n"}, {"window was closed"}},
+        {"UTC said twice or a check named by its key",
+         testing::Edited(clean, {{"Log start time: ####.##.## ##:##.##", "Log start time: 2026.12.08 05:23.35"}}),
+         {"(start 2026-12-08 05:23:35 UTC)\n", "Root auto update: passed; Proxy: passed"}, {"Z UTC", "root_auto_update"}},
+        {"a 6,000-character bypass list on one line",
+         testing::Edited(testing::GoldenText("troubled-pc.txt"),
+                         {{"@ProxyOverride=\"*.corp.example;<local>\"", "@ProxyOverride=\"" + longBypass + "\""}}),
+         {"bbbb... [", " more characters]\n"}, {longBypass}},
+    };
+    for (const auto& c : cases) {
+        const auto read = testing::ReadBytes(c.text);
+        ASSERT_EQ(read.runs.size(), 1u) << c.fault;
+        std::ostringstream out;
+        WriteTextSummary(out, read.runs[0]);
+        const std::string text = out.str();
+        for (const std::string& expected : c.says)
+            EXPECT_NE(text.find(expected), std::string::npos) << c.fault << ": \"" << expected << "\" missing in\n" << text;
+        for (const std::string& unexpected : c.neverSays)
+            EXPECT_EQ(text.find(unexpected), std::string::npos) << c.fault << ": \"" << unexpected << "\" in\n" << text;
+        for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+            EXPECT_LE(end - start, kTextWidth + 40) << c.fault << ": a line of " << end - start;
+    }
+    // The page says of Windows what the text says.
+    HtmlPage page;
+    page.Add(ForPage(testing::ReadBytes(std::string(cases[0].text)).runs.at(0)));
+    page.Add(ForPage(testing::ReadBytes(testing::Edited(clean, {{"architecture: x64 (0009)", "architecture: (0009)"}})).runs.at(0)));
+    std::ostringstream html;
+    page.WriteBody(html);
+    for (const char* expected : {"<td>not reached</td><td>not reached</td>", "Windows not reached", "Windows 10.0.18362 ?"})
+        EXPECT_NE(html.str().find(expected), std::string::npos) << "\"" << expected << "\" missing in the page";
+    EXPECT_EQ(html.str().find("Windows ?"), std::string::npos);
+    // JSON keeps what the text cuts.
+    const auto longRun = testing::ReadBytes(std::string(cases[5].text)).runs.at(0);
+    EXPECT_EQ(RecordJson(longRun)["proxy"]["keys"][0]["ProxyOverride"], longBypass);
+}
+
+TEST(Outputs, TextCutKeepsCharactersWholeAndCountsTheRest)
+{
+    EXPECT_EQ(CutForText("abcdef", 6), "abcdef");
+    EXPECT_EQ(CutForText("abcdef", 4), "abcd... [2 more characters]");
+    // Three two-byte characters: the cut falls between characters, not bytes.
+    EXPECT_EQ(CutForText("\xC3\xBC\xC3\xBC\xC3\xBC", 1), "\xC3\xBC... [2 more characters]");
+}
+
+struct Process {
+    int exitCode;
+    std::string out;
+};
+
+Process RunTriage(const std::string& arguments, const char* errors = "2>/dev/null")
+{
+    const std::string command = std::string(TRIAGE_EXE) + " " + arguments + " " + errors;
+    Process result{-1, {}};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.out.append(buffer, got);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::size_t Lines(const std::string& text)
+{
+    std::size_t count = 0;
+    for (char c : text)
+        count += c == '\n';
+    return count;
+}
+
+TEST(Outputs, CommandLineExitCodesAndInputs)
+{
+    const std::string golden = std::string(TRIAGE_REPO_ROOT) + "/tests/golden";
+    const struct {
+        const char* name;
+        std::string arguments;
+        int exitCode;
+        std::size_t lines;
+    } cases[] = {
+        {"a folder, searched for *.txt", "--csv " + golden, 0, 8},
+        {"one file as JSON Lines", "--json " + golden + "/two-runs-one-log.txt", 0, 2},
+        {"standard input", "--json - < " + golden + "/clean-pc.txt", 0, 1},
+        {"a missing file beside a good one", "--json /nonexistent.txt " + golden + "/clean-pc.txt", 1, 1},
+        {"an unknown option", "--jsonl " + golden, 2, 0},
+        {"no input at all", "--csv", 2, 0},
+        {"--json with --csv", "--json --csv " + golden, 2, 0},
+    };
+    for (const auto& c : cases) {
+        const Process run = RunTriage(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(Lines(run.out), c.lines) << c.name << "\n" << run.out;
+    }
+    const Process help = RunTriage("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("2 for a usage"), std::string::npos) << help.out;
+}
+
+// A fleet's folder: read in name order on every machine, and never silently empty.
+TEST(Outputs, FoldersAreReadInNameOrderAndAnEmptyOneIsAnError)
+{
+    char folderName[] = "/tmp/triage-folders-XXXXXX";
+    ASSERT_NE(mkdtemp(folderName), nullptr);
+    const std::string folder = folderName;
+    const std::string log = testing::Golden("clean-pc.txt");
+    // Created out of name order, so a walk in creation or inode order shows.
+    for (const char* name : {"m.txt", "b.txt", "z/a.txt", "a.txt", "C.txt"}) {
+        std::filesystem::create_directories(std::filesystem::path(folder + "/" + name).parent_path());
+        std::ofstream(folder + "/" + name, std::ios::binary) << log;
+    }
+    std::filesystem::create_directories(folder + "/empty/deeper");
+    std::ofstream(folder + "/empty/deeper/notes.log") << "not a log";
+
+    const Process csv = RunTriage("--csv " + folder + "/m.txt " + folder);
+    // A subfolder without logs is fine; only a folder named on the command line must hold one.
+    EXPECT_EQ(csv.exitCode, 0) << csv.out;
+    std::vector<std::string> files;
+    std::istringstream rows(csv.out);
+    for (std::string row; std::getline(rows, row);)
+        files.push_back(row.substr(0, row.find(',')));
+    EXPECT_EQ(files, (std::vector<std::string>{"file", folder + "/m.txt", folder + "/C.txt", folder + "/a.txt",
+                                               folder + "/b.txt", folder + "/m.txt", folder + "/z/a.txt"}));
+
+    const Process empty = RunTriage(folder + "/empty", "2>&1");
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_EQ(empty.out, "zemlotriage: " + folder + "/empty: no log (*.txt) in this folder\n");
+
+    // --html takes the summary's place, as its help says.
+    const Process page = RunTriage("--html " + folder + "/page.html " + folder + "/a.txt");
+    EXPECT_EQ(page.exitCode, 0);
+    EXPECT_EQ(page.out, "");
+    EXPECT_TRUE(std::filesystem::file_size(folder + "/page.html") > 0);
+    EXPECT_NE(RunTriage("--help").out.find("in place of the short summary"), std::string::npos);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace triage
