@@ -20,36 +20,56 @@ namespace {
 
 constexpr std::size_t kChunkBytes = 256 * 1024;
 
-template <typename Feed>
-InputResult Read(const std::string& name, const ReaderOptions& options, const ReportReader::RunSink& sink,
-                 Feed feedAll)
-{
-    InputResult result;
-    ReportReader reader(name, [&](RunRecord&& record) {
-        CompleteRecord(record);
-        sink(std::move(record));
-    }, options);
+}  // namespace
+
+struct LogStream::State {
+    State(const std::string& name, const ReaderOptions& options, const ReportReader::RunSink& sink)
+        : reader(name, [sink](RunRecord&& record) {
+              CompleteRecord(record);
+              sink(std::move(record));
+          }, options)
+    {
+    }
+
+    ReportReader reader;
     // The input's last line, when it had no line end, may be cut anywhere.
     bool unended = false;
-    MailText mail([&](std::string_view line, std::uint64_t number) {
+    MailText mail{[this](std::string_view line, std::uint64_t number) {
         if (unended)
             reader.LastLineUnended(line, number);
         else
             reader.Line(line, number);
-    });
-    LineDecoder decoder([&](std::string_view line, std::uint64_t number) {
+    }};
+    LineDecoder decoder{[this](std::string_view line, std::uint64_t number) {
         reader.SetEncoding(EncodingName(decoder.CurrentEncoding()));
         unended = decoder.LineUnended();
         mail.Line(line, number);
-    });
-    const std::string readError = feedAll(decoder);
-    const bool whole = decoder.Finish();
-    mail.Finish();
-    result.runs = reader.Finish();
+    }};
+};
+
+LogStream::LogStream(const std::string& name, const ReaderOptions& options, const ReportReader::RunSink& sink)
+    : state_(std::make_unique<State>(name, options, sink))
+{
+}
+
+LogStream::~LogStream() = default;
+
+bool LogStream::Feed(const char* data, std::size_t size)
+{
+    return state_->decoder.Feed(data, size);
+}
+
+InputResult LogStream::Finish(const std::string& readError)
+{
+    State& s = *state_;
+    InputResult result;
+    const bool whole = s.decoder.Finish();
+    s.mail.Finish();
+    result.runs = s.reader.Finish();
     if (!readError.empty())
         result.error = readError;
-    else if (!decoder.Error().empty())
-        result.error = decoder.Error();
+    else if (!s.decoder.Error().empty())
+        result.error = s.decoder.Error();
     else if (!whole)
         result.error = "cannot be read";
     else if (result.runs == 0)
@@ -57,24 +77,18 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
     return result;
 }
 
-}  // namespace
-
 InputResult ReadLog(std::FILE* file, const std::string& name, const ReaderOptions& options,
                     const ReportReader::RunSink& sink)
 {
-    return Read(name, options, sink, [&](LineDecoder& decoder) -> std::string {
-        std::vector<char> chunk(kChunkBytes);
-        while (true) {
-            const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
-            if (got > 0 && !decoder.Feed(chunk.data(), got))
-                return {};
-            if (got < chunk.size()) {
-                if (std::ferror(file))
-                    return std::string("read error: ") + std::strerror(errno);
-                return {};
-            }
-        }
-    });
+    LogStream log(name, options, sink);
+    std::vector<char> chunk(kChunkBytes);
+    while (true) {
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
+        if (got > 0 && !log.Feed(chunk.data(), got))
+            return log.Finish();
+        if (got < chunk.size())
+            return log.Finish(std::ferror(file) ? std::string("read error: ") + std::strerror(errno) : std::string());
+    }
 }
 
 InputResult ReadLogFile(const std::string& path, const ReaderOptions& options, const ReportReader::RunSink& sink)
@@ -100,10 +114,9 @@ InputResult ReadLogFile(const std::string& path, const ReaderOptions& options, c
 InputResult ReadLogBytes(const std::string& bytes, const std::string& name, const ReaderOptions& options,
                          const ReportReader::RunSink& sink)
 {
-    return Read(name, options, sink, [&](LineDecoder& decoder) -> std::string {
-        decoder.Feed(bytes.data(), bytes.size());
-        return {};
-    });
+    LogStream log(name, options, sink);
+    log.Feed(bytes.data(), bytes.size());
+    return log.Finish();
 }
 
 }  // namespace triage

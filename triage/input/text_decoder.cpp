@@ -85,9 +85,10 @@ void LineDecoder::Process(bool atEnd)
             at += zeros;
             if (at == size)
                 break;
-            if (!atEnd && size - at < kSampleBytes)
+            if (!atEnd && size - at < kLookAheadBytes)
                 break;
             const StretchStart start = SniffStretch(data + at, size - at, atEnd, first_ == Encoding::Unknown);
+            sniffedBytes_ += start.examined;
             if (!start.error.empty()) {
                 error_ = start.error;
                 failed_ = true;

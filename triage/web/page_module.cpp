@@ -1,10 +1,11 @@
 // The browser page's reader, compiled to WebAssembly: the page hands it the
-// bytes of one file at a time and takes back what the command line would
+// files one at a time, each in slices of its bytes, and takes back what the command line would
 // print for the same files (JSON Lines, CSV) and the --html page's body, its
 // boards as they are read and the fleet view at the end.
 // Everything goes through the command line's own reading and writing
 // functions, so the page cannot say anything the command line would not.
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@ using namespace triage;
 struct Reading {
     HtmlPage page{HtmlPage::kBoards};
     std::vector<RunRecord> records;  // without their text, which the page keeps
+    std::unique_ptr<LogStream> file;  // the file being read
     std::string lastError;
     std::string output;  // what the last call to PageOutput made
 };
@@ -72,15 +74,30 @@ PAGE_EXPORT void PageReset()
     Current() = Reading{};
 }
 
-// Reads one file. Returns its number of runs; PageLastError() then says why
-// the file failed, in the command line's words, or is empty.
-PAGE_EXPORT int PageReadFile(const char* name, const char* bytes, std::size_t length)
+// Starts reading one file, whose bytes PageFeed then takes in order.
+PAGE_EXPORT void PageBeginFile(const char* name)
 {
     Reading& reading = Current();
     ReaderOptions options;
     options.keepRaw = true;  // the boards show the raw report
-    const auto sink = [&](RunRecord&& record) { KeepRun(reading, std::move(record)); };
-    const InputResult result = ReadLogBytes(std::string(bytes, length), name, options, sink);
+    reading.file = std::make_unique<LogStream>(name, options,
+                                               [&reading](RunRecord&& record) { KeepRun(reading, std::move(record)); });
+}
+
+// The file's next bytes. 0 once the file is known not to be a log: the rest
+// need not be read.
+PAGE_EXPORT int PageFeed(const char* bytes, std::size_t length)
+{
+    return Current().file->Feed(bytes, length) ? 1 : 0;
+}
+
+// Ends the file. Returns its number of runs; PageLastError() then says why
+// the file failed, in the command line's words, or is empty.
+PAGE_EXPORT int PageEndFile()
+{
+    Reading& reading = Current();
+    const InputResult result = reading.file->Finish();
+    reading.file.reset();
     reading.lastError = result.error;
     return result.runs;
 }
