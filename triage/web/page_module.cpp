@@ -91,12 +91,13 @@ PAGE_EXPORT int PageFeed(const char* bytes, std::size_t length)
     return Current().file->Feed(bytes, length) ? 1 : 0;
 }
 
-// Ends the file. Returns its number of runs; PageLastError() then says why
+// Ends the file; `readError` (UTF-8, may be empty) says why its bytes could
+// not all be read. Returns its number of runs; PageLastError() then says why
 // the file failed, in the command line's words, or is empty.
-PAGE_EXPORT int PageEndFile()
+PAGE_EXPORT int PageEndFile(const char* readError)
 {
     Reading& reading = Current();
-    const InputResult result = reading.file->Finish();
+    const InputResult result = reading.file->Finish(readError);
     reading.file.reset();
     reading.lastError = result.error;
     return result.runs;

@@ -29,6 +29,8 @@ sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 Професс
 printf 'Shopping list\r\n\r\nmilk\r\nbread\r\n' >"$inputs/not-a-report.txt"
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt two-runs-utf8.txt not-a-report.txt cyrillic-utf16le.txt \
     >"$inputs/order.txt"
+# A log of many slices: a hosts file of 150,000 lines (about 12 MB in UTF-16).
+python3 "$here/make_big_log.py" --hosts-lines 150000 "$golden/troubled-pc.txt" "$inputs/big-hosts.txt"
 # What a console window shows: the report between the banners.
 sed -n '/^OS version:/,/^Press any key to quit/p' "$golden/troubled-pc.txt" >"$inputs/console.txt"
 

@@ -90,6 +90,24 @@ try {
             `the board of ${cyrillic.file} does not show "${cyrillic.os.product_name}": ${board.meta}`);
     }
     await page.screenshot({ path: path.join(out, 'page.png'), fullPage: false });
+    // With boards shown the input area is one line; its button brings the paste box back.
+    const inputHeight = await page.$eval('#input', (input) => input.getBoundingClientRect().height);
+    check(inputHeight > 0 && inputHeight <= 60, `the input area is ${inputHeight} px high with boards shown`);
+    await page.click('#show-input');
+
+    // A file of many slices reads as the command line reads it, its
+    // progress in bytes.
+    const big = path.join(inputs, 'big-hosts.txt');
+    const bigJson = cli(['--json', big]);
+    const bigCsv = cli(['--csv', big]);
+    check(bigJson.status === 0, `the command line did not read ${big}: ${bigJson.stderr}`);
+    const bigReading = await waitForReading(page, async () => (await page.$('#files')).uploadFile(big));
+    check(bigReading.state === 'done', `the big file's reading ended ${bigReading.state}`);
+    check(bigReading.seen.some((text) => /^0 of 1 file; big-hosts\.txt: [0-9.]+ MB of [0-9.]+ MB$/.test(text)),
+        `no progress in bytes while the big file was read: ${bigReading.seen}`);
+    await compareReading(page, downloads, withoutFolder(bigJson.stdout), withoutFolder(bigCsv.stdout),
+        (name) => name, 'a file of many slices');
+    await page.click('#show-input');
 
     // A console capture, pasted. A text box holds LF line ends, so the
     // command line is given what the box holds.
