@@ -37,8 +37,10 @@ sed -e "s/proxy.corp.example:8080/proxy.corp.example:8080${rlo}gpj.exe/" \
     -e "s/ProductName: Windows 7 Professional/ProductName: Windows 7 $long_name/" \
     -e "s/^127.0.0.1 localhost/127.0.0.1 localhost #$long_word/" "$golden/troubled-pc.txt" |
     iconv -f UTF-8 -t UTF-16LE >"$inputs/hostile-utf16le.txt"
+# A run cut short inside the proxy section: the checks after it not reached.
+sed '/^Proxy detection:/q' "$golden/clean-pc.txt" >"$inputs/cut-short.txt"
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt two-runs-utf8.txt not-a-report.txt cyrillic-utf16le.txt \
-    hostile-utf16le.txt >"$inputs/order.txt"
+    hostile-utf16le.txt cut-short.txt >"$inputs/order.txt"
 # What a console window shows: the report between the banners.
 sed -n '/^OS version:/,/^Press any key to quit/p' "$golden/troubled-pc.txt" >"$inputs/console.txt"
 

@@ -34,6 +34,8 @@ function launchFirefox(downloads) {
             'browser.download.folderList': 2,
             'browser.download.useDownloadDir': true,
             'browser.download.always_ask_before_handling_new_types': false,
+            // The downloads panel would take the keyboard's focus from the page.
+            'browser.download.alwaysOpenPanel': false,
         } : {},
     });
 }

@@ -17,7 +17,7 @@ export const kViewports = [
 // Every element laid out (boards out of sight and closed details too), then
 // measured: the page as wide as the window, no box that hides what it holds,
 // no box whose text spills over its neighbours, every scroll box focusable,
-// no table cell squeezed to a few letters.
+// no table cell, text box or button squeezed.
 export async function clippingProblems(page, what) {
     const problems = await page.evaluate(() => {
         const style = document.createElement('style');
@@ -36,6 +36,13 @@ export async function clippingProblems(page, what) {
         const focusable = (element) => element.tabIndex >= 0;
         for (const element of document.body.querySelectorAll('*')) {
             const css = getComputedStyle(element);
+            // A text box too narrow to read a line in, a button whose label breaks.
+            if (element.matches('textarea') && element.clientWidth > 0 && element.clientWidth < 200)
+                found.push(`${name(element)} is squeezed to ${element.clientWidth} px`);
+            const lineHeight = parseFloat(css.lineHeight) || parseFloat(css.fontSize) * 1.25;
+            if (element.matches('button') && element.clientHeight - parseFloat(css.paddingTop) -
+                parseFloat(css.paddingBottom) > 1.6 * lineHeight)
+                found.push(`${name(element)} breaks its label over lines`);
             if (css.display === 'none' || css.display === 'inline' || element.closest('svg, .skip, script, textarea, select, input'))
                 continue;
             // A cell a few letters wide breaks its words one letter per line.

@@ -164,15 +164,16 @@ async function checkWords(page, records, verdicts, what) {
 }
 
 // At a phone's width and a desktop's: nothing clipped, by the elements'
-// bounds; screenshots of the top and of the last board to look at.
+// bounds; screenshots of the top and of a board to look at.
 async function checkLayout(page, what, shots) {
     for (const viewport of kViewports) {
         await page.setViewport({ width: viewport.width, height: viewport.height });
         failures.push(...await clippingProblems(page, `${what} at ${viewport.name} width`));
         await page.evaluate(() => window.scrollTo(0, 0));
         await page.screenshot({ path: path.join(out, `${shots}-${viewport.name}.png`) });
-        if (await page.$('section[id^="run-"]')) {
-            await page.evaluate(() => [...document.querySelectorAll('section[id^="run-"]')].pop().scrollIntoView());
+        // A board with causes of every severity.
+        if (await page.$('.cause.info')) {
+            await page.evaluate(() => document.querySelector('.cause.info').closest('section').scrollIntoView());
             await page.screenshot({ path: path.join(out, `${shots}-${viewport.name}-board.png`) });
         }
     }
@@ -185,7 +186,9 @@ async function checkLayout(page, what, shots) {
 async function checkKeyboardStops(page, what, wanted) {
     await focusTop(page);
     const stops = new Set();
-    for (let tabs = 0; tabs < 80; ++tabs) {
+    // Past the page's last stop, Firefox's Tab goes on into its own window's
+    // controls, and the page no longer gets the keys: stop at the last wanted.
+    for (let tabs = 0; tabs < 80 && stops.size < wanted.length; ++tabs) {
         await page.keyboard.press('Tab');
         for (const selector of await page.evaluate((all) => all.filter((one) => document.activeElement.matches(one)), wanted))
             stops.add(selector);
