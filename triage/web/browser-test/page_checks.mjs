@@ -140,10 +140,11 @@ export async function policyProblems(page, what, probeUrl) {
     await new Promise((resolve) => setTimeout(resolve, 300));
     page.probingPolicy = false;
     const refused = await takeViolations(page);
-    const refusedBy = (directive) => refused.some((v) => v.directive === directive);
-    if (outcome.tries.fetch !== 'refused' || !refusedBy('connect-src'))
+    const refusedBy = (directive, blocked = '') =>
+        refused.some((v) => v.directive === directive && (v.blocked || '').startsWith(blocked));
+    if (outcome.tries.fetch !== 'refused' || !refusedBy('connect-src', probeUrl))
         problems.push(`${what}: a fetch from the page was not refused by its policy (${outcome.tries.fetch})`);
-    if (outcome.tries.image !== 'refused' || !refusedBy('img-src'))
+    if (outcome.tries.image !== 'refused' || !refusedBy('img-src', probeUrl))
         problems.push(`${what}: an image from outside was not refused by its policy (${outcome.tries.image})`);
     if (outcome.ran.script) problems.push(`${what}: an inline script put into the page ran`);
     if (outcome.ran.handler) problems.push(`${what}: an inline event handler put into the page ran`);
