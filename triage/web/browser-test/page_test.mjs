@@ -261,7 +261,7 @@ try {
     check(bigReading.seen.some((text) => /^0 of 1 file; big-hosts\.txt: [0-9.]+ MB of [0-9.]+ MB$/.test(text)),
         `no progress in bytes while the big file was read: ${bigReading.seen}`);
     await compareReading(page, downloads, withoutFolder(bigJson.stdout), withoutFolder(bigCsv.stdout),
-        (name) => name, 'a file of many slices');
+        (name) => name, 'a file of many slices', { named: 'big-hosts' });
     await page.click('#show-input');
 
     // A console capture, pasted. A text box holds LF line ends, so the
