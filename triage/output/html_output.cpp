@@ -6,6 +6,7 @@
 #include <map>
 
 #include "triage/output/outputs.h"
+#include "triage/output/reader_version.h"
 #include "triage/text_util.h"
 
 namespace triage {
@@ -253,11 +254,12 @@ void HtmlPage::Write(std::ostream& out) const
 {
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
-           "<title>zemlotriage: "
+           "<meta name=\"generator\" content=\"zemlotriage "
+        << Escaped(ReaderVersion()) << "\"><title>zemlotriage: "
         << runs_.size() << (runs_.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
         << "</style></head><body><h1>zemlotriage</h1>";
     WriteBody(out);
-    out << "</body></html>\n";
+    out << "<footer class=\"meta\">Read by zemlotriage " << Escaped(ReaderVersion()) << "</footer></body></html>\n";
 }
 
 }  // namespace triage
