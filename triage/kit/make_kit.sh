@@ -35,7 +35,8 @@ fi
 
 # Windows: stripped, then signed last (any later byte change breaks the signature).
 cp "$windows_exe" "$stage/windows-x64/zemlotriage.exe"
-x86_64-w64-mingw32-strip "$stage/windows-x64/zemlotriage.exe"
+# strip stamps the image with SOURCE_DATE_EPOCH, else with the time it runs.
+SOURCE_DATE_EPOCH=$time x86_64-w64-mingw32-strip "$stage/windows-x64/zemlotriage.exe"
 while read -r dll; do
     lower=${dll,,}
     [[ " ${system_dlls[*]} " == *" $lower "* ]] || fail "$windows_exe imports $dll, which is not a Windows system DLL"
