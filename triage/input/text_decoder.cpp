@@ -59,7 +59,7 @@ bool LineDecoder::Finish()
     if (highSurrogate_ != 0)
         PutCodePoint(0xFFFD);
     highSurrogate_ = 0;
-    if (!line_.empty() || lineCut_) {
+    if (!line_.empty() || leftOut_ != 0) {
         unended_ = true;
         EndLine();
         unended_ = false;
@@ -140,10 +140,8 @@ std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size
         const std::uint32_t unit = bigEndian ? (data[i] << 8) | data[i + 1] : data[i] | (data[i + 1] << 8);
         // Printable ASCII, nearly all of a report, goes straight to the line.
         if (unit >= 0x20 && unit < 0x7F && highSurrogate_ == 0 && !afterCr_) {
-            if (line_.size() < kMaxLineBytes)
-                line_.push_back(static_cast<char>(unit));
-            else
-                lineCut_ = true;
+            const char c = static_cast<char>(unit);
+            PutCharacter(&c, 1);
             continue;
         }
         if (unit == 0xFEFF)
@@ -292,9 +290,9 @@ void LineDecoder::PutCodePoint(std::uint32_t codePoint)
     else if (codePoint < 0xA0)
         codePoint = 0xFFFD;  // C1 controls reach no output
     char encoded[4];
-    char* end = utf8::append(codePoint, encoded);
-    for (char* p = encoded; p != end; ++p)
-        PutAscii(*p);
+    const char* end = utf8::append(codePoint, encoded);
+    afterCr_ = false;  // not the LF of a CRLF
+    PutCharacter(encoded, static_cast<std::size_t>(end - encoded));
 }
 
 void LineDecoder::PutAscii(char c)
@@ -315,19 +313,28 @@ void LineDecoder::PutAscii(char c)
     }
     if (c == '\0')
         return;
-    if (line_.size() < kMaxLineBytes)
-        line_.push_back(c);
+    PutCharacter(&c, 1);
+}
+
+void LineDecoder::PutCharacter(const char* bytes, std::size_t size)
+{
+    // A character goes in whole or not at all, and once one is left out so
+    // is the rest of the line: a cut line is the line's start, unbroken.
+    if (leftOut_ == 0 && line_.size() + size <= kMaxLineBytes)
+        line_.append(bytes, size);
     else
-        lineCut_ = true;
+        ++leftOut_;
 }
 
 void LineDecoder::EndLine()
 {
-    if (lineCut_)
+    if (leftOut_ != 0) {
         ++cutLines_;
+        line_ += "... [" + std::to_string(leftOut_) + " more characters]";
+    }
     sink_(line_, ++lineNumber_);
     line_.clear();
-    lineCut_ = false;
+    leftOut_ = 0;
 }
 
 }  // namespace triage

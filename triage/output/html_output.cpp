@@ -14,6 +14,9 @@ namespace {
 
 std::string Escaped(const std::string& text)
 {
+    // A page in UTF-8 holds only UTF-8: other bytes show as U+FFFD, as in JSON.
+    if (!IsUtf8(text))
+        return Escaped(Utf8Replaced(text));
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
@@ -27,6 +30,13 @@ std::string Escaped(const std::string& text)
         }
     }
     return out;
+}
+
+// The attribute that keeps a file name's bytes in hex where they are not
+// UTF-8, as JSON's "_bytes" does; nothing for a UTF-8 name.
+std::string NameBytes(const std::string& file)
+{
+    return IsUtf8(file) ? std::string() : " title=\"bytes of the name: " + HexBytes(file) + "\"";
 }
 
 std::string Shown(const OptText& text, const char* missing = "")
@@ -116,7 +126,7 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
         const FleetRow& r = runs[i].row;
         if (i > 0 && i % kRowsPerTable == 0)
             out << "</table></div><div><table>" << kRunColumns;
-        out << "<tr><td>";
+        out << "<tr><td" << NameBytes(r.file) << ">";
         if (i < boards)
             out << "<a href=\"#run-" << i << "\">" << Escaped(r.file) << "</a>";
         else
@@ -145,7 +155,7 @@ const char* EndMissing(Ending ending)
 
 void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
 {
-    out << "<section id=\"run-" << index << "\"><h2>" << Escaped(r.file) << ", run " << r.run
+    out << "<section id=\"run-" << index << "\"><h2" << NameBytes(r.file) << ">" << Escaped(r.file) << ", run " << r.run
         << "</h2><div class=\"meta\">";
     if (b.consoleCapture)
         out << "Console capture: no banners, so no start or end time";

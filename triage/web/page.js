@@ -128,7 +128,8 @@ function handle(message) {
             (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
     } else if (message.type === 'output') {
         var download = downloads[message.name];
-        save(new Blob([message.bytes], { type: download.type }), download.file);
+        if (message.error) setProgress('The download of ' + download.file + ' failed: ' + message.error, 'failed');
+        else save(new Blob([message.bytes], { type: download.type }), download.file);
     }
 }
 
