@@ -10,6 +10,12 @@
 
 namespace triage {
 
+namespace {
+
+constexpr std::size_t kFirstSniffWindow = 256 * 1024;
+
+}  // namespace
+
 const char* EncodingName(Encoding encoding)
 {
     switch (encoding) {
@@ -87,7 +93,14 @@ void LineDecoder::Process(bool atEnd)
                 break;
             if (!atEnd && size - at < kSampleBytes)
                 break;
-            const StretchStart start = SniffStretch(data + at, size - at, atEnd, first_ == Encoding::Unknown);
+            // The sniffer is shown a bounded sample: the file's first stretch,
+            // which decides whether the file is text at all, gets more than
+            // any report; a later one what a chunk by chunk reading would show
+            // it. A window that grew with the input would cost a file of many
+            // short stretches the square of its size.
+            const bool first = first_ == Encoding::Unknown;
+            const std::size_t sample = std::min(size - at, first ? kFirstSniffWindow : kSampleBytes);
+            const StretchStart start = SniffStretch(data + at, sample, atEnd && sample == size - at, first);
             if (!start.error.empty()) {
                 error_ = start.error;
                 failed_ = true;

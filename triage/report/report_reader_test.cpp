@@ -353,11 +353,12 @@ TEST(ReportReader, MailWrappedLinesArePutTogetherOrLeftUnknown)
         }
     }
     // A word longer than a mail line, cut at 72 columns for want of a blank:
-    // its parts join without one.
-    const std::string word = "SOFTWARE\\Policies\\Microsoft\\SystemCertificates\\AuthRoot\\DisableRootAutoUpdate";
-    const std::string cutWord =
-        Edited(troubled, {{"Error: " + word + " ", "Error: \r\n" + word.substr(0, 72) + "\r\n" + word.substr(72) + " "}});
-    EXPECT_EQ(Mismatch(RecordJson(ReadBytes(cutWord).runs.at(0)), RecordJson(ReadBytes(troubled).runs.at(0))), "");
+    // its parts join without one, also where a blank would read too.
+    const std::string word = "Windows_7_Professional_" + std::string(67, 'x');
+    const std::string oneWord = Edited(troubled, {{"ProductName: Windows 7 Professional", "ProductName: " + word}});
+    const std::string cutWord = MailWrapped(oneWord, 72, true);
+    ASSERT_NE(cutWord.find("\r\n" + word.substr(0, 72) + "\r\n" + word.substr(72) + "\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes(cutWord).runs.at(0).os.productName, word);
     // A resolver record whose continuation is no longer the report's: no
     // fragment of it is an address, and the section that said OK cannot pass.
     ASSERT_EQ(ReadBytes(healthy).runs.at(0).verdict, RunVerdict::Ok);
