@@ -44,10 +44,32 @@ async function step(what, run) {
     }
 }
 
-// Firefox makes the downloaded file at once and writes it later, through
-// FILE.part: the download is complete once no part file is left and the
-// file's size has held still. Chromium writes FILE.crdownload and renames it.
+// Firefox ESR 153 here saves a download to the user's own Downloads folder
+// whatever its profile says, and makes the file before it writes it: its
+// test takes the bytes the page hands to the link it clicks instead.
+async function downloadInPage(page, button, name) {
+    await page.evaluate(() => {
+        window.capturedDownload = undefined;
+        if (window.downloadCaptured) return;
+        window.downloadCaptured = true;
+        const createObjectURL = URL.createObjectURL;
+        URL.createObjectURL = (blob) => { window.lastBlob = blob; return createObjectURL.call(URL, blob); };
+        HTMLAnchorElement.prototype.click = function () {
+            window.capturedDownload = { name: this.download, blob: window.lastBlob };
+        };
+    });
+    await page.click(button);
+    await page.waitForFunction(() => window.capturedDownload !== undefined, { timeout: 20000 });
+    const saved = await page.evaluate(async () =>
+        ({ name: window.capturedDownload.name, text: await window.capturedDownload.blob.text() }));
+    return saved.name === name ? saved.text : `(the page saved ${saved.name}, not ${name})`;
+}
+
+// Chromium writes FILE.crdownload and renames it; a browser that makes the
+// file at once writes it through FILE.part: the download is complete once no
+// part file is left and the file's size has held still.
 async function download(page, downloads, button, name) {
+    if (browserName === 'firefox') return downloadInPage(page, button, name);
     const file = path.join(downloads, name);
     fs.rmSync(file, { force: true });
     await page.click(button);
