@@ -29,7 +29,7 @@ sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 Професс
 printf 'Shopping list\r\n\r\nmilk\r\nbread\r\n' >"$inputs/not-a-report.txt"
 # Inputs that once stopped the reader: a line of 22,000 CJK characters, past
 # the decoder's cut, and a log with random bytes after it. And a log with
-# hostile text in its fields and its name, with its harmless twin.
+# markup in its fields and its name, with its harmless twin.
 python3 - "$golden/troubled-pc.txt" "$inputs" <<'PYTHON'
 import random, sys
 text = open(sys.argv[1], encoding='utf-8-sig', newline='').read()
@@ -45,10 +45,22 @@ for name, payload in [('hostile', "<img src=x onerror=document.title='owned'>\"'
     for old in ['Windows 7 Professional', '10.0.0.1:3128', '# 203.0.113.9 updates.zemlo-eu.example']:
         log = log.replace(old, old + ' ' + payload)
     log = log.replace('\r\nOS version', '\r\n' + payload + '\r\nOS version', 1)
-    open(f'{inputs}/{name}-{payload.replace("/", "")}.txt'[:200], 'w', encoding='utf-8', newline='').write(log)
+    open(f'{inputs}/markup-{name}-{payload.replace("/", "")}.txt'[:200], 'w', encoding='utf-8', newline='').write(log)
 PYTHON
+# A log hostile to reading: a right-to-left override in the proxy's value
+# (it would show as "proxy.corp.example:8080"exe.jpg), a product name of
+# 5,000 letters and a hosts line of 20,000 without a break.
+rlo=$'\xe2\x80\xae'
+long_name=$(head -c 5000 /dev/zero | tr '\0' W)
+long_word=$(head -c 20000 /dev/zero | tr '\0' x)
+sed -e "s/proxy.corp.example:8080/proxy.corp.example:8080${rlo}gpj.exe/" \
+    -e "s/ProductName: Windows 7 Professional/ProductName: Windows 7 $long_name/" \
+    -e "s/^127.0.0.1 localhost/127.0.0.1 localhost #$long_word/" "$golden/troubled-pc.txt" |
+    iconv -f UTF-8 -t UTF-16LE >"$inputs/hostile-utf16le.txt"
+# A run cut short inside the proxy section: the checks after it not reached.
+sed '/^Proxy detection:/q' "$golden/clean-pc.txt" >"$inputs/cut-short.txt"
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt long-line-utf16le.txt two-runs-utf8.txt not-a-report.txt \
-    random-tail.txt cyrillic-utf16le.txt >"$inputs/order.txt"
+    random-tail.txt cyrillic-utf16le.txt hostile-utf16le.txt cut-short.txt >"$inputs/order.txt"
 # What a console window shows: the report between the banners.
 sed -n '/^OS version:/,/^Press any key to quit/p' "$golden/troubled-pc.txt" >"$inputs/console.txt"
 
