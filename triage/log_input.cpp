@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #ifdef _WIN32
@@ -21,13 +22,14 @@ namespace {
 constexpr std::size_t kChunkBytes = 256 * 1024;
 
 template <typename Feed>
-InputResult Read(const std::string& name, const ReaderOptions& options, const ReportReader::RunSink& sink,
-                 Feed feedAll)
+InputResult ReadWhole(const std::string& name, const ReaderOptions& options, const ReportReader::RunSink& sink,
+                      Feed feedAll, int& runs)
 {
     InputResult result;
     ReportReader reader(name, [&](RunRecord&& record) {
         CompleteRecord(record);
         sink(std::move(record));
+        ++runs;
     }, options);
     // The input's last line, when it had no line end, may be cut anywhere.
     bool unended = false;
@@ -55,6 +57,22 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
     else if (result.runs == 0)
         result.error = "holds no zemlodiag report";
     return result;
+}
+
+// One input's failure, while reading it or while the sink writes its runs,
+// is that input's error: the runs before it stay written, and the inputs
+// after it are read.
+template <typename Feed>
+InputResult Read(const std::string& name, const ReaderOptions& options, const ReportReader::RunSink& sink,
+                 Feed feedAll)
+{
+    int runs = 0;
+    try {
+        return ReadWhole(name, options, sink, feedAll, runs);
+    } catch (const std::exception& error) {
+        return {runs, std::string("stopped by an internal error after ") + std::to_string(runs) + " run(s): " +
+                          error.what()};
+    }
 }
 
 }  // namespace
@@ -92,9 +110,8 @@ InputResult ReadLogFile(const std::string& path, const ReaderOptions& options, c
 #endif
     if (file == nullptr)
         return {0, std::string("cannot open: ") + std::strerror(errno)};
-    InputResult result = ReadLog(file, path, options, sink);
-    std::fclose(file);
-    return result;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closed(file, std::fclose);
+    return ReadLog(file, path, options, sink);
 }
 
 InputResult ReadLogBytes(const std::string& bytes, const std::string& name, const ReaderOptions& options,

@@ -85,9 +85,12 @@ triage_fuzz() {  # [SECONDS]
         iconv -f UTF-8 -t UTF-16 "$file" >"$corpus/$(basename "$file" .txt).utf16"
     done
     triage_mangled_seeds "$root/tests/golden/troubled-pc.txt" "$root/tests/golden/old-windows-pc.txt" "$corpus"
+    triage_long_line_seeds "$root/tests/golden/troubled-pc.txt" "$corpus"
     echo "fuzzing the reader for $seconds s"
     local fuzz_status=0
-    "$build_root/triage-fuzz/triage_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+    # Inputs up to 4 MiB: a line past the decoder's 64 KiB cut, or a log with
+    # junk after it, needs far more than 64 KiB.
+    "$build_root/triage-fuzz/triage_fuzz" -max_total_time="$seconds" -max_len=4194304 -timeout=20 \
         -rss_limit_mb=2048 -print_final_stats=1 "$corpus" 2>"$build_root/triage-fuzz/fuzz.log" || fuzz_status=$?
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY)' "$build_root/triage-fuzz/fuzz.log" || true
     return $fuzz_status
@@ -114,4 +117,29 @@ triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     sed 's/  /\xC2\xA0 /g' "$text" >"$dir/web-form-nbsp.mangled"
     tr -d '\r' <"$text" | fold -s -w 76 | sed 's/$/\r/' >"$dir/mail-wrapped.mangled"
     rm -f "$text"
+}
+
+# The transcript with one line longer than the decoder keeps, of characters
+# that take several bytes, in each encoding the decoder reads; and the log
+# with random bytes after it.
+triage_long_line_seeds() {  # TRANSCRIPT DIR
+    python3 - "$1" "$2" <<'PYTHON'
+import random, sys
+text = open(sys.argv[1], encoding='utf-8-sig', newline='').read()
+out = sys.argv[2]
+def with_line(line):
+    return text.replace('\r\nOS version', '\r\nx' + line + '\r\nOS version', 1)
+cjk = '\u4e2d' * 22000
+for name, encoding, mark, line in [
+        ('long-utf16le', 'utf-16-le', b'\xff\xfe', cjk), ('long-utf16be', 'utf-16-be', b'\xfe\xff', '\U0001f512' * 17000),
+        ('long-utf8', 'utf-8', b'', cjk), ('long-cp866', 'cp866', b'', '\u041f\u0440\u0438\u0432\u0435\u0442 ' * 10000),
+        ('long-cp850', 'cp850', b'', 'Edi\u00e7\u00e3o ' * 14000), ('long-cp437', 'cp437', b'', 'Z\u00fcrich ' * 14000),
+        ('long-cp1252', 'cp1252', b'', 'caf\u00e9 \u20ac ' * 12000)]:
+    with open(f'{out}/{name}.long', 'wb') as seed:
+        seed.write(mark + with_line(line).encode(encoding))
+random.seed(1)
+with open(f'{out}/random-tail.long', 'wb') as seed:
+    log = b'\xff\xfe' + text.encode('utf-16-le')
+    seed.write(log + random.randbytes(200000 - len(log)))
+PYTHON
 }

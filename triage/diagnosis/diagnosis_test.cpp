@@ -264,7 +264,10 @@ TEST(Diagnosis, AdviceAndFindingFollowTheWholeRun)
          BothScopes(Edited(clean, {{"System time is: ####.##.## ##:##.##\r\nOK",
                                     "System time is: 2031.05.17 08:00.00error: \r\nError: Windows has invalid system time"}}),
                     timeInvalid),
-         "chain-untrusted", {"fix the PC's clock first"}, {"do not change"}},
+         "chain-untrusted", {"fix the PC's clock first"}, {"do not change", "Only one scope"}},
+        {"no word that only one scope fails",
+         Edited(clean, {{"[CurrentUser]" + kChainFailure, "[CurrentUser]\r\nOK"}}), "chain-untrusted",
+         {"LocalMachine: ", "Only one scope fails"}, {"CurrentUser: "}},
         {"the policy status without its name",
          BothScopes(clean, RejectedChain(0, PlatformCode(CERT_E_CN_NO_MATCH))), "chain-untrusted",
          {"chainPolicyStatus 0x800b010f (The certificate's CN name does not match the passed value)"}, {}},
@@ -397,6 +400,12 @@ TEST(Diagnosis, HostsLinesAreJudgedByWhatTheyAre)
         {"the file's text not in the log: the report's verdict stands",
          clean.substr(0, clean.find("%SystemRoot%")) +
              "%SystemRoot%\\System32\\drivers\\etc\\hosts test:error: \r\nerror: service.zemlo.example in hosts detected!\r\n",
+         {"hosts-service-host"}, "could not be checked", "error", true},
+        // The service host's own line holds the primary domain: one finding.
+        {"the file's text not in the log, the service host and so the primary domain found",
+         clean.substr(0, clean.find("%SystemRoot%")) +
+             "%SystemRoot%\\System32\\drivers\\etc\\hosts test:error: \r\nerror: service.zemlo.example in hosts "
+             "detected!\r\nwarning: \r\nwarning: zemlo.example in hosts detected!\r\n",
          {"hosts-service-host"}, "could not be checked", "error", true},
     };
     for (const auto& c : cases) {

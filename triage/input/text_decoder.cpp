@@ -10,6 +10,12 @@
 
 namespace triage {
 
+namespace {
+
+constexpr std::size_t kFirstSniffWindow = 256 * 1024;
+
+}  // namespace
+
 const char* EncodingName(Encoding encoding)
 {
     switch (encoding) {
@@ -59,7 +65,7 @@ bool LineDecoder::Finish()
     if (highSurrogate_ != 0)
         PutCodePoint(0xFFFD);
     highSurrogate_ = 0;
-    if (!line_.empty() || lineCut_) {
+    if (!line_.empty() || leftOut_ != 0) {
         unended_ = true;
         EndLine();
         unended_ = false;
@@ -87,7 +93,14 @@ void LineDecoder::Process(bool atEnd)
                 break;
             if (!atEnd && size - at < kSampleBytes)
                 break;
-            const StretchStart start = SniffStretch(data + at, size - at, atEnd, first_ == Encoding::Unknown);
+            // The sniffer is shown a bounded sample: the file's first stretch,
+            // which decides whether the file is text at all, gets more than
+            // any report; a later one what a chunk by chunk reading would show
+            // it. A window that grew with the input would cost a file of many
+            // short stretches the square of its size.
+            const bool first = first_ == Encoding::Unknown;
+            const std::size_t sample = std::min(size - at, first ? kFirstSniffWindow : kSampleBytes);
+            const StretchStart start = SniffStretch(data + at, sample, atEnd && sample == size - at, first);
             if (!start.error.empty()) {
                 error_ = start.error;
                 failed_ = true;
@@ -140,10 +153,8 @@ std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size
         const std::uint32_t unit = bigEndian ? (data[i] << 8) | data[i + 1] : data[i] | (data[i + 1] << 8);
         // Printable ASCII, nearly all of a report, goes straight to the line.
         if (unit >= 0x20 && unit < 0x7F && highSurrogate_ == 0 && !afterCr_) {
-            if (line_.size() < kMaxLineBytes)
-                line_.push_back(static_cast<char>(unit));
-            else
-                lineCut_ = true;
+            const char c = static_cast<char>(unit);
+            PutCharacter(&c, 1);
             continue;
         }
         if (unit == 0xFEFF)
@@ -292,9 +303,9 @@ void LineDecoder::PutCodePoint(std::uint32_t codePoint)
     else if (codePoint < 0xA0)
         codePoint = 0xFFFD;  // C1 controls reach no output
     char encoded[4];
-    char* end = utf8::append(codePoint, encoded);
-    for (char* p = encoded; p != end; ++p)
-        PutAscii(*p);
+    const char* end = utf8::append(codePoint, encoded);
+    afterCr_ = false;  // not the LF of a CRLF
+    PutCharacter(encoded, static_cast<std::size_t>(end - encoded));
 }
 
 void LineDecoder::PutAscii(char c)
@@ -315,19 +326,28 @@ void LineDecoder::PutAscii(char c)
     }
     if (c == '\0')
         return;
-    if (line_.size() < kMaxLineBytes)
-        line_.push_back(c);
+    PutCharacter(&c, 1);
+}
+
+void LineDecoder::PutCharacter(const char* bytes, std::size_t size)
+{
+    // A character goes in whole or not at all, and once one is left out so
+    // is the rest of the line: a cut line is the line's start, unbroken.
+    if (leftOut_ == 0 && line_.size() + size <= kMaxLineBytes)
+        line_.append(bytes, size);
     else
-        lineCut_ = true;
+        ++leftOut_;
 }
 
 void LineDecoder::EndLine()
 {
-    if (lineCut_)
+    if (leftOut_ != 0) {
         ++cutLines_;
+        line_ += "... [" + std::to_string(leftOut_) + " more characters]";
+    }
     sink_(line_, ++lineNumber_);
     line_.clear();
-    lineCut_ = false;
+    leftOut_ = 0;
 }
 
 }  // namespace triage

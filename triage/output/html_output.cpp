@@ -19,6 +19,9 @@ namespace {
 // reorder or hide what a person reads shown as "<U+202E>".
 std::string Escaped(const std::string& given)
 {
+    // A page in UTF-8 holds only UTF-8: other bytes show as U+FFFD, as in JSON.
+    if (!IsUtf8(given))
+        return Escaped(Utf8Replaced(given));
     const std::string text = WithFormatCharactersShown(given);
     std::string out;
     out.reserve(text.size());
@@ -33,6 +36,13 @@ std::string Escaped(const std::string& given)
         }
     }
     return out;
+}
+
+// The attribute that keeps a file name's bytes in hex where they are not
+// UTF-8, as JSON's "_bytes" does; nothing for a UTF-8 name.
+std::string NameBytes(const std::string& file)
+{
+    return IsUtf8(file) ? std::string() : " title=\"bytes of the name: " + HexBytes(file) + "\"";
 }
 
 // A value of the log inside a sentence of the page's, isolated so that
@@ -150,7 +160,7 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
         const FleetRow& r = runs[i].row;
         if (i > 0 && i % kRowsPerTable == 0)
             out << "</table></div><div><table>" << kRunColumns;
-        out << "<tr><td>";
+        out << "<tr><td" << NameBytes(r.file) << ">";
         if (i < boards)
             out << "<a href=\"#run-" << i << "\">" << Isolated(r.file) << "</a>";
         else
@@ -180,9 +190,9 @@ const char* EndMissing(Ending ending)
 void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
 {
     out << "<section id=\"run-" << index << "\" aria-labelledby=\"run-" << index << "-title\"><h2 id=\"run-" << index
-        << "-title\">" << Isolated(r.file) << ", run " << r.run << "</h2><p class=\"verdict-line\"><span class=\"verdict "
-        << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict) << "</span> " << Escaped(b.verdictWords)
-        << "</p><div class=\"meta\">";
+        << "-title\"" << NameBytes(r.file) << ">" << Isolated(r.file) << ", run " << r.run
+        << "</h2><p class=\"verdict-line\"><span class=\"verdict " << VerdictClass(r.verdict) << "\">"
+        << RunVerdictName(r.verdict) << "</span> " << Escaped(b.verdictWords) << "</p><div class=\"meta\">";
     if (b.consoleCapture)
         out << "Console capture: no banners, so no start or end time";
     else

@@ -71,7 +71,13 @@ bool ReadInOrder(InputWalker& walker, unsigned jobs, std::ostream& out, std::ost
                 path = std::move(*next);
             }
             FileText text(shared, index);
-            Finished result{{}, job(path, text)};
+            Finished result;
+            try {
+                result.done = job(path, text);
+            } catch (const std::exception& error) {
+                // One file's failure is its own error line; the others go on.
+                result.done.error = std::string("stopped by an internal error: ") + error.what();
+            }
             result.text = text.text_.str();
             if (!result.done.error.empty())
                 result.done.error = path + ": " + result.done.error;

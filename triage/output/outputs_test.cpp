@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include <unistd.h>
@@ -106,6 +107,61 @@ TEST(Outputs, RunTableComesInBlocksWithEveryRunInOrder)
     EXPECT_EQ(expected, 1250);
 }
 
+// The page's structure: each tag with its attribute names, quoted values
+// left out.
+std::vector<std::string> Markup(const std::string& html)
+{
+    std::vector<std::string> tags;
+    for (std::size_t at = html.find('<'); at != std::string::npos; at = html.find('<', at + 1)) {
+        std::string tag;
+        char quote = 0;
+        for (std::size_t i = at; i < html.size() && (quote != 0 || html[i] != '>'); ++i) {
+            if (quote == 0 && (html[i] == '"' || html[i] == '\''))
+                quote = html[i];
+            else if (html[i] == quote)
+                quote = 0;
+            else if (quote == 0)
+                tag += html[i];
+        }
+        tags.push_back(tag);
+    }
+    return tags;
+}
+
+// Escaping is the page's only barrier against a log's text: hostile text in
+// every field the page shows adds no element and no attribute to what the
+// same page says with harmless text.
+TEST(Outputs, PageTextCannotBecomeMarkup)
+{
+    const RunRecord troubled = testing::ReadBytes(testing::Golden("troubled-pc.txt")).runs.at(0);
+    const auto pageWith = [&](const std::string& text) {
+        RunRecord r = troubled;
+        for (std::string* field : {&r.file, &r.raw})
+            *field = text;
+        for (OptText* field : {&r.start, &r.end, &r.os.version, &r.os.arch, &r.os.productName, &r.product.version})
+            *field = text;
+        r.notes = {text};
+        r.unrecognised = {{7, text}};
+        for (Cause& cause : r.causes)
+            cause.id = cause.severity = cause.finding = cause.advice = text;
+        RunRecord notInstalled = r;
+        notInstalled.product.version.reset();
+        notInstalled.product.type = notInstalled.product.language = text;
+        HtmlPage page;
+        page.Add(ForPage(r));
+        page.Add(ForPage(notInstalled));
+        std::ostringstream html;
+        page.Write(html);
+        return html.str();
+    };
+    const std::string hostile = pageWith("# <img src=x onerror=document.title='owned'//\"a=\"b\" <script>x</script>&amp;");
+    const std::string harmless = pageWith("# img src x onerror document.title owned// a b script x script amp");
+    EXPECT_EQ(Markup(hostile), Markup(harmless));
+    EXPECT_EQ(hostile.find("<img"), std::string::npos);
+    EXPECT_NE(hostile.find("&lt;img src=x onerror=document.title=&#39;owned&#39;//&quot;a=&quot;b&quot;"),
+              std::string::npos);
+}
+
 TEST(Outputs, CsvQuotesByRfc4180)
 {
     const struct {
@@ -114,6 +170,7 @@ TEST(Outputs, CsvQuotesByRfc4180)
                  {"a,b", "\"a,b\""},
                  {"say \"hi\"", "\"say \"\"hi\"\"\""},
                  {"two\r\nlines", "\"two\r\nlines\""},
+                 {"two\nlines", "\"two\nlines\""},
                  {"", ""},
                  // A spreadsheet must not run a value of the log as a formula.
                  {"=HYPERLINK(\"http://x.example\")", "\"'=HYPERLINK(\"\"http://x.example\"\")\""},
@@ -380,6 +437,78 @@ TEST(Outputs, FoldersAreReadInNameOrderAndAnEmptyOneIsAnError)
     EXPECT_TRUE(std::filesystem::file_size(folder + "/page.html") > 0);
     EXPECT_NE(RunTriage("--help").out.find("in place of the short summary"), std::string::npos);
     std::filesystem::remove_all(folder);
+}
+
+
+// Inputs that once stopped the command line, each between two good logs in
+// a folder: every log still gets its record in every output, and all are
+// readable logs.
+TEST(Outputs, NoInputStopsTheOthers)
+{
+    char folderName[] = "/tmp/triage-robust-XXXXXX";
+    ASSERT_NE(mkdtemp(folderName), nullptr);
+    const std::string folder = folderName;
+    const std::string good = testing::Golden("clean-pc.txt");
+    const std::string troubled = testing::GoldenText("troubled-pc.txt");
+    std::string han;  // 22,000 CJK characters: 66,000 bytes of UTF-8
+    for (int i = 0; i < 22000; ++i)
+        han += "\xE4\xB8\xAD";
+    std::string randomTail = "\xFF\xFE" + testing::Utf16Le(troubled);
+    for (std::uint32_t x = 12345; randomTail.size() < 200000;) {
+        x = x * 1103515245u + 12345u;
+        randomTail += static_cast<char>(x >> 23);
+    }
+    const std::string cp1251Name = "\xCF\xF0\xE8\xE2\xE5\xF2.txt";  // "Привет.txt" as unzip leaves it
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"1.txt", good},
+        {"2-long-line.txt", "\xFF\xFE" + testing::Utf16Le(testing::Edited(troubled, {{"\r\nOS version", "\r\nx" + han + "\r\nOS version"}}))},
+        {"3.txt", good},
+        {"4-random-tail.txt", randomTail},
+        {"5.txt", good},
+        {"6-" + cp1251Name, good},
+        {"7.txt", good},
+    };
+    for (const auto& [name, bytes] : files)
+        std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+
+    const Process json = RunTriage("--json " + folder, "2>&1");
+    EXPECT_EQ(json.exitCode, 0) << json.out.substr(0, 2000);
+    std::vector<std::string> recordFiles;
+    std::istringstream lines(json.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto record = nlohmann::json::parse(line, nullptr, false);
+        ASSERT_FALSE(record.is_discarded()) << line.substr(0, 200);
+        recordFiles.push_back(record["file"].get<std::string>().substr(folder.size() + 1));
+        // A name that is not UTF-8 is shown with U+FFFD, its bytes kept in hex.
+        if (record.contains("_bytes")) {
+            EXPECT_EQ(record["_bytes"], nlohmann::json({{"/file", HexBytes(folder + "/6-" + cp1251Name)}}));
+        }
+    }
+    EXPECT_EQ(recordFiles, (std::vector<std::string>{"1.txt", "2-long-line.txt", "3.txt", "4-random-tail.txt",
+                                                     "5.txt", "6-\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.txt",
+                                                     "7.txt"}));
+    EXPECT_NE(json.out.find("... [155 more characters]"), std::string::npos) << "the long line was not cut";
+
+    const Process csv = RunTriage("--csv " + folder, "2>&1");
+    EXPECT_EQ(csv.exitCode, 0);
+    EXPECT_EQ(Lines(csv.out), 1 + files.size()) << csv.out;
+    const Process text = RunTriage(folder, "2>&1");
+    EXPECT_EQ(text.exitCode, 0);
+    std::size_t summaries = 0;
+    for (std::size_t at = text.out.find(" run 1: "); at != std::string::npos; at = text.out.find(" run 1: ", at + 1))
+        ++summaries;
+    EXPECT_EQ(summaries, files.size()) << text.out;
+    const Process html = RunTriage("--html " + folder + ".html " + folder, "2>&1");
+    EXPECT_EQ(html.exitCode, 0) << html.out;
+    std::ifstream pageFile(folder + ".html", std::ios::binary);
+    const std::string page((std::istreambuf_iterator<char>(pageFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(page.find("Fleet: 7 runs"), std::string::npos);
+    EXPECT_NE(page.find("id=\"run-6\""), std::string::npos);
+    EXPECT_TRUE(IsUtf8(page));
+    EXPECT_NE(page.find("title=\"bytes of the name: " + HexBytes(folder + "/6-" + cp1251Name) + "\""),
+              std::string::npos);
+    std::filesystem::remove_all(folder);
+    std::filesystem::remove(folder + ".html");
 }
 
 }  // namespace

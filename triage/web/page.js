@@ -159,7 +159,9 @@ function handle(message) {
             (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
     } else if (message.type === 'output') {
         var download = downloads[message.name];
-        save(new Blob([message.bytes], { type: download.type }), readingName + download.extension);
+        var file = readingName + download.extension;
+        if (message.error) setProgress('The download of ' + file + ' failed: ' + message.error, 'failed');
+        else save(new Blob([message.bytes], { type: download.type }), file);
     }
 }
 

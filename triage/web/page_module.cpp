@@ -80,9 +80,16 @@ PAGE_EXPORT int PageReadFile(const char* name, const char* bytes, std::size_t le
     ReaderOptions options;
     options.keepRaw = true;  // the boards show the raw report
     const auto sink = [&](RunRecord&& record) { KeepRun(reading, std::move(record)); };
-    const InputResult result = ReadLogBytes(std::string(bytes, length), name, options, sink);
-    reading.lastError = result.error;
-    return result.runs;
+    // ReadLogBytes makes a failure inside the reader the file's error; what
+    // fails outside it (the bytes' copy) is the file's error too.
+    try {
+        const InputResult result = ReadLogBytes(std::string(bytes, length), name, options, sink);
+        reading.lastError = result.error;
+        return result.runs;
+    } catch (const std::exception& error) {
+        reading.lastError = std::string("stopped by an internal error: ") + error.what();
+        return 0;
+    }
 }
 
 PAGE_EXPORT const char* PageLastError()

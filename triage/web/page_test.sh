@@ -27,6 +27,26 @@ tail -c +4 "$golden/two-runs-one-log.txt" >"$inputs/two-runs-utf8.txt"
 sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 Профессиональная/' "$golden/troubled-pc.txt" |
     iconv -f UTF-8 -t UTF-16LE >"$inputs/cyrillic-utf16le.txt"
 printf 'Shopping list\r\n\r\nmilk\r\nbread\r\n' >"$inputs/not-a-report.txt"
+# Inputs that once stopped the reader: a line of 22,000 CJK characters, past
+# the decoder's cut, and a log with random bytes after it. And a log with
+# markup in its fields and its name, with its harmless twin.
+python3 - "$golden/troubled-pc.txt" "$inputs" <<'PYTHON'
+import random, sys
+text = open(sys.argv[1], encoding='utf-8-sig', newline='').read()
+inputs = sys.argv[2]
+log = text.replace('\r\nOS version', '\r\nx' + '\u4e2d' * 22000 + '\r\nOS version', 1)
+open(f'{inputs}/long-line-utf16le.txt', 'wb').write(b'\xff\xfe' + log.encode('utf-16-le'))
+random.seed(1)
+log = b'\xff\xfe' + text.encode('utf-16-le')
+open(f'{inputs}/random-tail.txt', 'wb').write(log + random.randbytes(120000 - len(log)))
+for name, payload in [('hostile', "<img src=x onerror=document.title='owned'>\"'&lt;"),
+                      ('harmless', 'Ximg src x onerror document.title owned X X lt')]:
+    log = text
+    for old in ['Windows 7 Professional', '10.0.0.1:3128', '# 203.0.113.9 updates.zemlo-eu.example']:
+        log = log.replace(old, old + ' ' + payload)
+    log = log.replace('\r\nOS version', '\r\n' + payload + '\r\nOS version', 1)
+    open(f'{inputs}/markup-{name}-{payload.replace("/", "")}.txt'[:200], 'w', encoding='utf-8', newline='').write(log)
+PYTHON
 # A log hostile to reading: a right-to-left override in the proxy's value
 # (it would show as "proxy.corp.example:8080"exe.jpg), a product name of
 # 5,000 letters and a hosts line of 20,000 without a break.
@@ -39,8 +59,8 @@ sed -e "s/proxy.corp.example:8080/proxy.corp.example:8080${rlo}gpj.exe/" \
     iconv -f UTF-8 -t UTF-16LE >"$inputs/hostile-utf16le.txt"
 # A run cut short inside the proxy section: the checks after it not reached.
 sed '/^Proxy detection:/q' "$golden/clean-pc.txt" >"$inputs/cut-short.txt"
-printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt two-runs-utf8.txt not-a-report.txt cyrillic-utf16le.txt \
-    hostile-utf16le.txt cut-short.txt >"$inputs/order.txt"
+printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt long-line-utf16le.txt two-runs-utf8.txt not-a-report.txt \
+    random-tail.txt cyrillic-utf16le.txt hostile-utf16le.txt cut-short.txt >"$inputs/order.txt"
 # What a console window shows: the report between the banners.
 sed -n '/^OS version:/,/^Press any key to quit/p' "$golden/troubled-pc.txt" >"$inputs/console.txt"
 

@@ -60,13 +60,20 @@ function readFile(file) {
     if (file.error) {
         reading.errors.push({ name: file.name, message: file.error });
     } else {
-        var bytes = new Uint8Array(file.bytes);
-        var name = toHeap(encoder.encode(file.name));
-        var data = toHeap(bytes);
-        Module._PageReadFile(name, data, bytes.length);
-        Module._free(data);
-        Module._free(name);
-        var message = Module.UTF8ToString(Module._PageLastError());
+        var message;
+        try {
+            var bytes = new Uint8Array(file.bytes);
+            var name = toHeap(encoder.encode(file.name));
+            var data = toHeap(bytes);
+            Module._PageReadFile(name, data, bytes.length);
+            Module._free(data);
+            Module._free(name);
+            message = Module.UTF8ToString(Module._PageLastError());
+        } catch (error) {
+            // The module failed where it could not say so itself: this file's
+            // error, and the next file is read.
+            message = 'the reader failed on this file: ' + error;
+        }
         if (message) reading.errors.push({ name: file.name, message: message });
     }
     reading.done += 1;
@@ -93,6 +100,10 @@ function end() {
 }
 
 function sendOutput(name) {
-    var bytes = output(name === 'json' ? 1 : 2);
-    postMessage({ type: 'output', name: name, bytes: bytes }, [bytes.buffer]);
+    try {
+        var bytes = output(name === 'json' ? 1 : 2);
+        postMessage({ type: 'output', name: name, bytes: bytes }, [bytes.buffer]);
+    } catch (error) {
+        postMessage({ type: 'output', name: name, error: String(error) });
+    }
 }
