@@ -240,8 +240,6 @@ def check_size(arch, image, linker_map, source_dir):
 
 def check_cpu_floor(arch, image, linker_map, source_dir, objdump):
     """x86: a Pentium Pro-class processor (i686) and later."""
-    if arch != "x86":
-        return []
     listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", image.path], check=True,
                              stdout=subprocess.PIPE, universal_newlines=True).stdout
     problems = []
@@ -282,6 +280,8 @@ def main(arch, image_path, map_path, source_dir, objdump):
         print("FAILED: %s is not an %s image" % (image_path, arch))
         return 1
     for name, check in CHECKS:
+        if name.startswith("x86:") and arch != "x86":
+            continue
         name = name.replace("ARCH", arch)
         arguments = (arch, image, linker_map, source_dir) + ((objdump,) if check is check_cpu_floor else ())
         try:
