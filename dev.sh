@@ -42,10 +42,12 @@ needs_configure=(cmake make python3 util-linux)
 needs_version=(git)
 needs_compiler_x86=(g++-mingw-w64-i686-win32)
 needs_compiler_x64=(g++-mingw-w64-x86-64-win32)
-# 32-bit Wine's crypto takes RSA from gnutls; crypt32 reads the host's roots;
-# the sandbox mounts a file of its own over /etc/hosts, which netbase makes
-# where the system has none (a debootstrap root).
-needs_wine=(wine wine64 wine32:i386 libgnutls30:i386 ca-certificates netbase)
+# crypt32 reads the host's roots; the sandbox mounts a file of its own over
+# /etc/hosts, which netbase makes where the system has none (a debootstrap
+# root). Wine's 32-bit half only where the host runs 32-bit code (see
+# host_runs_32_bit); its crypto takes RSA from gnutls.
+needs_wine=(wine wine64 ca-certificates netbase)
+needs_wine32=(wine32:i386 libgnutls30:i386)
 # The seeding tool of ./dev.sh run is built with the test harness.
 needs_seeding=(googletest)
 needs_tests=(googletest cppcheck openssl osslsigncode tmux unzip)
@@ -67,18 +69,19 @@ needs_of() { # COMMAND [ARGS...]
     shift
     local build=("${needs_configure[@]}" "${needs_version[@]}" "${needs_compiler_x86[@]}" "${needs_compiler_x64[@]}"
         "${needs_seeding[@]}" "${needs_triage[@]}" "${needs_triage_web[@]}")
-    local all=()
+    local all=() wine=("${needs_wine[@]}")
+    if host_runs_32_bit; then wine+=("${needs_wine32[@]}"); fi
     case "$command" in
         run)
             parse_run_arguments "$@"
             local compiler="needs_compiler_$run_arch[@]"
-            all=("${needs_configure[@]}" "${!compiler}" "${needs_wine[@]}")
+            all=("${needs_configure[@]}" "${!compiler}" "${wine[@]}")
             [ "$run_pc" = bare ] || all+=("${needs_seeding[@]}")
             ;;
         build) all=("${build[@]}") ;;
         dist) all=("${build[@]}" "${needs_dist[@]}") ;;
         test)
-            all=("${build[@]}" "${needs_wine[@]}" "${needs_tests[@]}" "${needs_triage_browser[@]}"
+            all=("${build[@]}" "${wine[@]}" "${needs_tests[@]}" "${needs_triage_browser[@]}"
                 "${needs_sanitizers[@]}" "${needs_fuzz[@]}")
             ;;
         lint) all=("${needs_lint[@]}") ;;
@@ -186,6 +189,20 @@ become_checkout_owner() {
         env HOME="$(getent passwd "$owner" | cut -d: -f6)" USER="$(stat -c %U "$root")" "$root/dev.sh" "$@"
 }
 
+# Whether this host executes 32-bit x86 code, asked of the kernel once per
+# command (tests/harness/wine-run.sh knows how) and handed to everything
+# after it. Where it does not (IA-32 emulation off: sandboxed VMs and
+# containers, WSL 1), Wine runs only 64-bit programs, and its 32-bit half is
+# not installed. ZEMLO_HOST_RUNS_32_BIT=yes|no gives the answer instead.
+host_runs_32_bit() {
+    if [ -z "${ZEMLO_HOST_RUNS_32_BIT:-}" ]; then
+        ZEMLO_HOST_RUNS_32_BIT=no
+        if "$root/tests/harness/wine-run.sh" --host-runs-32-bit; then ZEMLO_HOST_RUNS_32_BIT=yes; fi
+        export ZEMLO_HOST_RUNS_32_BIT
+    fi
+    [ "$ZEMLO_HOST_RUNS_32_BIT" = yes ]
+}
+
 check_wine_sandbox() {
     "$root/tests/harness/wine-run.sh" --check
 }
@@ -220,8 +237,11 @@ describe_release() {
 # --- Build, lint, test ---------------------------------------------------------
 
 configure_product() { # ARCH
+    # Where Wine cannot run the x86 e2e program, the x64 one lists its cases.
+    local lister=()
+    [ "$1" != x86 ] || lister=(-DZEMLO_CASE_LIST_PROGRAM="$build_root/x64/zemlo_e2e_tests.exe")
     cmake -S "$root" -B "$build_root/$1" --toolchain "$root/cmake/toolchains/mingw-$1.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$(release_version)" >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$(release_version)" "${lister[@]}" >/dev/null
 }
 
 build() {
@@ -255,9 +275,14 @@ run_tests() {
     "$root/tests/harness/wine-run.sh" --make-template
     # 0 passed, 1 failed, 3 nothing matched the filter.
     local status=3 arch
+    : >"$build_root/skipped-cases"
     for arch in "${archs[@]}"; do
         echo "== $arch =="
         if [ -n "$filter" ] && [ "$(cd "$build_root/$arch" && ctest -N -R "$filter" | sed -n 's/^Total Tests: //p')" = 0 ]; then
+            if [ "$arch" = x86 ] && ! host_runs_32_bit; then
+                echo "not run: the x86 unit cases, as this host runs no 32-bit code"
+                continue
+            fi
             # The unit cases all run in one CTest case, <arch>.unit, so a
             # unit case's name is a GoogleTest filter for that one.
             local unit=0
@@ -270,9 +295,23 @@ run_tests() {
             continue
         fi
         [ "$status" = 1 ] || status=0
-        (cd "$build_root/$arch" && ctest --output-on-failure -j "$jobs" --timeout 300 ${filter:+-R "$filter"}) || status=1
+        # ctest names the cases it skipped in its closing lines.
+        (cd "$build_root/$arch" && ctest --output-on-failure -j "$jobs" --timeout 300 ${filter:+-R "$filter"}) |
+            tee "$build_root/ctest-$arch.out" || status=1
+        sed -n 's/^\t* *[0-9]* - \(.*\) (Skipped)$/\1/p' "$build_root/ctest-$arch.out" >>"$build_root/skipped-cases"
     done
     return $status
+}
+
+# One line at the end of the test run: what this host did not run, and why.
+report_skipped_cases() {
+    host_runs_32_bit && return 0
+    local skipped
+    mapfile -t skipped < <(grep '^x86\.' "$build_root/skipped-cases" 2>/dev/null)
+    [ ${#skipped[@]} -gt 0 ] || return 0
+    local named="${skipped[*]:0:4}"
+    [ ${#skipped[@]} -le 4 ] || named+=" and $((${#skipped[@]} - 4)) more"
+    echo "dev.sh: not run: ${#skipped[@]} x86 cases that need Wine (${named// /, }; skipped: Wine runs a 32-bit program only with its 32-bit loader, and this host runs no 32-bit code); the x86 build and its image checks ran"
 }
 
 run_unit_cases() { # arch gtest-filter
@@ -324,6 +363,10 @@ run_product() {
     echo "dev.sh: building the $arch program (a first build takes a few minutes)..." >&2
     configure_product "$arch"
     cmake --build "$build_root/$arch" -j "$jobs" --target "${targets[@]}" >/dev/null
+    if ! "$root/tests/harness/wine-run.sh" --can-run "$build_root/$arch/app/zemlodiag.exe" 2>/dev/null; then
+        echo "dev.sh: built $build_root/$arch/app/zemlodiag.exe but cannot run it: Wine runs a 32-bit program only with its 32-bit loader, and this host runs no 32-bit code" >&2
+        return 1
+    fi
     export ZEMLO_WINE_TEMPLATE="$build_root/wine-template"
     # The log lands beside the program, so each run gets a folder of its own.
     local run_dir
@@ -407,6 +450,7 @@ case "$command" in
     help | -h | --help) usage; exit 0 ;;
     version) release_version; exit 0 ;;
 esac
+host_runs_32_bit || true
 ensure_packages "$command" "$@"
 become_checkout_owner "$command" "$@"
 # Asked once: every build of one command gets the same version, even if the
@@ -423,6 +467,7 @@ case "$command" in
         diagnostic=0 reader=0
         run_tests "${1:-}" || diagnostic=$?
         triage_test "${1:-}" || reader=$?
+        report_skipped_cases
         if [ "$diagnostic" = 3 ] && [ "$reader" = 3 ]; then
             echo "dev.sh: no test matches ${1:-}" >&2
             exit 1
