@@ -14,52 +14,32 @@ namespace {
 
 constexpr std::size_t kPieceBytes = 256 * 1024;
 
-// One entry's bytes, unpacked, through `reading`; the reason it stopped
-// short, or empty.
-std::string ReadEntry(const ZipEntry& entry, const ReadAt& readAt, LogReading& reading)
+// One entry's packed bytes, unpacked, into `reading`; why they stopped
+// coming, or empty.
+std::string ReadEntry(const ZipEntry& entry, const ReadAt& readAt, EntryReading& reading)
 {
-    std::uint64_t made = 0;
-    bool tooLong = false;
-    bool stopped = false;  // the reading needs no more
-    const auto take = [&](const char* data, std::size_t size) {
-        if (made + size > entry.size) {
-            tooLong = true;  // more than the directory says: damaged, or a bomb
-            return false;
-        }
-        made += size;
-        stopped = !reading.Feed(data, size);
-        return !stopped;
-    };
+    const auto take = [&](const char* data, std::size_t size) { return reading.Feed(data, size); };
 #ifndef __EMSCRIPTEN__
     Inflater inflater;
 #endif
     std::string piece;
-    for (std::uint64_t at = 0; at < entry.packedSize && !stopped;) {
+    for (std::uint64_t at = 0; at < entry.packedSize;) {
         const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, entry.packedSize - at));
         if (!readAt(entry.dataOffset + at, size, piece))
             return "damaged in the archive: its bytes cannot be read";
         at += size;
         if (entry.method == static_cast<std::uint16_t>(ZipMethod::Stored)) {
             if (!take(piece.data(), piece.size()))
-                break;
+                return {};
             continue;
         }
 #ifdef __EMSCRIPTEN__
-        return "deflated: the page inflates it";
+        return "deflated, which the page inflates itself";
 #else
-        if (!inflater.Feed(piece.data(), piece.size(), take)) {
-            if (!inflater.Error().empty())
-                return inflater.Error();
-            break;
-        }
+        if (!inflater.Feed(piece.data(), piece.size(), take))
+            return inflater.Error();
 #endif
     }
-    if (tooLong)
-        return "damaged in the archive: it unpacks to more than its stated size";
-    if (stopped)
-        return {};
-    if (made != entry.size)
-        return "damaged in the archive: it unpacks to less than its stated size";
     return {};
 }
 
@@ -77,7 +57,7 @@ InputResult ReadZip(std::uint64_t archiveSize, const ReadAt& readAt, const std::
         const std::string entryName = EntryName(name, entry);
         std::string error = entry.refusal;
         if (error.empty()) {
-            LogReading reading(entryName, options, sink);
+            EntryReading reading(name, entry, options, sink);
             const std::string stopped = ReadEntry(entry, readAt, reading);
             const InputResult read = reading.Finish(stopped);
             result.runs += read.runs;
@@ -94,6 +74,35 @@ InputResult ReadZip(std::uint64_t archiveSize, const ReadAt& readAt, const std::
 std::string EntryName(const std::string& archiveName, const ZipEntry& entry)
 {
     return archiveName + "/" + entry.name;
+}
+
+EntryReading::EntryReading(const std::string& archiveName, const ZipEntry& entry, const ReaderOptions& options,
+                           const ReportReader::RunSink& sink)
+    : reading_(EntryName(archiveName, entry), options, sink), statedSize_(entry.size)
+{
+}
+
+bool EntryReading::Feed(const char* data, std::size_t size)
+{
+    if (tooLong_ || stopped_)
+        return false;
+    if (made_ + size > statedSize_) {
+        tooLong_ = true;
+        return false;
+    }
+    made_ += size;
+    stopped_ = !reading_.Feed(data, size);
+    return !stopped_;
+}
+
+InputResult EntryReading::Finish(const std::string& readError)
+{
+    std::string error = readError;
+    if (error.empty() && tooLong_)
+        error = "damaged in the archive: it unpacks to more than its stated size";
+    else if (error.empty() && !stopped_ && made_ != statedSize_)
+        error = "damaged in the archive: it unpacks to less than its stated size";
+    return reading_.Finish(error);
 }
 
 InputResult ReadZipFile(std::FILE* file, const std::string& name, const ReaderOptions& options,

@@ -138,10 +138,12 @@ int main(int argc, char** argv)
             text.FlushWhenItsTurn();
         });
         // Added on the writing thread, so in the files' order.
-        return FileDone{read.error, read.named, [&page, pageRuns] {
+        return FileDone{read.error,
+                        [&page, pageRuns] {
                             for (PageRun& run : *pageRuns)
                                 page.Add(std::move(run));
-                        }};
+                        },
+                        read.named};
     });
     out.flush();
 

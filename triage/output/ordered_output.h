@@ -21,8 +21,8 @@ class FileText;
 struct FileDone {
     std::string error;              // empty when the file was read whole; else one line, or
                                     // with `named` one per entry of an archive, each named
-    bool named = false;
     std::function<void()> inOrder;  // run on the writing thread, in the files' order
+    bool named = false;
 };
 using FileJob = std::function<FileDone(const std::string& path, FileText& text)>;
 
