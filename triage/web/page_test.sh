@@ -3,7 +3,7 @@
 # the command line on the same logs:
 # the golden transcripts in each encoding the page must read, one with a
 # Cyrillic product name, a file that is not a report, a console capture to
-# paste, and the golden folder dropped on it. Installs the browser driver into OUT at the first run.
+# paste, a zip archive and a saved mail, and a folder of every kind dropped on it. Installs the browser driver into OUT at the first run.
 #   page_test.sh PAGE ZEMLOTRIAGE REPO OUT
 set -euo pipefail
 page=$1
@@ -27,9 +27,41 @@ tail -c +4 "$golden/two-runs-one-log.txt" >"$inputs/two-runs-utf8.txt"
 sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 Профессиональная/' "$golden/troubled-pc.txt" |
     iconv -f UTF-8 -t UTF-16LE >"$inputs/cyrillic-utf16le.txt"
 printf 'Shopping list\r\n\r\nmilk\r\nbread\r\n' >"$inputs/not-a-report.txt"
+# A zip archive (deflated, the logs in folders, a Word document refused) and a
+# saved mail with the log attached as the program wrote it.
+mkdir -p "$inputs/archive/pc-2" "$inputs/archive/pc-1"
+iconv -f UTF-8 -t UTF-16LE "$golden/troubled-pc.txt" >"$inputs/archive/pc-2/zemlodiag.txt"
+cp "$golden/clean-pc.txt" "$inputs/archive/pc-1/zemlodiag.LOG"
+printf 'not read' >"$inputs/archive/notes.docx"
+(cd "$inputs/archive" && zip -q -9 -r ../logs.zip pc-2 notes.docx pc-1)
+rm -rf "$inputs/archive"
+python3 - "$golden/old-windows-pc.txt" "$inputs/mail.eml" <<'PYTHON'
+import sys
+from email.message import EmailMessage
+from email import policy
+mail = EmailMessage()
+mail['From'] = 'user@example.com'
+mail['Subject'] = 'zemlodiag'
+mail.set_content('The log is attached.')
+mail.add_attachment(open(sys.argv[1], 'rb').read().decode('utf-8-sig').encode('utf-16'), maintype='application',
+                    subtype='octet-stream', filename='zemlodiag.txt')
+open(sys.argv[2], 'wb').write(mail.as_bytes(policy=policy.SMTP))
+PYTHON
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt two-runs-utf8.txt not-a-report.txt cyrillic-utf16le.txt \
-    >"$inputs/order.txt"
+    logs.zip mail.eml >"$inputs/order.txt"
+# The folder to drop: every kind that is read, in any letter case, made out
+# of name order so that a page reading in the browser's order shows.
+fleet=$out/fleet
+rm -rf "$fleet"
+mkdir -p "$fleet/m-folder"
+cp "$golden/troubled-pc.txt" "$fleet/z-last.txt"
+cp "$golden/clean-pc.txt" "$fleet/m-folder/inner.log"
+cp "$golden/old-windows-pc.txt" "$fleet/A-first.TXT"
+cp "$inputs/logs.zip" "$fleet/c-archive.ZIP"
+cp "$inputs/mail.eml" "$fleet/b-mail.eml"
+cp "$golden/two-runs-one-log.txt" "$fleet/k-middle.txt"
+printf 'not a log kind' >"$fleet/d-notes.md"
 # What a console window shows: the report between the banners.
 sed -n '/^OS version:/,/^Press any key to quit/p' "$golden/troubled-pc.txt" >"$inputs/console.txt"
 
-NODE_PATH= node "$node_dir/page_test.mjs" "$page" "$triage" "$inputs" "$golden" "$out"
+NODE_PATH= node "$node_dir/page_test.mjs" "$page" "$triage" "$inputs" "$fleet" "$out"
