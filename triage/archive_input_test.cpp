@@ -77,6 +77,11 @@ TEST(ArchiveInput, AZipReadsAsAFolderOfLogs)
         // Stored out of name order: read in name order all the same.
         {"stored", "cd in && zip -q -0 -r a.zip sub b.txt notes.md" + both, {"a.zip/b.txt", "a.zip/sub/a.LOG"}, {troubled, clean}, ""},
         {"deflated", "cd in && zip -q -9 -r a.zip sub b.txt notes.md" + both, {"a.zip/b.txt", "a.zip/sub/a.LOG"}, {troubled, clean}, ""},
+        // Named in the OEM code page of a Russian Windows, unflagged, as
+        // Windows' own zip writes names.
+        {"a name in code page 866", "cd in && cp b.txt \"$(printf '\\256\\342\\347\\245\\342')\".txt && LANG=C zip -q a.zip"
+         " \"$(printf '\\256\\342\\347\\245\\342')\".txt && rm \"$(printf '\\256\\342\\347\\245\\342')\".txt" + both,
+         {"a.zip/\xD0\xBE\xD1\x82\xD1\x87\xD0\xB5\xD1\x82.txt"}, {troubled}, ""},
         {"an encrypted entry beside a plain one",
          "cd in && zip -q a.zip b.txt && zip -q -e -P secret a.zip sub/a.LOG" + both, {"a.zip/b.txt"}, {troubled},
          "a.zip/sub/a.LOG: encrypted: send the archive without a password, or the log file itself"},

@@ -1,7 +1,11 @@
 #include "triage/input/zip_archive.h"
 
-#include <algorithm>
+#include <utf8.h>
 
+#include <algorithm>
+#include <iterator>
+
+#include "triage/input/code_pages.h"
 #include "triage/input/input_kinds.h"
 
 namespace triage {
@@ -26,6 +30,21 @@ std::uint32_t Little(const std::string& bytes, std::size_t at, int count)
     for (int i = count; i-- > 0;)
         value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
     return value;
+}
+
+// A name as UTF-8. Zip tools that do not flag UTF-8 write the names in the
+// creating PC's OEM code page (Windows' own does), which is read as the
+// page under which the name reads most like text; a valid UTF-8 name is
+// taken as it is, flagged or not.
+std::string NameText(const std::string& raw)
+{
+    if (utf8::find_invalid(raw.begin(), raw.end()) == raw.end())
+        return raw;
+    const CodePage page = MostPlausibleCodePage(raw);
+    std::string text;
+    for (char byte : raw)
+        utf8::append(CodePoint(page, static_cast<unsigned char>(byte)), std::back_inserter(text));
+    return text;
 }
 
 // The order a folder walk takes: name by name at each level.
@@ -123,7 +142,7 @@ ZipListing ListZip(std::uint64_t archiveSize, const ReadAt& readAt, const std::s
         headerOffsets.push_back(Little(directory, at + 42, 4));
         if (at + kDirectoryEntryBytes + nameSize > directory.size())
             break;
-        entry.name = directory.substr(at + kDirectoryEntryBytes, nameSize);
+        entry.name = NameText(directory.substr(at + kDirectoryEntryBytes, nameSize));
         all.push_back(std::move(entry));
         at += kDirectoryEntryBytes + nameSize + extraSize + commentSize;
     }
