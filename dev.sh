@@ -50,13 +50,14 @@ needs_wine=(wine wine64 ca-certificates netbase)
 needs_wine32=(wine32:i386 libgnutls30:i386)
 # The seeding tool of ./dev.sh run is built with the test harness.
 needs_seeding=(googletest)
-needs_tests=(googletest cppcheck openssl osslsigncode tmux unzip)
+needs_tests=(googletest cppcheck openssl osslsigncode tmux unzip zip)
 needs_lint=(cppcheck)
 needs_dist=(zip osslsigncode)
-# zemlotriage: its libraries, its native and x64 (posix threads) builds, and
-# its web page.
-needs_triage_libraries=(nlohmann-json3-dev libcli11-dev libutfcpp-dev)
-needs_triage=("${needs_triage_libraries[@]}" g++ g++-mingw-w64-x86-64-posix)
+# zemlotriage: its libraries (zlib inflates zip entries, natively and, linked
+# statically, in the Windows build), its native and x64 (posix threads)
+# builds, and its web page. Its tests make archives with zip.
+needs_triage_libraries=(nlohmann-json3-dev libcli11-dev libutfcpp-dev zlib1g-dev)
+needs_triage=("${needs_triage_libraries[@]}" g++ g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
 needs_triage_web=(emscripten node=nodejs)
 needs_triage_browser=(chromium firefox-esr fonts-liberation npm=npm)
 needs_sanitizers=(clang libclang-rt-14-dev)

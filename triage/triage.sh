@@ -99,7 +99,8 @@ triage_fuzz() {  # [SECONDS]
 # A log as the tools between the user and support leave it: a crash's zero
 # tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
 # type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
-# no-break spaces, a mail client's hard wraps at 76 columns.
+# no-break spaces, a mail client's hard wraps at 76 columns, a saved mail
+# with attachments, zip archives.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -116,6 +117,31 @@ triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     { printf 'On Tue, user wrote:\r\n'; sed 's/^\r$/>\r/; t; s/^/> /' "$text"; } >"$dir/reply-quoted.mangled"
     sed 's/  /\xC2\xA0 /g' "$text" >"$dir/web-form-nbsp.mangled"
     tr -d '\r' <"$text" | fold -s -w 76 | sed 's/$/\r/' >"$dir/mail-wrapped.mangled"
+    # Containers: a saved mail with the log attached (UTF-16LE, base64) and a
+    # forwarded message, and zip archives, stored and deflated.
+    python3 - "$text" "$b" "$dir" <<'PYTHON'
+import sys, zipfile
+from email.message import EmailMessage
+from email import policy
+text = open(sys.argv[1], 'rb').read()
+other = open(sys.argv[2], 'rb').read()[3:]
+forwarded = EmailMessage()
+forwarded['From'] = 'pc@example.com'
+forwarded.set_content(other.decode(), cte='quoted-printable')
+mail = EmailMessage()
+mail['From'] = 'user@example.com'
+mail['Subject'] = 'zemlodiag'
+mail.set_content('The log is attached.')
+mail.add_attachment(b'\xff\xfe' + text.decode().encode('utf-16-le'), maintype='application',
+                    subtype='octet-stream', filename='zemlodiag.txt')
+mail.add_attachment(forwarded)
+open(sys.argv[3] + '/mail-attached.mangled', 'wb').write(mail.as_bytes(policy=policy.SMTP))
+for name, method in (('stored', zipfile.ZIP_STORED), ('deflated', zipfile.ZIP_DEFLATED)):
+    with zipfile.ZipFile(sys.argv[3] + '/archive-' + name + '.mangled', 'w', method) as archive:
+        archive.writestr('pc1/zemlodiag.txt', b'\xff\xfe' + text.decode().encode('utf-16-le'))
+        archive.writestr('pc2/zemlodiag.log', other)
+        archive.writestr('notes.docx', b'not read')
+PYTHON
     rm -f "$text"
 }
 

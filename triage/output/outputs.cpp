@@ -80,6 +80,8 @@ Json RecordJson(const RunRecord& r)
     j["file"] = r.file;
     j["run"] = r.run;
     j["encoding"] = r.encoding;
+    if (!r.part.empty())
+        j["part"] = r.part;
     j["start"] = Opt(r.start);
     j["end"] = Opt(r.end);
     j["ended"] = r.ended;

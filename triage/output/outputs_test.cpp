@@ -408,13 +408,14 @@ TEST(Outputs, FoldersAreReadInNameOrderAndAnEmptyOneIsAnError)
     ASSERT_NE(mkdtemp(folderName), nullptr);
     const std::string folder = folderName;
     const std::string log = testing::Golden("clean-pc.txt");
-    // Created out of name order, so a walk in creation or inode order shows.
-    for (const char* name : {"m.txt", "b.txt", "z/a.txt", "a.txt", "C.txt"}) {
+    // Created out of name order, so a walk in creation or inode order shows;
+    // every kind that is read, in any letter case.
+    for (const char* name : {"m.txt", "b.txt", "z/a.txt", "a.txt", "C.txt", "d.TXT", "k.Log"}) {
         std::filesystem::create_directories(std::filesystem::path(folder + "/" + name).parent_path());
         std::ofstream(folder + "/" + name, std::ios::binary) << log;
     }
     std::filesystem::create_directories(folder + "/empty/deeper");
-    std::ofstream(folder + "/empty/deeper/notes.log") << "not a log";
+    std::ofstream(folder + "/empty/deeper/notes.md") << "not a log";
 
     const Process csv = RunTriage("--csv " + folder + "/m.txt " + folder);
     // A subfolder without logs is fine; only a folder named on the command line must hold one.
@@ -424,11 +425,12 @@ TEST(Outputs, FoldersAreReadInNameOrderAndAnEmptyOneIsAnError)
     for (std::string row; std::getline(rows, row);)
         files.push_back(row.substr(0, row.find(',')));
     EXPECT_EQ(files, (std::vector<std::string>{"file", folder + "/m.txt", folder + "/C.txt", folder + "/a.txt",
-                                               folder + "/b.txt", folder + "/m.txt", folder + "/z/a.txt"}));
+                                               folder + "/b.txt", folder + "/d.TXT", folder + "/k.Log",
+                                               folder + "/m.txt", folder + "/z/a.txt"}));
 
     const Process empty = RunTriage(folder + "/empty", "2>&1");
     EXPECT_EQ(empty.exitCode, 1);
-    EXPECT_EQ(empty.out, "zemlotriage: " + folder + "/empty: no log (*.txt) in this folder\n");
+    EXPECT_EQ(empty.out, "zemlotriage: " + folder + "/empty: no log (*.txt, *.log, *.eml, *.zip) in this folder\n");
 
     // --html takes the summary's place, as its help says.
     const Process page = RunTriage("--html " + folder + "/page.html " + folder + "/a.txt");

@@ -173,6 +173,11 @@ struct RunRecord {
     bool consoleCapture = false;  // no banners: text copied from the console
     // The encoding of the stretch of the file the run was read from.
     std::string encoding;
+    // For a saved mail, the MIME part the run was read from: its number as
+    // IMAP counts parts ("1" for a mail's only body, "2.1" for the first part
+    // of a message forwarded as part 2), then the attachment's file name when
+    // it has one ("2 zemlodiag.txt"). Empty for anything else.
+    std::string part;
     Ending ending = Ending::CutShort;
     // Report titles the hosts frame had to keep as the file's text; the
     // sections they open could not be read.

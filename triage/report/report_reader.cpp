@@ -34,6 +34,7 @@ struct ReportReader::State {
     std::optional<SectionState> parse;  // of the current run
     bool capture = false;               // the current run began without a banner
     std::string_view encoding;          // of the lines being fed
+    std::string part;                   // the mail part the lines come from
     // The report line read last, with the facts from before it, in case the
     // next line continues it (a mail client's hard wrap).
     struct LastLine {
@@ -67,6 +68,7 @@ struct ReportReader::State {
         run->start = std::move(start);
         run->consoleCapture = fromCapture;
         run->encoding = std::string(encoding);
+        run->part = part;
         run->unrecognised = std::move(carried);
         parse.emplace(*run);
         parse->maxHostsBytes = options.maxHostsBytes;
@@ -179,6 +181,11 @@ ReportReader::~ReportReader() = default;
 void ReportReader::SetEncoding(std::string_view name)
 {
     state_->encoding = name;
+}
+
+void ReportReader::SetPart(const std::string& part)
+{
+    state_->part = part;
 }
 
 void ReportReader::Line(std::string_view line, std::uint64_t number)

@@ -5,10 +5,15 @@
 // Everything goes through the command line's own reading and writing
 // functions, so the page cannot say anything the command line would not.
 
+#include <nlohmann/json.hpp>
+
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "triage/archive_input.h"
+#include "triage/input/input_kinds.h"
 #include "triage/output/html_output.h"
 #include "triage/log_input.h"
 #include "triage/output/outputs.h"
@@ -32,6 +37,12 @@ struct Reading {
     std::vector<RunRecord> records;  // without their text, which the page keeps
     std::string lastError;
     std::string output;  // what the last call to PageOutput made
+    // The zip archive being read: its name, what becomes of its entries,
+    // and the entry whose bytes the page is inflating.
+    std::string archiveName;
+    ZipListing archive;
+    std::string archivePlan;
+    std::unique_ptr<EntryReading> entry;
 };
 
 Reading& Current()
@@ -72,24 +83,82 @@ PAGE_EXPORT void PageReset()
     Current() = Reading{};
 }
 
+ReaderOptions PageOptions()
+{
+    ReaderOptions options;
+    options.keepRaw = true;  // the boards show the raw report
+    return options;
+}
+
 // Reads one file. Returns its number of runs; PageLastError() then says why
-// the file failed, in the command line's words, or is empty.
+// the file failed, in the command line's words, or is empty. A zip archive
+// returns -1: PageArchivePlan() says what becomes of its entries, which the
+// page inflates and hands over one at a time (PageEntryBegin, ...).
 PAGE_EXPORT int PageReadFile(const char* name, const char* bytes, std::size_t length)
 {
     Reading& reading = Current();
-    ReaderOptions options;
-    options.keepRaw = true;  // the boards show the raw report
     const auto sink = [&](RunRecord&& record) { KeepRun(reading, std::move(record)); };
+    reading.lastError.clear();
+    if (StartsLikeZip(std::string_view(bytes, length))) {
+        const ReadAt readAt = [&](std::uint64_t offset, std::size_t size, std::string& into) {
+            if (offset > length || size > length - offset)
+                return false;
+            into.assign(bytes + offset, size);
+            return true;
+        };
+        reading.archiveName = name;
+        reading.archive = ListZip(length, readAt, name);
+        nlohmann::json plan = {{"error", reading.archive.error}, {"entries", nlohmann::json::array()}};
+        for (const ZipEntry& entry : reading.archive.entries)
+            plan["entries"].push_back({{"name", EntryName(name, entry)}, {"refusal", entry.refusal},
+                                       {"offset", entry.dataOffset}, {"packed", entry.packedSize},
+                                       {"deflated", entry.method == static_cast<std::uint16_t>(ZipMethod::Deflated)}});
+        reading.archivePlan = plan.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        return -1;
+    }
     // ReadLogBytes makes a failure inside the reader the file's error; what
     // fails outside it (the bytes' copy) is the file's error too.
     try {
-        const InputResult result = ReadLogBytes(std::string(bytes, length), name, options, sink);
+        const InputResult result = ReadLogBytes(std::string(bytes, length), name, PageOptions(), sink);
         reading.lastError = result.error;
         return result.runs;
     } catch (const std::exception& error) {
         reading.lastError = std::string("stopped by an internal error: ") + error.what();
         return 0;
     }
+}
+
+// The last archive's entries as JSON: {"error": why the archive cannot be
+// read, or "", "entries": [{name, refusal, offset, packed, deflated}]}, in
+// the order they are read.
+PAGE_EXPORT const char* PageArchivePlan()
+{
+    return Current().archivePlan.c_str();
+}
+
+// Starts reading entry `index` of the last archive; PageEntryFeed takes its
+// unpacked bytes (false: no more are wanted), PageEntryEnd ends it with why
+// the bytes stopped coming, or "", and returns its runs (PageLastError()).
+PAGE_EXPORT void PageEntryBegin(std::size_t index)
+{
+    Reading& reading = Current();
+    const auto sink = [&reading](RunRecord&& record) { KeepRun(reading, std::move(record)); };
+    reading.entry = std::make_unique<EntryReading>(reading.archiveName, reading.archive.entries.at(index),
+                                                   PageOptions(), sink);
+}
+
+PAGE_EXPORT int PageEntryFeed(const char* bytes, std::size_t length)
+{
+    return Current().entry->Feed(bytes, length) ? 1 : 0;
+}
+
+PAGE_EXPORT int PageEntryEnd(const char* readError)
+{
+    Reading& reading = Current();
+    const InputResult result = reading.entry->Finish(readError);
+    reading.entry.reset();
+    reading.lastError = result.error;
+    return result.runs;
 }
 
 PAGE_EXPORT const char* PageLastError()

@@ -2,6 +2,10 @@
 // script in the same blob) reads the files here, off the page's thread. The
 // page loads the files and sends their bytes: a File sent here would cost a
 // round trip to the browser per file before the first is read.
+// A zip archive's entries are inflated here, by the browser's own
+// DecompressionStream, and handed to the module in pieces as they come; the
+// module says which entries to read and reads them. Messages are handled one
+// after another, each once the one before has finished.
 // Messages in, in order: {begin: total}, {files: [{name, bytes} or {name,
 // error}]} any number of times, {end: true}; {output: "json" or "csv"} for a
 // download of the last reading. Messages out: "ready" with the report style,
@@ -12,25 +16,27 @@
 'use strict';
 
 var kShowEveryMs = 100;
+var kPieceBytes = 256 * 1024;  // unpacked bytes handed to the module at once
 var pending = [];
 var encoder = new TextEncoder();
 var reading = null;
 var Module = {
     onRuntimeInitialized: function () {
         postMessage({ type: 'ready', style: output(3, 'text') });
-        pending.forEach(handle);
+        pending.forEach(function (request) { handled = handled.then(function () { return handle(request); }); });
         pending = null;
     },
 };
 
+var handled = Promise.resolve();
 onmessage = function (event) {
     if (pending) pending.push(event.data);
-    else handle(event.data);
+    else handled = handled.then(function () { return handle(event.data); });
 };
 
 function handle(request) {
     if (request.begin !== undefined) begin(request.begin);
-    else if (request.files) readFiles(request.files);
+    else if (request.files) return readFiles(request.files);
     else if (request.end) end();
     else if (request.output) sendOutput(request.output);
 }
@@ -56,31 +62,87 @@ function output(kind, as) {
     return as === 'text' ? new TextDecoder().decode(bytes) : bytes;
 }
 
-function readFile(file) {
+function noteError(name) {
+    var message = Module.UTF8ToString(Module._PageLastError());
+    if (message) reading.errors.push({ name: name, message: message });
+}
+
+// Hands `bytes` to the entry being read, in pieces; false once it wants no more.
+function feedEntry(bytes) {
+    for (var at = 0; at < bytes.length; at += kPieceBytes) {
+        var piece = toHeap(bytes.subarray(at, at + kPieceBytes));
+        var more = Module._PageEntryFeed(piece, Math.min(kPieceBytes, bytes.length - at));
+        Module._free(piece);
+        if (!more) return false;
+    }
+    return true;
+}
+
+async function inflateEntry(packed) {
+    var reader = new Blob([packed]).stream().pipeThrough(new DecompressionStream('deflate-raw')).getReader();
+    try {
+        while (true) {
+            var piece = await reader.read();
+            if (piece.done) return '';
+            if (!feedEntry(piece.value)) {
+                reader.cancel();
+                return '';
+            }
+        }
+    } catch (error) {
+        return 'damaged in the archive: its packed bytes do not inflate';
+    }
+}
+
+async function readArchive(bytes) {
+    var plan = JSON.parse(Module.UTF8ToString(Module._PageArchivePlan()));
+    for (var i = 0; i < plan.entries.length; ++i) {
+        var entry = plan.entries[i];
+        if (entry.refusal) {
+            reading.errors.push({ name: entry.name, message: entry.refusal });
+            continue;
+        }
+        var packed = bytes.subarray(entry.offset, entry.offset + entry.packed);
+        Module._PageEntryBegin(i);
+        var stopped = entry.deflated ? await inflateEntry(packed) : (feedEntry(packed), '');
+        var why = toHeap(encoder.encode(stopped));
+        Module._PageEntryEnd(why);
+        Module._free(why);
+        noteError(entry.name);
+    }
+    return plan.error;
+}
+
+async function readFile(file) {
     if (file.error) {
         reading.errors.push({ name: file.name, message: file.error });
     } else {
-        var message;
+        var runs;
+        var bytes = new Uint8Array(file.bytes);
         try {
-            var bytes = new Uint8Array(file.bytes);
             var name = toHeap(encoder.encode(file.name));
             var data = toHeap(bytes);
-            Module._PageReadFile(name, data, bytes.length);
+            runs = Module._PageReadFile(name, data, bytes.length);
             Module._free(data);
             Module._free(name);
-            message = Module.UTF8ToString(Module._PageLastError());
         } catch (error) {
             // The module failed where it could not say so itself: this file's
             // error, and the next file is read.
-            message = 'the reader failed on this file: ' + error;
+            reading.errors.push({ name: file.name, message: 'the reader failed on this file: ' + error });
+            runs = null;
         }
-        if (message) reading.errors.push({ name: file.name, message: message });
+        if (runs !== null && runs >= 0) {
+            noteError(file.name);
+        } else {
+            var error = await readArchive(bytes);
+            if (error) reading.errors.push({ name: file.name, message: error });
+        }
     }
     reading.done += 1;
 }
 
-function readFiles(files) {
-    files.forEach(readFile);
+async function readFiles(files) {
+    for (var i = 0; i < files.length; ++i) await readFile(files[i]);
     if (reading.done === reading.total || performance.now() - reading.lastShown >= kShowEveryMs) {
         reading.lastShown = performance.now();
         var boards = output(4);
