@@ -11,6 +11,7 @@
 #endif
 
 #include "triage/diagnosis/diagnosis.h"
+#include "triage/input/html_text.h"
 #include "triage/input/mail_text.h"
 #include "triage/input/text_decoder.h"
 
@@ -31,12 +32,13 @@ InputResult Read(const std::string& name, const ReaderOptions& options, const Re
     }, options);
     // The input's last line, when it had no line end, may be cut anywhere.
     bool unended = false;
-    MailText mail([&](std::string_view line, std::uint64_t number) {
+    HtmlText html([&](std::string_view line, std::uint64_t number) {
         if (unended)
             reader.LastLineUnended(line, number);
         else
             reader.Line(line, number);
     });
+    MailText mail([&](std::string_view line, std::uint64_t number) { html.Line(line, number); });
     LineDecoder decoder([&](std::string_view line, std::uint64_t number) {
         reader.SetEncoding(EncodingName(decoder.CurrentEncoding()));
         unended = decoder.LineUnended();
