@@ -62,7 +62,7 @@ std::string Transformed(const std::string& text, const std::string& command)
     close(fd);
     std::ofstream(path, std::ios::binary) << text;
     std::string out;
-    std::FILE* pipe = popen((command + " <" + path).c_str(), "r");
+    std::FILE* pipe = popen(("(" + command + ") <" + path).c_str(), "r");
     if (pipe == nullptr)
         throw std::runtime_error("cannot run " + command);
     char buffer[4096];

@@ -28,6 +28,11 @@ enum class Mark { None, Error, Warning };
 // page's width (a console is 80 columns or more, a printed page about as wide).
 constexpr std::size_t kNarrowestColumnBreak = 80;
 
+// Where a line as wide as the console or the page may have been broken: in
+// its text (what it holds reaches the last column), or where a blank stood
+// that a console pads or a printout's text drops.
+enum class ColumnBreak { None, InText, AtBlank };
+
 }  // namespace
 
 struct ReportReader::State {
@@ -45,7 +50,7 @@ struct ReportReader::State {
         std::string text;          // joined over the continuations found so far
         std::uint64_t number = 0;  // of its last physical line
         std::string lastPart;      // its last physical line
-        bool fullWidth = false;    // its last physical line filled the console's or the page's width
+        ColumnBreak columnBreak = ColumnBreak::None;  // of its last physical line
         Mark mark = Mark::None;    // the mark it came under
         std::size_t listed = 0;    // its physical lines listed as unrecognised
         RunRecord before;
@@ -180,7 +185,8 @@ struct ReportReader::State {
     void UnendedLine(std::string_view line, std::uint64_t number);
     bool FrameTakes(std::string_view line, std::uint64_t number);
     bool Banner(std::string_view line);
-    void ReportLine(std::string_view line, std::uint64_t number, std::size_t endBlanks = 0, bool fullWidth = false);
+    void ReportLine(std::string_view line, std::uint64_t number, std::size_t endBlanks = 0,
+                    ColumnBreak columnBreak = ColumnBreak::None);
     bool Place(std::string_view line, Mark mark, SectionState& into);
     bool Rejoin(LastLine& previous, std::string_view line, std::uint64_t number,
                 const std::vector<const char*>& separators);
@@ -257,7 +263,13 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
     if (!run)
         StartRun(std::nullopt, true);
     KeepRaw(body);
-    ReportLine(body, number, endBlanks, widest >= kNarrowestColumnBreak && columns + 1 >= widest);
+    // What a line holds reaches the width, or the column before it, where
+    // a broken line ended in a blank; a console pads shorter lines.
+    ColumnBreak columnBreak = ColumnBreak::None;
+    const std::size_t textColumns = endBlanks == 0 ? columns : Columns(trimmed);
+    if (widest >= kNarrowestColumnBreak && textColumns + 1 >= widest)
+        columnBreak = textColumns >= widest ? ColumnBreak::InText : ColumnBreak::AtBlank;
+    ReportLine(body, number, endBlanks, columnBreak);
 }
 
 // A line that stopped without its line end may stop inside a value: only a
@@ -310,8 +322,9 @@ bool ReportReader::State::Banner(std::string_view line)
 
 // A line of the report itself, past banners and the hosts frame: `body` past
 // the margin, read without its indentation; `endBlanks` were taken off it;
-// `fullWidth` when it filled the console's or the page's width.
-void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number, std::size_t endBlanks, bool fullWidth)
+// `columnBreak` where it filled the console's or the page's width.
+void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number, std::size_t endBlanks,
+                                     ColumnBreak columnBreak)
 {
     std::string_view line = body.substr(Indentation(body));
     const ReportLines& lines = Lines();
@@ -338,12 +351,12 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
     // Only a line that fits a mail line and ends without a mark may go on in
     // the next: keep what the facts were before it.
     LastLine* current = nullptr;
-    if (markForNextLine == Mark::None && (FitsMailLine(body) || fullWidth)) {
+    if (markForNextLine == Mark::None && (FitsMailLine(body) || columnBreak != ColumnBreak::None)) {
         current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
         current->text.assign(line);
         current->number = number;
         current->lastPart.assign(body);
-        current->fullWidth = fullWidth;
+        current->columnBreak = columnBreak;
         current->mark = mark;
         current->listed = 0;
         CopyFacts(current->before, *run);
@@ -367,8 +380,9 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
     if (previous && previous->number + 1 == number && previous->text.size() + line.size() < kMaxJoinedBytes) {
         if (WrapBefore(previous->lastPart, body))
             separators = WrapSeparators(previous->lastPart);
-        else if (previous->fullWidth)
-            separators = {"", " "};
+        else if (previous->columnBreak != ColumnBreak::None && Indentation(body) <= 1)  // not a line indented on its own
+            separators = previous->columnBreak == ColumnBreak::InText ? std::vector<const char*>{"", " "}
+                                                                      : std::vector<const char*>{" ", ""};
     }
     if (!separators.empty() && Rejoin(*previous, line, number, separators))
         return;
@@ -378,7 +392,7 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         previous->text += separators.front();
         previous->text += line;
         previous->lastPart.assign(body);
-        previous->fullWidth = fullWidth;
+        previous->columnBreak = columnBreak;
         current = previous;
     }
     Unknown(body, number);
