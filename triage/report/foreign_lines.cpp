@@ -40,35 +40,45 @@ bool IsCmdPromptLine(std::string_view line)
     return false;
 }
 
-// "Page 2 of 5", "Page 2/5", "- 2 -", "2 / 5", "2 of 5", or a printer's
-// header that ends in the page's number after a wide gap.
+// "2", "2 of 5", "2/5", "2 / 5": a page's number, perhaps with the count.
+bool IsPageCount(std::string_view text)
+{
+    const std::size_t number = Digits(text, 0);
+    if (number == 0 || number > 4)
+        return false;
+    const std::string_view rest = text.substr(number);
+    if (rest.empty())
+        return true;
+    for (std::string_view of : {" of ", "/", " / "}) {
+        if (StartsWith(rest, of)) {
+            const std::size_t count = Digits(rest, of.size());
+            return count > 0 && count <= 4 && of.size() + count == rest.size();
+        }
+    }
+    return false;
+}
+
+// A footer or a header that counts pages: "Page 2 of 5", "- 2 -", a file
+// name and a date before "Page 2/5", or a page's number alone after a gap
+// of three blanks or more.
 bool IsPageNumberLine(std::string_view line)
 {
     line = WithoutEndBlanks(line.substr(Indentation(line)));
-    if (line.empty())
+    if (line.empty() || line.size() > 200)
         return false;
     std::string lower(line);
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::string_view text = lower;
-    std::size_t at = 0;
-    if (StartsWith(text, "page "))
-        at = 5;
-    else if (StartsWith(text, "- "))
-        at = 2;
-    const std::size_t number = Digits(text, at);
-    if (number > 0 && number <= 4) {
-        std::string_view rest = text.substr(at + number);
-        if (rest.empty() || rest == " -")
-            return at > 0;
-        for (std::string_view of : {" of ", "/", " / "}) {
-            if (StartsWith(rest, of) && Digits(rest, of.size()) > 0 && Digits(rest, of.size()) == rest.size() - of.size())
-                return true;
-        }
-    }
-    // A header: text, a gap of at least three blanks, the page's number.
-    const std::size_t digits = text.size() - text.find_last_not_of("0123456789") - 1;
-    return digits > 0 && digits <= 4 && digits < text.size() && EndsWith(text.substr(0, text.size() - digits), "   ");
+    const std::string_view text = lower;
+    const std::size_t page = text.rfind("page ");
+    if (page != std::string_view::npos && (page == 0 || IsBlank(text[page - 1])) && IsPageCount(text.substr(page + 5)))
+        return true;
+    if (StartsWith(text, "- ") && EndsWith(text, " -") && text.size() > 4 &&
+        Digits(text, 2) == text.size() - 4)
+        return true;
+    const std::size_t gap = text.rfind("   ");
+    const std::size_t after = gap == std::string_view::npos ? gap : text.find_first_not_of(' ', gap);
+    return after != std::string_view::npos && IsPageCount(text.substr(after));
 }
 
 }  // namespace triage
