@@ -64,21 +64,20 @@ bool IsPageCount(std::string_view text)
 bool IsPageNumberLine(std::string_view line)
 {
     line = WithoutEndBlanks(line.substr(Indentation(line)));
-    if (line.empty() || line.size() > 200)
+    // Asked of every line: most end in no digit, or are long.
+    if (line.empty() || line.size() > 200 || (!IsDigit(line.back()) && line.back() != '-'))
         return false;
-    std::string lower(line);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const std::string_view text = lower;
-    const std::size_t page = text.rfind("page ");
-    if (page != std::string_view::npos && (page == 0 || IsBlank(text[page - 1])) && IsPageCount(text.substr(page + 5)))
+    if (StartsWith(line, "- ") && EndsWith(line, " -") && line.size() > 4 && Digits(line, 2) == line.size() - 4)
         return true;
-    if (StartsWith(text, "- ") && EndsWith(text, " -") && text.size() > 4 &&
-        Digits(text, 2) == text.size() - 4)
-        return true;
-    const std::size_t gap = text.rfind("   ");
-    const std::size_t after = gap == std::string_view::npos ? gap : text.find_first_not_of(' ', gap);
-    return after != std::string_view::npos && IsPageCount(text.substr(after));
+    for (std::size_t page = line.rfind("age "); page != std::string_view::npos && page > 0;
+         page = line.rfind("age ", page - 1)) {
+        const char p = line[page - 1];
+        if ((p == 'p' || p == 'P') && (page == 1 || IsBlank(line[page - 2])) && IsPageCount(line.substr(page + 4)))
+            return true;
+    }
+    const std::size_t gap = line.rfind("   ");
+    const std::size_t after = gap == std::string_view::npos ? gap : line.find_first_not_of(' ', gap);
+    return after != std::string_view::npos && IsPageCount(line.substr(after));
 }
 
 }  // namespace triage

@@ -246,7 +246,10 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
         Listed(WithoutEndBlanks(line), number);
         return;
     }
-    const std::size_t columns = Columns(line);
+    // Columns are at most the bytes but where tabs stand: only a line that
+    // may reach the widest is counted.
+    const bool mayReach = line.size() + 1 >= widest || line.find('\t') != std::string_view::npos;
+    const std::size_t columns = mayReach ? Columns(line) : line.size();
     widest = std::max(widest, columns);
     std::size_t endBlanks = 0;
     const std::string_view trimmed = WithoutEndBlanks(line, &endBlanks);
@@ -266,7 +269,7 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
     // What a line holds reaches the width, or the column before it, where
     // a broken line ended in a blank; a console pads shorter lines.
     ColumnBreak columnBreak = ColumnBreak::None;
-    const std::size_t textColumns = endBlanks == 0 ? columns : Columns(trimmed);
+    const std::size_t textColumns = endBlanks == 0 || !mayReach ? columns : Columns(trimmed);
     if (widest >= kNarrowestColumnBreak && textColumns + 1 >= widest)
         columnBreak = textColumns >= widest ? ColumnBreak::InText : ColumnBreak::AtBlank;
     ReportLine(body, number, endBlanks, columnBreak);
