@@ -172,5 +172,16 @@ TEST(CopiedText, AValueEndingInABlankIsKeptWithoutIt)
     EXPECT_NE(run.notes[0].find("read without them"), std::string::npos) << run.notes[0];
 }
 
+// The input's last line, without its line end, may hold blanks alone.
+TEST(CopiedText, ALastLineOfBlanksReadsAsEmpty)
+{
+    const std::string log = testing::GoldenText("clean-pc.txt");
+    for (const char* tail : {"   ", "\t", " \t "}) {
+        const auto read = ReadBytes(log + tail);
+        ASSERT_EQ(read.runs.size(), 1u);
+        EXPECT_EQ(Mismatch(Facts(read.runs[0]), Facts(ReadBytes(log).runs.at(0))), "");
+    }
+}
+
 }  // namespace
 }  // namespace triage

@@ -281,7 +281,8 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 // frame's. Any other is noted as cut, not read.
 void ReportReader::State::UnendedLine(std::string_view line, std::uint64_t number)
 {
-    const std::string_view text = WithoutEndBlanks(line).substr(Indentation(line));
+    const std::string_view trimmed = WithoutEndBlanks(line);
+    const std::string_view text = trimmed.substr(Indentation(trimmed));
     const bool whole = text == Lines().prompt || text == Lines().ok || IsBanner(text) ||
                        (run && parse->hostsFrame.IsOpen());
     if (whole || !run) {
