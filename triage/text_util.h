@@ -88,4 +88,43 @@ inline std::string_view WithoutMargin(std::string_view line, std::size_t margin)
     return line.substr(indentation < margin ? indentation : margin);
 }
 
+// Invisible format characters that reorder or hide text (the bidi
+// embeddings, overrides and isolates, the direction marks, zero-width
+// spaces): a right-to-left override in a log would show a value reversed.
+inline bool IsHiddenFormatCharacter(char32_t c)
+{
+    return c == 0x061C || c == 0x180E || c == 0x200B || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x206F) || c == 0xFEFF;
+}
+
+// `text` (UTF-8) for a person to read: each hidden format character shown
+// as "<U+202E>". JSON and CSV keep the text as it was.
+inline std::string WithFormatCharactersShown(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        // Every such character is two or three bytes long in UTF-8.
+        const std::size_t length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 1;
+        char32_t c = 0;
+        if (length > 1 && at + length <= text.size()) {
+            c = lead & (length == 2 ? 0x1F : 0x0F);
+            for (std::size_t i = 1; i < length; ++i)
+                c = (c << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+        }
+        if (length > 1 && IsHiddenFormatCharacter(c)) {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += "<U+";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += kHex[(c >> shift) & 0xF];
+            out += '>';
+        } else {
+            out.append(text.substr(at, length));
+        }
+        at += length;
+    }
+    return out;
+}
+
 }  // namespace triage

@@ -31,4 +31,9 @@ bool HostsLinesJudged(const HostsFacts& hosts);
 // judges each check's status and the run's verdict (section_status.cpp).
 void CompleteRecord(RunRecord& record);
 
+// The completed run's verdict in words: its causes counted, with the most
+// serious one's headline, and why the run is incomplete, where it is
+// ("2 errors, 1 warning: the hosts file redirects the service host.").
+std::string VerdictWords(const RunRecord& record);
+
 }  // namespace triage

@@ -8,8 +8,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 
 #include "certs/chain_codes.h"
+#include "triage/diagnosis/cause_words.h"
 #include "triage/report/format_match.h"
 #include "triage/output/outputs.h"
 #include "triage/test_support.h"
@@ -104,6 +109,52 @@ TEST(Diagnosis, EachCauseFromTheReportThatShowsIt)
         EXPECT_NE(run.causes[0].finding.find(c.proof), std::string::npos) << c.name << ": " << run.causes[0].finding;
         EXPECT_TRUE(run.unrecognised.empty()) << c.name << ": " << run.unrecognised[0].text;
     }
+}
+
+// A board opens with the run's verdict in words: its causes counted, the
+// most serious one's headline, and why a run is incomplete.
+TEST(Diagnosis, VerdictInWordsSaysWhatAndWhy)
+{
+    const std::string clean = GoldenText("clean-pc.txt");
+    const struct {
+        const char* name;
+        std::string text;
+        std::string words;
+    } cases[] = {
+        {"troubled PC", GoldenText("troubled-pc.txt"),
+         "3 errors, 3 warnings, 1 info: the hosts file redirects the service host."},
+        {"a section with a line it cannot place",
+         Edited(clean, {{"System time is: ####.##.## ##:##.##\r\n", "System time is: ####.##.## ##:##.##\r\nSystem time was: ?\r\n"}}),
+         "2 errors: the service host's name could not be looked up; the \"System time\" section could not be read in full."},
+        {"cut inside the proxy section", clean.substr(0, clean.find("Proxy detection:") + 18),
+         "1 warning: the run was cut short."},
+        {"a failed /fix", GoldenText("fix-without-root-store.txt"), "1 error: the /fix import of the root certificate failed."},
+    };
+    for (const auto& c : cases) {
+        const auto read = testing::ReadBytes(c.text);
+        ASSERT_EQ(read.runs.size(), 1u) << c.name;
+        EXPECT_EQ(VerdictWords(read.runs[0]), c.words) << c.name;
+    }
+}
+
+// Every cause the diagnosis can give has its words for the boards.
+TEST(Diagnosis, EveryCauseHasItsWords)
+{
+    std::set<std::string> ids;
+    for (const char* source : {"/triage/diagnosis/diagnosis.cpp", "/triage/diagnosis/chain_causes.cpp"}) {
+        std::ifstream file(std::string(TRIAGE_REPO_ROOT) + source);
+        std::stringstream text;
+        text << file.rdbuf();
+        const std::string code = text.str();
+        const std::regex added(R"re(add\(\s*"([a-z0-9-]+)")re");
+        for (auto it = std::sregex_iterator(code.begin(), code.end(), added); it != std::sregex_iterator(); ++it) {
+            ids.insert((*it)[1].str());
+            const CauseWords* words = WordsOfCause((*it)[1].str());
+            ASSERT_NE(words, nullptr) << (*it)[1] << " in " << source;
+            EXPECT_GT(std::string(words->meaning).size(), 40u) << words->id;
+        }
+    }
+    EXPECT_EQ(ids.size(), std::size(kCauseWords));
 }
 
 TEST(Diagnosis, AChainAcceptedWithoutSha2IsNotVerified)

@@ -9,6 +9,7 @@
 
 #include "certs/chain_codes.h"
 #include "network/service_names.h"
+#include "triage/diagnosis/cause_words.h"
 #include "triage/diagnosis/diagnosis.h"
 #include "triage/text_util.h"
 
@@ -177,6 +178,41 @@ void DeriveFacts(RunRecord& record)
 bool HostsLinesJudged(const HostsFacts& hosts)
 {
     return hosts.content.has_value() && !hosts.matches.empty();
+}
+
+std::string VerdictWords(const RunRecord& r)
+{
+    std::vector<std::string> parts;
+    if (!r.causes.empty()) {
+        std::vector<std::string> counts;
+        for (const char* severity : {"error", "warning", "info"}) {
+            const auto count = std::count_if(r.causes.begin(), r.causes.end(),
+                                             [&](const Cause& c) { return c.severity == severity; });
+            if (count > 0)
+                counts.push_back(std::to_string(count) + " " + severity +
+                                 (count > 1 && severity != std::string("info") ? "s" : ""));
+        }
+        const CauseWords* words = WordsOfCause(r.causes.front().id);
+        parts.push_back(Joined(counts, ", ") + ": " + (words ? words->headline : r.causes.front().id.c_str()));
+    }
+    const char* lastReached = nullptr;
+    for (const CheckRow& row : kChecks) {
+        if (r.StatusOf(row.check) == Status::Unreadable)
+            parts.push_back(std::string("the \"") + row.title + "\" section could not be read in full");
+        if (r.Reached(row.check))
+            lastReached = row.title;
+    }
+    const bool headlineSaysCut = !r.causes.empty() && r.causes.front().id == "report-cut-short";
+    if (!r.Reached(Check::ChainLocalMachine) && !Failed(r.fix.imported) && !headlineSaysCut) {
+        const std::string where = lastReached ? std::string(" the \"") + lastReached + "\" section" : " its first section";
+        parts.push_back(r.ending == Ending::CutShort ? "the run was cut short" + std::string(lastReached ? " inside" : " before") + where
+                                                     : "the run ends" + std::string(lastReached ? " after" : " before") + where);
+    }
+    if (parts.empty())
+        parts.push_back("every check passed");
+    std::string words = Joined(parts, "; ") + ".";
+    words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));
+    return words;
 }
 
 void CompleteRecord(RunRecord& record)

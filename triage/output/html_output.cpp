@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <map>
 
+#include "triage/diagnosis/cause_words.h"
+#include "triage/diagnosis/diagnosis.h"
 #include "triage/output/outputs.h"
 #include "triage/text_util.h"
 
@@ -12,8 +14,11 @@ namespace triage {
 
 namespace {
 
-std::string Escaped(const std::string& text)
+// Text for the page: markup escaped, and the format characters that would
+// reorder or hide what a person reads shown as "<U+202E>".
+std::string Escaped(const std::string& given)
 {
+    const std::string text = WithFormatCharactersShown(given);
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
@@ -29,9 +34,22 @@ std::string Escaped(const std::string& text)
     return out;
 }
 
+// A value of the log inside a sentence of the page's, isolated so that
+// right-to-left text in it cannot reorder the words around it.
+std::string Isolated(const std::string& text)
+{
+    return "<bdi>" + Escaped(text) + "</bdi>";
+}
+
 std::string Shown(const OptText& text, const char* missing = "")
 {
-    return text ? Escaped(*text) : std::string(missing);
+    return text ? Isolated(*text) : std::string(missing);
+}
+
+// Bars and labels take their cause's severity.
+const char* SeverityColour(const std::string& severity)
+{
+    return severity == "error" ? "#c9302c" : severity == "warning" ? "#a86b00" : "#5f6b7a";
 }
 
 const char* StatusClass(Status status)
@@ -55,23 +73,30 @@ const char* VerdictClass(RunVerdict verdict)
 constexpr const char* kStyle = R"(
 body{font-family:system-ui,Segoe UI,Arial,sans-serif;margin:24px;color:#1d2430;background:#f6f7f9}
 h1{font-size:22px;margin:0 0 16px}h2{font-size:18px;margin:0 0 8px}h3{font-size:15px;margin:16px 0 6px}
-section{background:#fff;border:1px solid #d9dde3;border-radius:8px;padding:16px;margin:0 0 20px}
-.meta{color:#5a6474;font-size:13px;margin-bottom:12px}
+section{background:#fff;border:1px solid #d9dde3;border-radius:8px;padding:16px;margin:0 0 20px;overflow-wrap:anywhere}
+.skip{display:inline-block;margin:0 0 8px;font-size:14px}
+.meta{color:#4f5968;font-size:13px;margin-bottom:12px}
+.verdict-line{margin:0 0 10px;font-weight:600}
 .tiles{display:grid;grid-template-columns:repeat(auto-fill,minmax(150px,1fr));gap:8px}
 .tile{border-radius:6px;padding:10px;font-size:13px;border:1px solid transparent}
 .tile b{display:block;font-size:14px;margin-bottom:4px}
 .passed{background:#e3f4e7;border-color:#9ed4ab}.warning{background:#fff4d6;border-color:#f0cf6b}
-.error{background:#fde4e2;border-color:#ef9a92}.unreadable{background:#f3ecfa;border-color:#c2a6e0}.not-reached,.not-finished{background:#eceef1;border-color:#cfd4db;color:#6b7380}
-.verdict{display:inline-block;padding:2px 8px;border-radius:10px;font-size:12px;font-weight:600}
+.error{background:#fde4e2;border-color:#ef9a92}.unreadable{background:#f3ecfa;border-color:#c2a6e0}.not-reached,.not-finished{background:#eceef1;border-color:#cfd4db;color:#505866}
+.info{background:#f1f4f8;border-color:#c5cdd8}
+.verdict,.severity{display:inline-block;padding:1px 8px;border-radius:10px;font-size:12px;font-weight:600;border:1px solid transparent}
 .cause{border-left:4px solid #ef9a92;padding:6px 10px;margin:6px 0;background:#fff8f7}
 .cause.warning{border-left-color:#f0cf6b;background:#fffcf2}
+.cause.info{border-left-color:#c5cdd8;background:#f8f9fb;color:#3a4454}
 .cause code{font-weight:600}.advice{color:#3a4454;margin-top:3px}
+.meaning{font-size:13px;color:#3a4454;margin-top:3px}.meaning summary{cursor:pointer;color:#2a5bb8}
 table{border-collapse:collapse;width:100%;font-size:13px}th,td{text-align:left;padding:4px 8px;border-bottom:1px solid #e3e6ea}
-.runs table{table-layout:fixed}.runs td{overflow-wrap:anywhere}.runs>div{content-visibility:auto;contain-intrinsic-size:auto 4000px}
-.runs col:nth-child(1){width:20%}.runs col:nth-child(2){width:4%}.runs col:nth-child(3){width:17%}.runs col:nth-child(4){width:11%}
-.runs col:nth-child(5){width:10%}.runs col:nth-child(6){width:7%}
-pre{background:#f3f4f6;padding:10px;overflow:auto;font-size:12px;max-height:480px}
+.runs,.chart{overflow-x:auto}.runs table{table-layout:fixed;min-width:760px}.runs td{overflow-wrap:anywhere}.runs>div{content-visibility:auto;contain-intrinsic-size:auto 4000px}
+.runs col:nth-child(1){width:20%}.runs col:nth-child(2){width:4em}.runs col:nth-child(3){width:17%}.runs col:nth-child(4){width:11%}
+.runs col:nth-child(5){width:10%}.runs col:nth-child(6){width:8%}
+pre{background:#f3f4f6;padding:10px;overflow:auto;font-size:12px;max-height:480px;white-space:pre-wrap;overflow-wrap:anywhere}
+:focus-visible{outline:2px solid #2f6fde;outline-offset:2px}
 svg text{font-size:12px;fill:#1d2430}
+@media (max-width:600px){body{margin:10px}section{padding:10px}}
 )";
 
 // The run table is written as tables of kRowsPerTable rows with the same
@@ -84,11 +109,15 @@ constexpr const char* kRunColumns = "<colgroup><col><col><col><col><col><col><co
 void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t boards)
 {
     std::map<std::string, int> counts;
+    std::map<std::string, std::string> severities;
     std::vector<std::string> order;
     for (const PageRun& run : runs) {
-        for (const std::string& id : run.row.causeIds) {
-            if (counts[id]++ == 0)
+        for (std::size_t i = 0; i < run.row.causeIds.size(); ++i) {
+            const std::string& id = run.row.causeIds[i];
+            if (counts[id]++ == 0) {
                 order.push_back(id);
+                severities[id] = run.row.causeSeverities[i];
+            }
         }
     }
     std::sort(order.begin(), order.end(), [&](const std::string& a, const std::string& b) {
@@ -99,7 +128,8 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
     const int labelWidth = 190;
     const int chartWidth = 520;
     const int height = std::max<int>(1, static_cast<int>(order.size())) * barHeight + 10;
-    out << "<svg role=\"img\" aria-label=\"Runs per cause\" width=\"" << labelWidth + chartWidth + 60 << "\" height=\""
+    out << "<div class=\"chart\" tabindex=\"0\" role=\"region\" aria-label=\"Runs per cause\">"
+        << "<svg role=\"img\" aria-label=\"Runs per cause\" width=\"" << labelWidth + chartWidth + 60 << "\" height=\""
         << height << "\" xmlns=\"http://www.w3.org/2000/svg\">";
     if (order.empty())
         out << "<text x=\"0\" y=\"16\">No run shows a cause.</text>";
@@ -107,12 +137,15 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
         const int count = counts[order[i]];
         const int width = std::max(2, static_cast<int>(static_cast<double>(count) / static_cast<double>(runs.size()) * chartWidth));
         const int y = static_cast<int>(i) * barHeight + 4;
+        const std::string& severity = severities[order[i]];
         out << "<text x=\"" << labelWidth - 8 << "\" y=\"" << y + 14 << "\" text-anchor=\"end\">" << Escaped(order[i])
             << "</text><rect x=\"" << labelWidth << "\" y=\"" << y << "\" width=\"" << width << "\" height=\""
-            << barHeight - 6 << "\" fill=\"#d9534f\" rx=\"3\"><title>" << count << " runs</title></rect><text x=\""
+            << barHeight - 6 << "\" fill=\"" << SeverityColour(severity) << "\" rx=\"3\"><title>" << count << " runs, "
+            << Escaped(severity) << "</title></rect><text x=\""
             << labelWidth + width + 6 << "\" y=\"" << y + 14 << "\">" << count << "</text>";
     }
-    out << "</svg><h3>Runs</h3><div class=\"runs\"><div><table>" << kRunColumns
+    out << "</svg></div><h3 id=\"runs-title\">Runs</h3><div class=\"runs\" tabindex=\"0\" role=\"region\" "
+           "aria-labelledby=\"runs-title\"><div><table>" << kRunColumns
         << "<tr><th>File</th><th>Run</th><th>Start</th><th>Windows</th><th>Product</th><th>Verdict</th><th>Causes</th></tr>";
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const FleetRow& r = runs[i].row;
@@ -120,9 +153,9 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
             out << "</table></div><div><table>" << kRunColumns;
         out << "<tr><td>";
         if (i < boards)
-            out << "<a href=\"#run-" << i << "\">" << Escaped(r.file) << "</a>";
+            out << "<a href=\"#run-" << i << "\">" << Isolated(r.file) << "</a>";
         else
-            out << Escaped(r.file);
+            out << Isolated(r.file);
         out << "</td><td>" << r.run << "</td><td>" << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << "</td><td>"
             << Escaped(r.windows) << "</td><td>" << Escaped(r.product)
             << "</td><td><span class=\"verdict " << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict)
@@ -147,15 +180,17 @@ const char* EndMissing(Ending ending)
 
 void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
 {
-    out << "<section id=\"run-" << index << "\"><h2>" << Escaped(r.file) << ", run " << r.run
-        << "</h2><div class=\"meta\">";
+    out << "<section id=\"run-" << index << "\" aria-labelledby=\"run-" << index << "-title\"><h2 id=\"run-" << index
+        << "-title\">" << Isolated(r.file) << ", run " << r.run << "</h2><p class=\"verdict-line\"><span class=\"verdict "
+        << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict) << "</span> " << Escaped(b.verdictWords)
+        << "</p><div class=\"meta\">";
     if (b.consoleCapture)
         out << "Console capture: no banners, so no start or end time";
     else
-        out << "Start " << Escaped(r.start ? ShownUtc(*r.start) : "unknown") << ", end "
-            << Escaped(b.end ? ShownUtc(*b.end) : EndMissing(b.ending));
-    out << " &middot; Windows " << Escaped(r.windows) << " " << Shown(b.productName)
-        << " &middot; product " << Escaped(r.product);
+        out << "Start " << Isolated(r.start ? ShownUtc(*r.start) : "unknown") << ", end "
+            << Isolated(b.end ? ShownUtc(*b.end) : EndMissing(b.ending));
+    out << " &middot; Windows " << Isolated(r.windows) << " " << Shown(b.productName)
+        << " &middot; product " << Isolated(r.product);
     if (b.localSystem)
         out << " &middot; ran as LocalSystem";
     if (b.fixSeen)
@@ -168,18 +203,26 @@ void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_
     if (b.causes.empty())
         out << "<p>None found.</p>";
     for (const std::string& note : b.notes)
-        out << "<p class=\"meta\">Info: " << Escaped(note) << "</p>";
+        out << "<p class=\"meta\">Info: " << Isolated(note) << "</p>";
     for (const Cause& cause : b.causes) {
-        out << "<div class=\"cause " << Escaped(cause.severity) << "\"><code>" << Escaped(cause.id) << "</code> "
-            << Escaped(cause.finding) << "<div class=\"advice\">Advice: " << Escaped(cause.advice) << "</div></div>";
+        const CauseWords* words = WordsOfCause(cause.id);
+        out << "<div class=\"cause " << Escaped(cause.severity) << "\"><span class=\"severity " << Escaped(cause.severity)
+            << "\">" << Escaped(cause.severity) << "</span> <code";
+        if (words)
+            out << " title=\"" << Escaped(words->meaning) << "\"";
+        out << ">" << Escaped(cause.id) << "</code> " << Isolated(cause.finding) << "<div class=\"advice\">Advice: "
+            << Isolated(cause.advice) << "</div>";
+        if (words)
+            out << "<details class=\"meaning\"><summary>What this means</summary>" << Escaped(words->meaning) << "</details>";
+        out << "</div>";
     }
     if (!b.unrecognised.empty()) {
-        out << "<h3>Unrecognised lines</h3><pre>";
+        out << "<h3>Unrecognised lines</h3><pre tabindex=\"0\">";
         for (const Unrecognised& line : b.unrecognised)
-            out << line.line << ": " << Escaped(line.text) << "\n";
+            out << line.line << ": " << Isolated(line.text) << "\n";
         out << "</pre>";
     }
-    out << "<details><summary>Raw report</summary><pre>" << Escaped(b.raw)
+    out << "<details><summary>Raw report</summary><pre tabindex=\"0\">" << Escaped(b.raw)
         << (b.rawCut ? "\n[cut: the run is longer than the page keeps]" : "") << "</pre></details></section>";
 }
 
@@ -188,10 +231,13 @@ void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_
 PageRun ForPage(const RunRecord& record)
 {
     PageRun run;
-    run.row = {record.file, record.run, record.start, WindowsSummary(record), ProductSummary(record), {}, record.verdict};
-    for (const Cause& cause : record.causes)
+    run.row = {record.file, record.run, record.start, WindowsSummary(record), ProductSummary(record), {}, {}, record.verdict};
+    for (const Cause& cause : record.causes) {
         run.row.causeIds.push_back(cause.id);
+        run.row.causeSeverities.push_back(cause.severity);
+    }
     Board& board = run.board.emplace();
+    board.verdictWords = VerdictWords(record);
     board.end = record.end;
     board.ending = record.ending;
     board.productName = record.os.productName;
@@ -254,12 +300,15 @@ void HtmlPage::WriteBody(std::ostream& out) const
 void HtmlPage::Write(std::ostream& out) const
 {
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
-           "<title>zemlotriage: "
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'; "
+           "base-uri 'none'; form-action 'none'\"><title>zemlotriage: "
         << runs_.size() << (runs_.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
-        << "</style></head><body><h1>zemlotriage</h1>";
-    WriteBody(out);
-    out << "</body></html>\n";
+        << "</style></head><body><a class=\"skip\" href=\"#boards\">Skip to the boards</a><main><h1>zemlotriage</h1>";
+    WriteHead(out);
+    out << "<div id=\"boards\">";
+    WriteBoards(out, 0);
+    out << "</div></main></body></html>\n";
 }
 
 }  // namespace triage

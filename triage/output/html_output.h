@@ -24,11 +24,13 @@ struct FleetRow {
     std::string windows;  // WindowsSummary()
     std::string product;  // ProductSummary()
     std::vector<std::string> causeIds;
+    std::vector<std::string> causeSeverities;  // beside causeIds
     RunVerdict verdict = RunVerdict::Incomplete;
 };
 
 // What a run's board shows beyond its fleet row.
 struct Board {
+    std::string verdictWords;  // VerdictWords()
     OptText end;
     OptText productName;
     bool localSystem = false;

@@ -232,8 +232,9 @@ std::string HeaderDetails(const RunRecord& r)
 
 void WriteTextSummary(std::ostream& out, const RunRecord& r)
 {
+    // A person reads it: a right-to-left override of the log is shown, not obeyed.
     const auto line = [&](const std::string& indent, const std::string& text) {
-        out << CutForText(indent + text, kTextWidth) << "\n";
+        out << CutForText(WithFormatCharactersShown(indent + text), kTextWidth) << "\n";
     };
     line("", r.file + " run " + std::to_string(r.run) + ": " + RunVerdictName(r.verdict) + " (" + HeaderDetails(r) + ")");
     for (const Cause& c : r.causes) {

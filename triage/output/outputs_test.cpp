@@ -13,6 +13,7 @@
 
 #include "triage/output/html_output.h"
 #include "triage/test_support.h"
+#include "triage/text_util.h"
 
 namespace triage {
 namespace {
@@ -90,7 +91,7 @@ TEST(Outputs, RunTableComesInBlocksWithEveryRunInOrder)
         ASSERT_NE(end, std::string::npos);
         std::size_t rows = 0;
         for (std::size_t cell = text.find("<tr><td>", at); cell < end; cell = text.find("<tr><td>", cell + 1)) {
-            const std::string file = "pc-" + std::to_string(expected++) + ".txt";
+            const std::string file = "<bdi>pc-" + std::to_string(expected++) + ".txt";
             EXPECT_EQ(text.compare(cell + 8, file.size(), file), 0) << "row " << expected - 1000 << " is not " << file;
             ++rows;
         }
@@ -173,6 +174,10 @@ TEST(Outputs, TextSummarySaysWhatTheRunIs)
         {"UTC said twice or a check named by its key",
          testing::Edited(clean, {{"Log start time: ####.##.## ##:##.##", "Log start time: 2026.12.08 05:23.35"}}),
          {"(start 2026-12-08 05:23:35 UTC)\n", "Root auto update: passed; Proxy: passed"}, {"Z UTC", "root_auto_update"}},
+        {"a right-to-left override in a value obeyed, so the value shows reversed",
+         testing::Edited(testing::GoldenText("troubled-pc.txt"),
+                         {{"proxy.corp.example:8080", "proxy.corp.example:8080\xE2\x80\xAEgpj.exe"}}),
+         {"ProxyServer=\"proxy.corp.example:8080<U+202E>gpj.exe\""}, {"\xE2\x80\xAE"}},
         {"a 6,000-character bypass list on one line",
          testing::Edited(testing::GoldenText("troubled-pc.txt"),
                          {{"@ProxyOverride=\"*.corp.example;<local>\"", "@ProxyOverride=\"" + longBypass + "\""}}),
@@ -197,12 +202,39 @@ TEST(Outputs, TextSummarySaysWhatTheRunIs)
     page.Add(ForPage(testing::ReadBytes(testing::Edited(clean, {{"architecture: x64 (0009)", "architecture: (0009)"}})).runs.at(0)));
     std::ostringstream html;
     page.WriteBody(html);
-    for (const char* expected : {"<td>not reached</td><td>not reached</td>", "Windows not reached", "Windows 10.0.18362 ?"})
+    for (const char* expected : {"<td>not reached</td><td>not reached</td>", "Windows <bdi>not reached</bdi>", "Windows <bdi>10.0.18362 ?</bdi>"})
         EXPECT_NE(html.str().find(expected), std::string::npos) << "\"" << expected << "\" missing in the page";
-    EXPECT_EQ(html.str().find("Windows ?"), std::string::npos);
+    EXPECT_EQ(html.str().find("Windows <bdi>?"), std::string::npos);
     // JSON keeps what the text cuts.
-    const auto longRun = testing::ReadBytes(std::string(cases[5].text)).runs.at(0);
+    const auto longRun = testing::ReadBytes(std::string(cases[6].text)).runs.at(0);
     EXPECT_EQ(RecordJson(longRun)["proxy"]["keys"][0]["ProxyOverride"], longBypass);
+}
+
+// What a person reads shows each invisible format character that would
+// reorder or hide text; JSON keeps the text as it was.
+TEST(Outputs, FormatCharactersAreShownWherePeopleRead)
+{
+    const struct {
+        std::string text, shown;
+    } cases[] = {{"a\xE2\x80\xAE" "b", "a<U+202E>b"},        {"\xE2\x80\xAA\xE2\x80\xAC", "<U+202A><U+202C>"},
+                 {"\xE2\x81\xA6x\xE2\x81\xA9", "<U+2066>x<U+2069>"}, {"\xE2\x80\x8E\xE2\x80\x8F", "<U+200E><U+200F>"},
+                 {"\xD8\x9C", "<U+061C>"},                      {"\xEF\xBB\xBF" "x", "<U+FEFF>x"},
+                 // Letters of any script, joiners and cut sequences stay as they are.
+                 {"\xD0\x96\xD7\x90\xE2\x80\x8D", "\xD0\x96\xD7\x90\xE2\x80\x8D"}, {"x\xE2\x80", "x\xE2\x80"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(WithFormatCharactersShown(c.text), c.shown) << c.shown;
+
+    RunRecord run = testing::ReadBytes(testing::Edited(testing::GoldenText("troubled-pc.txt"),
+                                                       {{"proxy.corp.example:8080", "proxy.corp.example:8080\xE2\x80\xAEgpj.exe"}}))
+                        .runs.at(0);
+    run.file = "\xE2\x80\xAEtxt.exe";
+    EXPECT_EQ(RecordJson(run)["proxy"]["keys"][0]["ProxyServer"], "proxy.corp.example:8080\xE2\x80\xAEgpj.exe");
+    HtmlPage page;
+    page.Add(ForPage(run));
+    std::ostringstream html;
+    page.Write(html);
+    EXPECT_EQ(html.str().find("\xE2\x80\xAE"), std::string::npos);
+    EXPECT_NE(html.str().find("<h2 id=\"run-0-title\"><bdi>&lt;U+202E&gt;txt.exe</bdi>"), std::string::npos);
 }
 
 TEST(Outputs, TextCutKeepsCharactersWholeAndCountsTheRest)

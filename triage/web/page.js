@@ -7,7 +7,7 @@ var workerSource = document.getElementById('reader-worker').textContent + '\n' +
     document.getElementById('reader-module').textContent;
 var elements = {};
 ['files', 'drop-zone', 'paste', 'read-paste', 'progress', 'errors', 'downloads', 'download-json',
-    'download-csv', 'result'].forEach(function (id) { elements[id] = document.getElementById(id); });
+    'download-csv', 'fleet-view', 'boards'].forEach(function (id) { elements[id] = document.getElementById(id); });
 
 // Files being loaded at once: the browser loads them on its own threads, and
 // enough in flight hide each load's round trip to it.
@@ -19,11 +19,16 @@ var busy = false;
 var readingId = 0;  // a reading's loads stop when a newer one starts
 var reportStyle = null;
 var utf8 = new TextDecoder();
-// The reader writes a download when it is asked for.
+// The reader writes a download when it is asked for; its name says what was
+// read and when (downloadName).
 var downloads = {
-    json: { type: 'application/x-ndjson', file: 'zemlotriage.jsonl' },
-    csv: { type: 'text/csv', file: 'zemlotriage.csv' },
+    json: { type: 'application/x-ndjson', extension: '.jsonl' },
+    csv: { type: 'text/csv', extension: '.csv' },
 };
+var readingName = 'zemlotriage';
+// The invisible format characters the reader shows as "<U+202E>" in what a
+// person reads (text_util.h), here for the names of files it could not read.
+var kHiddenFormatCharacters = /[\u061C\u180E\u200B\u200E\u200F\u202A-\u202E\u2060-\u2064\u2066-\u206F\uFEFF]/g;
 // The reader's memory after the last reading, for the benchmark.
 window.zemlotriagePage = { wasmMemoryBytes: 0 };
 
@@ -52,6 +57,28 @@ function setProgress(text, state) {
     elements.progress.dataset.state = state;
 }
 
+function shownText(text) {
+    return text.replace(kHiddenFormatCharacters, function (c) {
+        return '<U+' + c.charCodeAt(0).toString(16).toUpperCase().padStart(4, '0') + '>';
+    });
+}
+
+// "zemlotriage-2026-12-09-1357-clean-pc": the time of the reading, and the one
+// file's name, the one folder's, or how many files there were.
+function downloadName(items, when) {
+    var two = function (n) { return String(n).padStart(2, '0'); };
+    var stamp = when.getFullYear() + '-' + two(when.getMonth() + 1) + '-' + two(when.getDate()) + '-' +
+        two(when.getHours()) + two(when.getMinutes());
+    var tops = items.map(function (item) { return item.name.split('/')[0]; });
+    var what;
+    if (items.length === 1) what = tops[0].replace(/\.txt$/i, '');
+    else if (tops.length && items[0].name.indexOf('/') > 0 && tops.every(function (top) { return top === tops[0]; }))
+        what = tops[0];
+    else what = items.length + '-files';
+    what = what.replace(/[^\p{L}\p{N}._-]+/gu, '-').replace(/^[-.]+|-+$/g, '').slice(0, 60) || 'logs';
+    return 'zemlotriage-' + stamp + '-' + what;
+}
+
 function plural(count, word) {
     return count + ' ' + word + (count === 1 ? '' : 's');
 }
@@ -65,7 +92,9 @@ function read(items) {
     busy = true;
     readingId += 1;
     elements.errors.textContent = '';
-    elements.result.textContent = '';
+    elements['fleet-view'].textContent = '';
+    elements.boards.textContent = '';
+    readingName = downloadName(items, new Date());
     elements.downloads.hidden = true;
     setProgress('0 of ' + plural(items.length, 'file'), 'reading');
     worker.postMessage({ begin: items.length });
@@ -112,23 +141,25 @@ function handle(message) {
         }
     } else if (message.type === 'progress') {
         if (message.boards.length)
-            elements.result.insertAdjacentHTML('beforeend', utf8.decode(message.boards));
+            elements.boards.insertAdjacentHTML('beforeend', utf8.decode(message.boards));
         setProgress(message.done + ' of ' + plural(message.total, 'file'), 'reading');
     } else if (message.type === 'done') {
         busy = false;
         message.errors.forEach(function (error) {
             var line = document.createElement('li');
-            line.textContent = error.name + ': ' + error.message;
+            var name = document.createElement('bdi');
+            name.textContent = shownText(error.name);
+            line.append(name, ': ' + shownText(error.message));
             elements.errors.appendChild(line);
         });
-        elements.result.insertAdjacentHTML('afterbegin', message.head);
+        elements['fleet-view'].insertAdjacentHTML('afterbegin', message.head);
         elements.downloads.hidden = message.runs === 0;
         window.zemlotriagePage.wasmMemoryBytes = message.wasmMemoryBytes;
         setProgress('Read ' + plural(message.files, 'file') + ': ' + plural(message.runs, 'run') +
             (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
     } else if (message.type === 'output') {
         var download = downloads[message.name];
-        save(new Blob([message.bytes], { type: download.type }), download.file);
+        save(new Blob([message.bytes], { type: download.type }), readingName + download.extension);
     }
 }
 

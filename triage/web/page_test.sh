@@ -27,8 +27,20 @@ tail -c +4 "$golden/two-runs-one-log.txt" >"$inputs/two-runs-utf8.txt"
 sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 Профессиональная/' "$golden/troubled-pc.txt" |
     iconv -f UTF-8 -t UTF-16LE >"$inputs/cyrillic-utf16le.txt"
 printf 'Shopping list\r\n\r\nmilk\r\nbread\r\n' >"$inputs/not-a-report.txt"
+# A log hostile to reading: a right-to-left override in the proxy's value
+# (it would show as "proxy.corp.example:8080"exe.jpg), a product name of
+# 5,000 letters and a hosts line of 20,000 without a break.
+rlo=$'\xe2\x80\xae'
+long_name=$(head -c 5000 /dev/zero | tr '\0' W)
+long_word=$(head -c 20000 /dev/zero | tr '\0' x)
+sed -e "s/proxy.corp.example:8080/proxy.corp.example:8080${rlo}gpj.exe/" \
+    -e "s/ProductName: Windows 7 Professional/ProductName: Windows 7 $long_name/" \
+    -e "s/^127.0.0.1 localhost/127.0.0.1 localhost #$long_word/" "$golden/troubled-pc.txt" |
+    iconv -f UTF-8 -t UTF-16LE >"$inputs/hostile-utf16le.txt"
+# A run cut short inside the proxy section: the checks after it not reached.
+sed '/^Proxy detection:/q' "$golden/clean-pc.txt" >"$inputs/cut-short.txt"
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt two-runs-utf8.txt not-a-report.txt cyrillic-utf16le.txt \
-    >"$inputs/order.txt"
+    hostile-utf16le.txt cut-short.txt >"$inputs/order.txt"
 # What a console window shows: the report between the banners.
 sed -n '/^OS version:/,/^Press any key to quit/p' "$golden/troubled-pc.txt" >"$inputs/console.txt"
 

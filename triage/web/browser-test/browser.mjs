@@ -7,6 +7,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import puppeteer from 'puppeteer-core';
+import { recordViolations } from './page_checks.mjs';
 
 export const browserName = process.env.BROWSER || 'chromium';
 if (!['chromium', 'firefox'].includes(browserName))
@@ -33,6 +34,8 @@ function launchFirefox(downloads) {
             'browser.download.folderList': 2,
             'browser.download.useDownloadDir': true,
             'browser.download.always_ask_before_handling_new_types': false,
+            // The downloads panel would take the keyboard's focus from the page.
+            'browser.download.alwaysOpenPanel': false,
         } : {},
     });
 }
@@ -59,13 +62,17 @@ export async function openPage(where, { downloads } = {}) {
     const url = /^https?:/.test(where) ? where : pathToFileURL(where).href;
     const problems = [];
     const watchConsole = (where) => (message) => {
-        if (message.type() === 'error')
+        // A check of the page's policy has it refuse what it tries.
+        if (message.type() === 'error' && !(page.probingPolicy && /Content Security Policy|base URI/.test(message.text())))
             problems.push(`console error in ${where}: ${message.text()}`);
     };
     // Firefox tells the workers' console and what its security policy
     // refused (in the page and in workers) through these two.
     page.on('console', watchConsole('the page'));
-    page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+    page.on('pageerror', (error) => {
+        if (!(page.probingPolicy && /Content-Security-Policy/.test(error.message)))
+            problems.push(`page error: ${error.message}`);
+    });
     page.on('workercreated', (worker) => {
         worker.on('console', watchConsole('the worker'));
         // Chromium logs what a worker's security policy refused apart from
@@ -88,6 +95,7 @@ export async function openPage(where, { downloads } = {}) {
         problems.push(`request to ${request.url()}`);
         request.abort();
     });
+    await recordViolations(page);
     await page.goto(url, { waitUntil: 'load' });
     const close = async () => {
         await browser.close();
