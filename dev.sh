@@ -18,7 +18,8 @@ usage: ./dev.sh COMMAND [ARGS...]
   test [REGEX]    build, static analysis, then the whole suite for x86 and x64
                   under Wine (or only the CTest cases matching REGEX)
   build           build x86 and x64; programs in dist/x86 and dist/x64
-  dist            build dist/zemlodiag-VERSION.zip (signed when a key is given)
+  dist            build dist/zemlodiag-VERSION.zip and support's kit,
+                  dist/zemlotriage-VERSION.zip (signed when a key is given)
   lint            static analysis only
   setup [COMMAND] only install the missing Debian packages (of every command,
                   or of COMMAND alone); every command installs what it needs
@@ -47,7 +48,7 @@ needs_compiler_x64=(g++-mingw-w64-x86-64-win32)
 needs_wine=(wine wine64 wine32:i386 libgnutls30:i386 ca-certificates netbase)
 # The seeding tool of ./dev.sh run is built with the test harness.
 needs_seeding=(googletest)
-needs_tests=(googletest cppcheck openssl osslsigncode tmux)
+needs_tests=(googletest cppcheck openssl osslsigncode tmux unzip)
 needs_lint=(cppcheck)
 needs_dist=(zip osslsigncode)
 # zemlotriage: its libraries, its native and x64 (posix threads) builds, and
@@ -199,6 +200,10 @@ check_wine_sandbox() {
 # gives the number and the count runs from the first commit. Without git, the
 # VERSION file alone.
 release_version() {
+    if [ -n "${released_version:-}" ]; then echo "$released_version"; else describe_release; fi
+}
+
+describe_release() {
     local base
     base=$(head -n 1 "$root/VERSION")
     if command -v git >/dev/null && git -C "$root" rev-parse --git-dir >/dev/null 2>&1; then
@@ -360,12 +365,16 @@ run_product() {
 # --- Release ---------------------------------------------------------------------
 
 # dist/zemlodiag-VERSION.zip: both programs, the support engineers' guide and
-# SHA256SUMS. With ZEMLO_SIGN_PKCS12 and ZEMLO_SIGN_PASSWORD (and optionally
-# ZEMLO_SIGN_TIMESTAMP_URL) both programs are signed first (tools/sign-exe.sh).
+# SHA256SUMS; dist/zemlotriage-VERSION.zip: support's kit (triage/kit/). With
+# ZEMLO_SIGN_PKCS12 and ZEMLO_SIGN_PASSWORD (and optionally
+# ZEMLO_SIGN_TIMESTAMP_URL) every Windows program is signed first
+# (tools/sign-exe.sh). Both zips have the same version, and their files the
+# last commit's time, so the same commit gives the same zips.
 dist() {
     build
-    local version stage
+    local version stage time
     version=$(release_version)
+    time=$(git -C "$root" log -1 --format=%ct 2>/dev/null || stat -c %Y "$root/VERSION")
     stage="$build_root/dist-stage/zemlodiag-$version"
     rm -rf "$stage"
     mkdir -p "$stage/x86" "$stage/x64"
@@ -379,12 +388,12 @@ dist() {
         echo "dev.sh: no ZEMLO_SIGN_PKCS12 given, so the programs are not signed" >&2
     fi
     (cd "$stage" && sha256sum x86/zemlodiag.exe x64/zemlodiag.exe reading-the-report.md >SHA256SUMS)
-    local zip="$root/dist/zemlodiag-$version.zip"
-    rm -f "$zip"
-    # Same inputs, same zip: fixed times, no extra attributes, sorted names.
-    find "$stage" -exec touch -d "@$(git -C "$root" log -1 --format=%ct 2>/dev/null || stat -c %Y "$root/VERSION")" {} +
-    (cd "$stage" && TZ=UTC zip -X -q "$zip" SHA256SUMS reading-the-report.md x64/zemlodiag.exe x86/zemlodiag.exe)
-    echo "$zip"
+    "$root/tools/reproducible-zip.sh" "$stage" "$time" "$root/dist/zemlodiag-$version.zip" \
+        SHA256SUMS reading-the-report.md x64/zemlodiag.exe x86/zemlodiag.exe
+    echo "$root/dist/zemlodiag-$version.zip"
+    "$root/triage/kit/make_kit.sh" "$version" "$time" "$build_root/triage-linux/zemlotriage" \
+        "$root/dist/x64/zemlotriage.exe" "$root/dist/web/zemlotriage.html" "$root/dist/zemlotriage-$version.zip"
+    echo "$root/dist/zemlotriage-$version.zip"
 }
 
 # --- zemlotriage ----------------------------------------------------------------
@@ -403,6 +412,9 @@ case "$command" in
 esac
 ensure_packages "$command" "$@"
 become_checkout_owner "$command" "$@"
+# Asked once: every build of one command gets the same version, even if the
+# tree changes meanwhile.
+released_version=$(describe_release)
 case "$command" in
     setup) ;;
     build) build ;;

@@ -26,22 +26,7 @@ check() { # description command...
 }
 fails() { ! "$@"; }
 
-# A root and a code-signing certificate it issued, valid for two days.
-pki() { # name
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/O=ZEMLO Test/CN=ZEMLO Test $1 Root" \
-        -keyout "$work/$1-root.key" -out "$work/$1-root.pem" 2>/dev/null
-    openssl req -newkey rsa:2048 -nodes -subj "/O=ZEMLO Test/CN=ZEMLO Test $1 Code Signing" \
-        -keyout "$work/$1-signer.key" -out "$work/$1-signer.csr" 2>/dev/null
-    printf 'basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
-        >"$work/signer.ext"
-    openssl x509 -req -in "$work/$1-signer.csr" -CA "$work/$1-root.pem" -CAkey "$work/$1-root.key" \
-        -CAcreateserial -days 2 -extfile "$work/signer.ext" -out "$work/$1-signer.pem" 2>/dev/null
-}
-pki release
-pki other
-pki timestamp
-openssl pkcs12 -export -inkey "$work/release-signer.key" -in "$work/release-signer.pem" \
-    -certfile "$work/release-root.pem" -passout pass:'throwaway pass' -out "$work/release.p12"
+"$source_dir/tools/throwaway-signing-pki.sh" "$work" release other timestamp
 
 signed="$work/zemlodiag.exe"
 cp "$product" "$signed"

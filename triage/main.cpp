@@ -24,6 +24,7 @@
 #include "triage/log_input.h"
 #include "triage/output/ordered_output.h"
 #include "triage/output/outputs.h"
+#include "triage/output/reader_version.h"
 
 namespace fs = std::filesystem;
 using namespace triage;
@@ -95,6 +96,7 @@ int main(int argc, char** argv)
     app.add_flag("--csv", csv, "CSV (RFC 4180): a header row, then one row per run")->excludes(jsonFlag);
     app.add_option("--html", htmlPath,
                    "write a self-contained HTML page to this file, in place of the short summary");
+    app.set_version_flag("--version", std::string("zemlotriage ") + ReaderVersion(), "print the release version and exit");
     app.add_option("--jobs", jobs, "files read at the same time (default: up to 2)")->check(CLI::Range(1u, 64u));
     try {
         std::vector<std::string> arguments = ArgumentsLastFirst(argc, argv);

@@ -8,17 +8,21 @@
 export ZEMLO_KEEP_REPORTS=${ZEMLO_KEEP_REPORTS:-$build_root/real-reports}
 mkdir -p "$ZEMLO_KEEP_REPORTS"
 
+# Every build gets the release version, as the diagnostic's do.
 triage_configure() {  # DIR [CMAKE ARGS...]
     local dir=$1
     shift
-    cmake -S "$root/triage" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake -S "$root/triage" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$(release_version)" "$@" >/dev/null
 }
 
+# The native build is the release's Linux binary, linked statically; the
+# tests run it as it ships.
 triage_build() {
-    triage_configure "$build_root/triage-linux"
+    triage_configure "$build_root/triage-linux" -DTRIAGE_STATIC=ON
     cmake --build "$build_root/triage-linux" -j 2 --target zemlotriage
     mkdir -p "$root/dist/linux"
     cp "$build_root/triage-linux/zemlotriage" "$root/dist/linux/zemlotriage"
+    strip "$root/dist/linux/zemlotriage"
 
     triage_configure "$build_root/triage-x64" --toolchain "$root/cmake/toolchains/mingw-x64-posix.cmake" -DTRIAGE_TESTS=OFF
     cmake --build "$build_root/triage-x64" -j 2 --target zemlotriage
@@ -36,7 +40,8 @@ triage_web_build() {
     fi
     # emscripten's tools find Debian's JavaScript modules (acorn) only through this.
     local -x NODE_PATH=/usr/share/nodejs
-    emcmake cmake -S "$root/triage" -B "$build_root/triage-web" -DCMAKE_BUILD_TYPE=Release -DTRIAGE_TESTS=OFF >/dev/null
+    emcmake cmake -S "$root/triage" -B "$build_root/triage-web" -DCMAKE_BUILD_TYPE=Release -DTRIAGE_TESTS=OFF \
+        -DZEMLO_VERSION="$(release_version)" >/dev/null
     cmake --build "$build_root/triage-web" -j 2 --target zemlotriage_page
     mkdir -p "$root/dist/web"
     cp "$build_root/triage-web/web/zemlotriage.html" "$root/dist/web/zemlotriage.html"
@@ -48,7 +53,7 @@ triage_web_build() {
 triage_test() {  # [REGEX]
     local filter=${1:-}
     local status=0
-    triage_configure "$build_root/triage-linux" -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe" \
+    triage_configure "$build_root/triage-linux" -DTRIAGE_STATIC=ON -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe" \
         -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS" -DTRIAGE_WEB_PAGE="$root/dist/web/zemlotriage.html"
     cmake --build "$build_root/triage-linux" -j 2
     if [ -n "$filter" ] && [ "$(cd "$build_root/triage-linux" && ctest -N -R "$filter" | sed -n 's/^Total Tests: //p')" = 0 ]; then

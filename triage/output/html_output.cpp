@@ -8,6 +8,7 @@
 #include "triage/diagnosis/cause_words.h"
 #include "triage/diagnosis/diagnosis.h"
 #include "triage/output/outputs.h"
+#include "triage/output/reader_version.h"
 #include "triage/text_util.h"
 
 namespace triage {
@@ -302,13 +303,15 @@ void HtmlPage::Write(std::ostream& out) const
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'; "
-           "base-uri 'none'; form-action 'none'\"><title>zemlotriage: "
+           "base-uri 'none'; form-action 'none'\"><meta name=\"generator\" content=\"zemlotriage "
+        << Escaped(ReaderVersion()) << "\"><title>zemlotriage: "
         << runs_.size() << (runs_.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
         << "</style></head><body><a class=\"skip\" href=\"#boards\">Skip to the boards</a><main><h1>zemlotriage</h1>";
     WriteHead(out);
     out << "<div id=\"boards\">";
     WriteBoards(out, 0);
-    out << "</div></main></body></html>\n";
+    out << "</div></main><footer class=\"meta\">Read by zemlotriage " << Escaped(ReaderVersion())
+        << "</footer></body></html>\n";
 }
 
 }  // namespace triage

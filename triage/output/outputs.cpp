@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "triage/output/reader_version.h"
 #include "triage/text_util.h"
 
 namespace triage {
@@ -116,6 +117,7 @@ Json RecordJson(const RunRecord& r)
     j["unplaced"] = unplaced;
     if (!r.notes.empty())
         j["notes"] = r.notes;
+    j["reader_version"] = ReaderVersion();
     return j;
 }
 
@@ -142,7 +144,7 @@ void WriteCsvHeader(std::ostream& out)
         if (row.everyRun)
             out << ',' << row.key;
     }
-    out << ",fix,local_system\r\n";
+    out << ",fix,local_system,reader_version\r\n";
 }
 
 void WriteCsvRow(std::ostream& out, const RunRecord& r)
@@ -159,7 +161,8 @@ void WriteCsvRow(std::ostream& out, const RunRecord& r)
         if (row.everyRun)
             out << ',' << StatusName(r.StatusOf(row.check));
     }
-    out << ',' << FixOutcome(r) << ',' << (r.localSystem ? "true" : "false") << "\r\n";
+    out << ',' << FixOutcome(r) << ',' << (r.localSystem ? "true" : "false") << ',' << CsvField(ReaderVersion())
+        << "\r\n";
 }
 
 std::string WindowsSummary(const RunRecord& r)

@@ -11,7 +11,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "triage/output/html_output.h"
+#include "triage/output/reader_version.h"
 #include "triage/test_support.h"
 #include "triage/text_util.h"
 
@@ -26,7 +29,8 @@ TEST(Outputs, JsonRecordHasTheInterfaceKeysInOrder)
         keys.push_back(it.key());
     EXPECT_EQ(keys, (std::vector<std::string>{"file", "run", "encoding", "start", "end", "ended", "ending", "local_system",
                                               "fix", "os", "product", "clock", "sha2", "root_auto_update", "proxy", "hosts",
-                                              "dns", "chain", "causes", "unrecognised", "unplaced"}));
+                                              "dns", "chain", "causes", "unrecognised", "unplaced",
+                                              "reader_version"}));
     EXPECT_EQ(json["causes"][0].size(), 4u);
 }
 
@@ -135,16 +139,18 @@ TEST(Outputs, CsvQuotesByRfc4180)
     WriteCsvRow(out, run);
     WriteCsvRow(out, testing::ReadBytes(testing::Golden("fix-on-clean-pc.txt")).runs.at(0));
     WriteCsvRow(out, testing::ReadBytes(testing::Golden("fix-without-root-store.txt")).runs.at(0));
+    const std::string version = ReaderVersion();
     EXPECT_EQ(out.str(),
               "file,run,start,ended,os_version,arch,product_version,verdict,causes,os,product,clock,sha2,"
-              "root_auto_update,proxy,hosts,dns,chain_current_user,chain_local_machine,fix,local_system\r\n"
+              "root_auto_update,proxy,hosts,dns,chain_current_user,chain_local_machine,fix,local_system,"
+              "reader_version\r\n"
               "\"logs/pc, \"\"7\"\".txt\",1,,true,6.1.7601,x64,'=1+2,error,hosts-service-host "
               "dns-unexpected-address chain-untrusted root-update-disabled proxy-localsystem proxy hosts-match-not-entry,"
-              "passed,passed,passed,passed,error,warning,error,error,error,error,,true\r\n"
+              "passed,passed,passed,passed,error,warning,error,error,error,error,,true," + version + "\r\n"
               "log.txt,1,,true,10.0.18362,x64,,error,dns-failure chain-untrusted,"
-              "passed,warning,passed,passed,passed,passed,passed,error,error,error,imported,false\r\n"
+              "passed,warning,passed,passed,passed,passed,passed,error,error,error,imported,false," + version + "\r\n"
               "log.txt,1,,true,,,,error,fix-failed,not reached,not reached,not reached,not reached,not reached,"
-              "not reached,not reached,not reached,not reached,not reached,failed,false\r\n");
+              "not reached,not reached,not reached,not reached,not reached,failed,false," + version + "\r\n");
 }
 
 // What the short summary must not get wrong about a run: each row a log made
@@ -298,6 +304,44 @@ TEST(Outputs, CommandLineExitCodesAndInputs)
     const Process help = RunTriage("--help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("2 for a usage"), std::string::npos) << help.out;
+}
+
+// A judged log says which reader judged it: the version the build was made
+// as, in every output, and from --version (the release's zip checks that it
+// is the release's).
+TEST(Outputs, EveryOutputNamesTheReadersVersion)
+{
+    const std::string version = ReaderVersion();
+    ASSERT_FALSE(version.empty());
+    const Process asked = RunTriage("--version");
+    EXPECT_EQ(asked.exitCode, 0);
+    EXPECT_EQ(asked.out, "zemlotriage " + version + "\n");
+
+    const std::string log = std::string(TRIAGE_REPO_ROOT) + "/tests/golden/two-runs-one-log.txt";
+    const Process json = RunTriage("--json " + log);
+    std::istringstream records(json.out);
+    int runs = 0;
+    for (std::string line; std::getline(records, line); ++runs)
+        EXPECT_EQ(nlohmann::json::parse(line).value("reader_version", ""), version) << line;
+    EXPECT_EQ(runs, 2);
+
+    const Process csv = RunTriage("--csv " + log);
+    std::istringstream rows(csv.out);
+    std::vector<std::string> lastCells;
+    for (std::string row; std::getline(rows, row);)
+        lastCells.push_back(row.substr(row.rfind(',') + 1));
+    EXPECT_EQ(lastCells, (std::vector<std::string>{"reader_version\r", version + "\r", version + "\r"}));
+
+    char pageName[] = "/tmp/triage-page-XXXXXX";
+    const int descriptor = mkstemp(pageName);
+    ASSERT_NE(descriptor, -1);
+    close(descriptor);
+    EXPECT_EQ(RunTriage("--html " + std::string(pageName) + " " + log).exitCode, 0);
+    std::ifstream pageFile(pageName, std::ios::binary);
+    const std::string page((std::istreambuf_iterator<char>(pageFile)), std::istreambuf_iterator<char>());
+    std::remove(pageName);
+    EXPECT_NE(page.find("<footer class=\"meta\">Read by zemlotriage " + version + "</footer></body>"),
+              std::string::npos) << page.substr(page.size() > 300 ? page.size() - 300 : 0);
 }
 
 // A fleet's folder: read in name order on every machine, and never silently empty.

@@ -1,8 +1,9 @@
 # Makes the one-file page: the template with the page's script, the worker's
 # script and the WebAssembly module (JavaScript with the wasm inside) put in
-# place. cmake -DTEMPLATE= -DPAGE_SCRIPT= -DWORKER= -DMODULE= -DOUT= -P this
+# place, and the release version in its footer.
+# cmake -DTEMPLATE= -DPAGE_SCRIPT= -DWORKER= -DMODULE= -DVERSION= -DOUT= -P this
 cmake_minimum_required(VERSION 3.25)
-foreach(part TEMPLATE PAGE_SCRIPT WORKER MODULE OUT)
+foreach(part TEMPLATE PAGE_SCRIPT WORKER MODULE VERSION OUT)
     if(NOT DEFINED ${part})
         message(FATAL_ERROR "assemble_page.cmake needs -D${part}=")
     endif()
@@ -51,6 +52,8 @@ foreach(part PAGE_SCRIPT WORKER MODULE)
     endforeach()
     set(${part}_TEXT "${text}")
 endforeach()
+# Before the scripts go in, so no script's text is taken for the mark.
+string(REPLACE "@READER_VERSION@" "${VERSION}" page "${page}")
 # The page's policy runs only the script it was built with: the hash of the
 # text that goes into its script element, in place of 'unsafe-inline'.
 string(SHA256 script_hash "${PAGE_SCRIPT_TEXT}")

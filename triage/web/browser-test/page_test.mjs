@@ -237,6 +237,8 @@ try {
     await checkKeyboardStops(page, 'the page', ['a.skip', '#files', '#paste', '#read-paste', '#download-json',
         '#download-csv', '.chart', '.runs', '.runs a', 'section summary']);
     check(records.length > files.length - 1, 'the chosen logs hold fewer runs than files');
+    equal(await page.$eval('#reader-version', (footer) => footer.textContent),
+        `Read by ${cli(['--version']).stdout.trim()}`, 'the footer, against --version');
 
     const cyrillic = records.find((r) => /[\u0400-\u04FF]/.test(r.os.product_name || ''));
     check(cyrillic !== undefined, 'no run of the command line has a Cyrillic product name');
