@@ -60,6 +60,9 @@ needs_triage_libraries=(nlohmann-json3-dev libcli11-dev libutfcpp-dev zlib1g-dev
 needs_triage=("${needs_triage_libraries[@]}" g++ g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
 needs_triage_web=(emscripten node=nodejs)
 needs_triage_browser=(chromium firefox-esr fonts-liberation npm=npm)
+# zemlotriage's tests print a log to PDF and take its text back, as support
+# gets it from a printed log.
+needs_triage_print=(enscript ghostscript poppler-utils)
 needs_sanitizers=(clang libclang-rt-14-dev)
 needs_fuzz=(clang libfuzzer-14-dev libclang-rt-14-dev)
 needs_bench=(python3)
@@ -83,7 +86,7 @@ needs_of() { # COMMAND [ARGS...]
         dist) all=("${build[@]}" "${needs_dist[@]}") ;;
         test)
             all=("${build[@]}" "${wine[@]}" "${needs_tests[@]}" "${needs_triage_browser[@]}"
-                "${needs_sanitizers[@]}" "${needs_fuzz[@]}")
+                "${needs_triage_print[@]}" "${needs_sanitizers[@]}" "${needs_fuzz[@]}")
             ;;
         lint) all=("${needs_lint[@]}") ;;
         fuzz) all=("${needs_configure[@]}" "${needs_triage_libraries[@]}" "${needs_fuzz[@]}") ;;

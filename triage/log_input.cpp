@@ -13,6 +13,7 @@
 
 #include "triage/archive_input.h"
 #include "triage/diagnosis/diagnosis.h"
+#include "triage/input/html_text.h"
 #include "triage/input/input_kinds.h"
 #include "triage/input/mail_text.h"
 #include "triage/input/mime_parts.h"
@@ -33,12 +34,13 @@ struct LogReading::State {
               CompleteRecord(record);
               sink(std::move(record));
           }, options),
-          mail([this](std::string_view line, std::uint64_t number) {
+          html([this](std::string_view line, std::uint64_t number) {
               if (unended)
                   reader.LastLineUnended(line, number);
               else
                   reader.Line(line, number);
           }),
+          mail([this](std::string_view line, std::uint64_t number) { html.Line(line, number); }),
           parts({[this](std::string_view line, std::uint64_t number) { mail.Line(line, number); },
                  [this](std::string_view line, std::uint64_t number, Encoding encoding) {
                      reader.SetEncoding(EncodingName(encoding));
@@ -60,6 +62,7 @@ struct LogReading::State {
     ReportReader reader;
     // The input's last line, when it had no line end, may be cut anywhere.
     bool unended = false;
+    HtmlText html;
     MailText mail;
     MimeParts parts;
     LineDecoder decoder;

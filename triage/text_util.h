@@ -82,6 +82,42 @@ inline std::string HexBytes(std::string_view bytes)
     return out;
 }
 
+// Blanks at a line's ends say nothing of the report: editors and consoles
+// take them off or add them (a console copy pads every line to the window's
+// width, a Markdown code block indents by four, a paste turns tabs into
+// spaces).
+inline bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The line without the blanks that end it; `removed` counts them.
+inline std::string_view WithoutEndBlanks(std::string_view line, std::size_t* removed = nullptr)
+{
+    std::size_t end = line.size();
+    while (end > 0 && IsBlank(line[end - 1]))
+        --end;
+    if (removed != nullptr)
+        *removed = line.size() - end;
+    return line.substr(0, end);
+}
+
+// The number of blanks a line starts with.
+inline std::size_t Indentation(std::string_view line)
+{
+    std::size_t at = 0;
+    while (at < line.size() && IsBlank(line[at]))
+        ++at;
+    return at;
+}
+
+// The line without up to `margin` of its leading blanks.
+inline std::string_view WithoutMargin(std::string_view line, std::size_t margin)
+{
+    const std::size_t indentation = Indentation(line);
+    return line.substr(indentation < margin ? indentation : margin);
+}
+
 // Invisible format characters that reorder or hide text (the bidi
 // embeddings, overrides and isolates, the direction marks, zero-width
 // spaces): a right-to-left override in a log would show a value reversed.

@@ -100,7 +100,9 @@ triage_fuzz() {  # [SECONDS]
 # tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
 # type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
 # no-break spaces, a mail client's hard wraps at 76 columns, a saved mail
-# with attachments, zip archives.
+# with attachments, zip archives, blanks taken off or added at line ends, a
+# Markdown code block, a console window's copy, a printed log's text, a
+# ticket's HTML export, 8-bit text echoed between runs.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -142,6 +144,18 @@ for name, method in (('stored', zipfile.ZIP_STORED), ('deflated', zipfile.ZIP_DE
         archive.writestr('pc2/zemlodiag.log', other)
         archive.writestr('notes.docx', b'not read')
 PYTHON
+    sed -E 's/[ ]+(\r?)$/\1/' "$text" >"$dir/end-blanks-removed.mangled"
+    sed 's/\r$/ \r/' "$text" | expand -t 4 | sed 's/^/    /' >"$dir/markdown-code-block.mangled"
+    { printf '%-80s\r\n' 'C:\Users\Ann>zemlodiag.exe'
+      grep -v -e '^####' -e '^Log ' "$text" | tr -d '\r' | expand | fold -w 80 | awk '{ printf "%-80s\r\n", $0 }'
+      printf '%-80s\r\n' 'C:\Users\Ann>'; } >"$dir/console-copy-80.mangled"
+    tr -d '\r' <"$text" | enscript -q -L 44 -p - | ps2pdf - - | pdftotext -layout - "$dir/printed.mangled"
+    python3 -c 'import html, sys; sys.stdout.write(html.escape(sys.stdin.read()))' <"$text" >"$dir/html-escaped.mangled"
+    { printf '<!DOCTYPE html>\n<html><head><title>Ticket</title></head><body><pre>'
+      python3 -c 'import html, sys; sys.stdout.write(html.escape(sys.stdin.read()))' <"$text"
+      printf '</pre></body></html>\n'; } >"$dir/html-page.mangled"
+    { iconv -f UTF-8 -t UTF-16 "$text"; printf 'echo done\r\n'; tail -c +4 "$b" | iconv -f UTF-8 -t UTF-16LE; } \
+        >"$dir/eight-bit-between-runs.mangled"
     rm -f "$text"
 }
 

@@ -446,3 +446,31 @@ TEST(Diagnosis, AnErrorLineMakesASectionAnError)
 
 }  // namespace
 }  // namespace triage
+
+namespace triage {
+namespace {
+
+// A section whose text stops before it could say anything is not finished:
+// neither an error nor passed.
+TEST(Diagnosis, ASectionCutOffBeforeItsResultIsNotFinished)
+{
+    const std::string fix = GoldenText("fix-on-clean-pc.txt");
+    const std::string troubled = GoldenText("troubled-pc.txt");
+    const struct {
+        const char* name;
+        std::string text;
+        Check check;
+    } cases[] = {
+        {"/fix cut off before its result", fix.substr(0, fix.find("\r\nCertificate successfully imported")), Check::Fix},
+        {"/fix cut off after its title", fix.substr(0, fix.find("Subject:")), Check::Fix},
+        {"the resolver's title alone", troubled.substr(0, troubled.find("  0: Flags")), Check::Dns},
+    };
+    for (const auto& c : cases) {
+        const auto read = testing::ReadBytes(c.text);
+        ASSERT_EQ(read.runs.size(), 1u) << c.name;
+        EXPECT_EQ(std::string(StatusName(read.runs[0].StatusOf(c.check))), "not finished") << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace triage

@@ -146,6 +146,29 @@ void LineDecoder::EndStretch()
     encoding_ = Encoding::Unknown;
 }
 
+namespace {
+
+// Units of two ASCII text bytes in a row that show 8-bit text inside UTF-16LE;
+// as many CJK characters of that shape in a row are very rare.
+constexpr std::size_t kEightBitUnits = 8;
+
+bool AsciiByte(unsigned char c)
+{
+    return (c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n' || c == '\t';
+}
+
+bool EightBitFollows(const unsigned char* data, std::size_t size)
+{
+    std::size_t units = 0;
+    for (std::size_t i = 0; i + 1 < size && units < kEightBitUnits; i += 2, ++units) {
+        if (!AsciiByte(data[i]) || !AsciiByte(data[i + 1]))
+            return false;
+    }
+    return units == kEightBitUnits;
+}
+
+}  // namespace
+
 std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size, bool atEnd, bool bigEndian)
 {
     std::size_t i = 0;
@@ -170,6 +193,18 @@ std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size
         if (unit == 0xFFFE || (utf8Mark && i + 2 < size && data[i + 2] == 0xBF) || (!bigEndian && unit == 0x0A0D)) {
             EndStretch();
             return i;
+        }
+        // 8-bit text appended to the log (`echo ... >> zemlodiag.txt`) reads
+        // as units of two ASCII bytes at the start of a line; a run appended
+        // after it then starts at an odd offset. Inside a line such units are
+        // CJK text (U+4E2D is the bytes 2D 4E).
+        if (!bigEndian && line_.empty() && leftOut_ == 0 && AsciiByte(data[i]) && AsciiByte(data[i + 1])) {
+            if (!atEnd && size - i < kEightBitUnits * 2)
+                return i;
+            if (EightBitFollows(data + i, size - i)) {
+                EndStretch();
+                return i;
+            }
         }
         if (highSurrogate_ != 0) {
             const std::uint32_t high = highSurrogate_;

@@ -330,3 +330,39 @@ TEST(TextDecoder, ZerosAreNeitherALogNorACover)
 
 }  // namespace
 }  // namespace triage
+
+namespace triage {
+namespace {
+
+// A batch file's `echo ... >> zemlodiag.txt` between two runs: the second
+// run's UTF-16LE starts after 8-bit text, at an odd or an even offset.
+TEST(TextDecoder, ARunAppendedAfterEightBitTextIsRead)
+{
+    const std::string first = testing::Transformed(GoldenText("troubled-pc.txt"), "iconv -f UTF-8 -t UTF-16");
+    const std::string second = testing::Transformed(GoldenText("clean-pc.txt"), "iconv -f UTF-8 -t UTF-16LE");
+    const auto clean = ReadBytes(GoldenText("clean-pc.txt"));
+    ASSERT_EQ(clean.runs.size(), 1u);
+    auto expected = RecordJson(clean.runs[0]);
+    expected.erase("encoding");
+    expected["run"] = 2;
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"an odd number of bytes", "Diagnose gestartet am 09.12.2026 \r\n"},
+        {"an even number of bytes", "Diagnose gestartet am 9.12.2026 \r\n"},
+        {"OEM text (CP850)", testing::Transformed("Prüfung läuft \r\n", "iconv -f UTF-8 -t CP850")},
+    };
+    for (const auto& c : cases) {
+        const auto read = ReadBytes(first + c.text + second);
+        ASSERT_EQ(read.runs.size(), 2u) << c.name;
+        auto actual = RecordJson(read.runs[1]);
+        EXPECT_EQ(actual["encoding"], "UTF-16LE without BOM") << c.name;
+        actual.erase("encoding");
+        EXPECT_EQ(actual, expected) << c.name;
+        EXPECT_EQ(read.runs[0].verdict, RunVerdict::Error) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace triage

@@ -65,6 +65,8 @@ const char* SeverityColour(const std::string& severity)
 
 const char* StatusClass(Status status)
 {
+    if (status == Status::NotFinished)
+        return "not-finished";
     return status == Status::NotReached ? "not-reached" : StatusName(status);
 }
 
@@ -90,7 +92,7 @@ section{background:#fff;border:1px solid #d9dde3;border-radius:8px;padding:16px;
 .tile{border-radius:6px;padding:10px;font-size:13px;border:1px solid transparent}
 .tile b{display:block;font-size:14px;margin-bottom:4px}
 .passed{background:#e3f4e7;border-color:#9ed4ab}.warning{background:#fff4d6;border-color:#f0cf6b}
-.error{background:#fde4e2;border-color:#ef9a92}.unreadable{background:#f3ecfa;border-color:#c2a6e0}.not-reached{background:#eceef1;border-color:#cfd4db;color:#505866}
+.error{background:#fde4e2;border-color:#ef9a92}.unreadable{background:#f3ecfa;border-color:#c2a6e0}.not-reached,.not-finished{background:#eceef1;border-color:#cfd4db;color:#505866}
 .info{background:#f1f4f8;border-color:#c5cdd8}
 .verdict,.severity{display:inline-block;padding:1px 8px;border-radius:10px;font-size:12px;font-weight:600;border:1px solid transparent}
 .cause{border-left:4px solid #ef9a92;padding:6px 10px;margin:6px 0;background:#fff8f7}

@@ -186,6 +186,9 @@ struct RunRecord {
     // The input's last line when it had no line end: it may be cut inside a
     // value, so it was not read.
     std::optional<Unrecognised> cutLine;
+    // Report lines read with blanks taken off their ends that a value there
+    // may have had: the value is kept without them.
+    std::uint64_t endBlanksTakenOff = 0;
 
     bool Reached(Check check) const { return seen[Index(check)]; }
     Status StatusOf(Check check) const { return status[Index(check)]; }

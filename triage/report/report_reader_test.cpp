@@ -373,8 +373,8 @@ TEST(ReportReader, MailWrappedLinesArePutTogetherOrLeftUnknown)
     for (const Unrecognised& line : run.unrecognised)
         unrecognised.push_back(line.text);
     EXPECT_EQ(unrecognised, (std::vector<std::string>{
-                                "  1: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 198.51.100.20:443, ",
-                                "Socket typ\xC3\xA9: SOCK_STREAM (stream), Protocol: IPPROTO_TCP (TCP), Length of ",
+                                "  1: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 198.51.100.20:443,",
+                                "Socket typ\xC3\xA9: SOCK_STREAM (stream), Protocol: IPPROTO_TCP (TCP), Length of",
                                 "sockaddr: 16"}));
     EXPECT_EQ(run.StatusOf(Check::Dns), Status::Unreadable);
     EXPECT_EQ(run.verdict, RunVerdict::Incomplete);
@@ -468,8 +468,9 @@ TEST(ReportReader, TitlesInsideTheHostsFrameAreListed)
     std::vector<std::string> titles;
     for (const auto& line : json["unplaced"])
         titles.push_back(line["text"]);
-    EXPECT_EQ(titles, (std::vector<std::string>{"GetAddrInfoW response test:", "Verify chain test: [CurrentUser]error: ",
-                                                "Verify chain test: [LocalMachine]error: ", "Press any key to quit..."}));
+    // Listed as read: without the blanks at their ends.
+    EXPECT_EQ(titles, (std::vector<std::string>{"GetAddrInfoW response test:", "Verify chain test: [CurrentUser]error:",
+                                                "Verify chain test: [LocalMachine]error:", "Press any key to quit..."}));
     for (Check check : {Check::Dns, Check::ChainCurrentUser, Check::ChainLocalMachine})
         EXPECT_EQ(StatusName(run.StatusOf(check)), std::string("warning")) << RowOf(check).key;
     const std::vector<std::string> causes = testing::CauseIds(run);
