@@ -18,7 +18,8 @@ usage: ./dev.sh COMMAND [ARGS...]
   test [REGEX]    build, static analysis, then the whole suite for x86 and x64
                   under Wine (or only the CTest cases matching REGEX)
   build           build x86 and x64; programs in dist/x86 and dist/x64
-  dist            build dist/zemlodiag-VERSION.zip (signed when a key is given)
+  dist            build dist/zemlodiag-VERSION.zip and support's kit,
+                  dist/zemlotriage-VERSION.zip (signed when a key is given)
   lint            static analysis only
   setup [COMMAND] only install the missing Debian packages (of every command,
                   or of COMMAND alone); every command installs what it needs
@@ -41,21 +42,27 @@ needs_configure=(cmake make python3 util-linux)
 needs_version=(git)
 needs_compiler_x86=(g++-mingw-w64-i686-win32)
 needs_compiler_x64=(g++-mingw-w64-x86-64-win32)
-# 32-bit Wine's crypto takes RSA from gnutls; crypt32 reads the host's roots;
-# the sandbox mounts a file of its own over /etc/hosts, which netbase makes
-# where the system has none (a debootstrap root).
-needs_wine=(wine wine64 wine32:i386 libgnutls30:i386 ca-certificates netbase)
+# crypt32 reads the host's roots; the sandbox mounts a file of its own over
+# /etc/hosts, which netbase makes where the system has none (a debootstrap
+# root). Wine's 32-bit half only where the host runs 32-bit code (see
+# host_runs_32_bit); its crypto takes RSA from gnutls.
+needs_wine=(wine wine64 ca-certificates netbase)
+needs_wine32=(wine32:i386 libgnutls30:i386)
 # The seeding tool of ./dev.sh run is built with the test harness.
 needs_seeding=(googletest)
-needs_tests=(googletest cppcheck openssl osslsigncode tmux)
+needs_tests=(googletest cppcheck openssl osslsigncode tmux unzip zip)
 needs_lint=(cppcheck)
 needs_dist=(zip osslsigncode)
-# zemlotriage: its libraries, its native and x64 (posix threads) builds, and
-# its web page.
-needs_triage_libraries=(nlohmann-json3-dev libcli11-dev libutfcpp-dev)
-needs_triage=("${needs_triage_libraries[@]}" g++ g++-mingw-w64-x86-64-posix)
+# zemlotriage: its libraries (zlib inflates zip entries, natively and, linked
+# statically, in the Windows build), its native and x64 (posix threads)
+# builds, and its web page. Its tests make archives with zip.
+needs_triage_libraries=(nlohmann-json3-dev libcli11-dev libutfcpp-dev zlib1g-dev)
+needs_triage=("${needs_triage_libraries[@]}" g++ g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
 needs_triage_web=(emscripten node=nodejs)
 needs_triage_browser=(chromium firefox-esr fonts-liberation npm=npm)
+# zemlotriage's tests print a log to PDF and take its text back, as support
+# gets it from a printed log.
+needs_triage_print=(enscript ghostscript poppler-utils)
 needs_sanitizers=(clang libclang-rt-14-dev)
 needs_fuzz=(clang libfuzzer-14-dev libclang-rt-14-dev)
 needs_bench=(python3)
@@ -66,19 +73,20 @@ needs_of() { # COMMAND [ARGS...]
     shift
     local build=("${needs_configure[@]}" "${needs_version[@]}" "${needs_compiler_x86[@]}" "${needs_compiler_x64[@]}"
         "${needs_seeding[@]}" "${needs_triage[@]}" "${needs_triage_web[@]}")
-    local all=()
+    local all=() wine=("${needs_wine[@]}")
+    if host_runs_32_bit; then wine+=("${needs_wine32[@]}"); fi
     case "$command" in
         run)
             parse_run_arguments "$@"
             local compiler="needs_compiler_$run_arch[@]"
-            all=("${needs_configure[@]}" "${!compiler}" "${needs_wine[@]}")
+            all=("${needs_configure[@]}" "${!compiler}" "${wine[@]}")
             [ "$run_pc" = bare ] || all+=("${needs_seeding[@]}")
             ;;
         build) all=("${build[@]}") ;;
         dist) all=("${build[@]}" "${needs_dist[@]}") ;;
         test)
-            all=("${build[@]}" "${needs_wine[@]}" "${needs_tests[@]}" "${needs_triage_browser[@]}"
-                "${needs_sanitizers[@]}" "${needs_fuzz[@]}")
+            all=("${build[@]}" "${wine[@]}" "${needs_tests[@]}" "${needs_triage_browser[@]}"
+                "${needs_triage_print[@]}" "${needs_sanitizers[@]}" "${needs_fuzz[@]}")
             ;;
         lint) all=("${needs_lint[@]}") ;;
         fuzz) all=("${needs_configure[@]}" "${needs_triage_libraries[@]}" "${needs_fuzz[@]}") ;;
@@ -185,6 +193,20 @@ become_checkout_owner() {
         env HOME="$(getent passwd "$owner" | cut -d: -f6)" USER="$(stat -c %U "$root")" "$root/dev.sh" "$@"
 }
 
+# Whether this host executes 32-bit x86 code, asked of the kernel once per
+# command (tests/harness/wine-run.sh knows how) and handed to everything
+# after it. Where it does not (IA-32 emulation off: sandboxed VMs and
+# containers, WSL 1), Wine runs only 64-bit programs, and its 32-bit half is
+# not installed. ZEMLO_HOST_RUNS_32_BIT=yes|no gives the answer instead.
+host_runs_32_bit() {
+    if [ -z "${ZEMLO_HOST_RUNS_32_BIT:-}" ]; then
+        ZEMLO_HOST_RUNS_32_BIT=no
+        if "$root/tests/harness/wine-run.sh" --host-runs-32-bit; then ZEMLO_HOST_RUNS_32_BIT=yes; fi
+        export ZEMLO_HOST_RUNS_32_BIT
+    fi
+    [ "$ZEMLO_HOST_RUNS_32_BIT" = yes ]
+}
+
 check_wine_sandbox() {
     "$root/tests/harness/wine-run.sh" --check
 }
@@ -196,6 +218,10 @@ check_wine_sandbox() {
 # gives the number and the count runs from the first commit. Without git, the
 # VERSION file alone.
 release_version() {
+    if [ -n "${released_version:-}" ]; then echo "$released_version"; else describe_release; fi
+}
+
+describe_release() {
     local base
     base=$(head -n 1 "$root/VERSION")
     if command -v git >/dev/null && git -C "$root" rev-parse --git-dir >/dev/null 2>&1; then
@@ -215,8 +241,11 @@ release_version() {
 # --- Build, lint, test ---------------------------------------------------------
 
 configure_product() { # ARCH
+    # Where Wine cannot run the x86 e2e program, the x64 one lists its cases.
+    local lister=()
+    [ "$1" != x86 ] || lister=(-DZEMLO_CASE_LIST_PROGRAM="$build_root/x64/zemlo_e2e_tests.exe")
     cmake -S "$root" -B "$build_root/$1" --toolchain "$root/cmake/toolchains/mingw-$1.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$(release_version)" >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$(release_version)" "${lister[@]}" >/dev/null
 }
 
 build() {
@@ -250,9 +279,14 @@ run_tests() {
     "$root/tests/harness/wine-run.sh" --make-template
     # 0 passed, 1 failed, 3 nothing matched the filter.
     local status=3 arch
+    : >"$build_root/skipped-cases"
     for arch in "${archs[@]}"; do
         echo "== $arch =="
         if [ -n "$filter" ] && [ "$(cd "$build_root/$arch" && ctest -N -R "$filter" | sed -n 's/^Total Tests: //p')" = 0 ]; then
+            if [ "$arch" = x86 ] && ! host_runs_32_bit; then
+                echo "not run: the x86 unit cases, as this host runs no 32-bit code"
+                continue
+            fi
             # The unit cases all run in one CTest case, <arch>.unit, so a
             # unit case's name is a GoogleTest filter for that one.
             local unit=0
@@ -265,9 +299,23 @@ run_tests() {
             continue
         fi
         [ "$status" = 1 ] || status=0
-        (cd "$build_root/$arch" && ctest --output-on-failure -j "$jobs" --timeout 300 ${filter:+-R "$filter"}) || status=1
+        # ctest names the cases it skipped in its closing lines.
+        (cd "$build_root/$arch" && ctest --output-on-failure -j "$jobs" --timeout 300 ${filter:+-R "$filter"}) |
+            tee "$build_root/ctest-$arch.out" || status=1
+        sed -n 's/^\t* *[0-9]* - \(.*\) (Skipped)$/\1/p' "$build_root/ctest-$arch.out" >>"$build_root/skipped-cases"
     done
     return $status
+}
+
+# One line at the end of the test run: what this host did not run, and why.
+report_skipped_cases() {
+    host_runs_32_bit && return 0
+    local skipped
+    mapfile -t skipped < <(grep '^x86\.' "$build_root/skipped-cases" 2>/dev/null)
+    [ ${#skipped[@]} -gt 0 ] || return 0
+    local named="${skipped[*]:0:4}"
+    [ ${#skipped[@]} -le 4 ] || named+=" and $((${#skipped[@]} - 4)) more"
+    echo "dev.sh: not run: ${#skipped[@]} x86 cases that need Wine (${named// /, }; skipped: Wine runs a 32-bit program only with its 32-bit loader, and this host runs no 32-bit code); the x86 build and its image checks ran"
 }
 
 run_unit_cases() { # arch gtest-filter
@@ -319,6 +367,10 @@ run_product() {
     echo "dev.sh: building the $arch program (a first build takes a few minutes)..." >&2
     configure_product "$arch"
     cmake --build "$build_root/$arch" -j "$jobs" --target "${targets[@]}" >/dev/null
+    if ! "$root/tests/harness/wine-run.sh" --can-run "$build_root/$arch/app/zemlodiag.exe" 2>/dev/null; then
+        echo "dev.sh: built $build_root/$arch/app/zemlodiag.exe but cannot run it: Wine runs a 32-bit program only with its 32-bit loader, and this host runs no 32-bit code" >&2
+        return 1
+    fi
     export ZEMLO_WINE_TEMPLATE="$build_root/wine-template"
     # The log lands beside the program, so each run gets a folder of its own.
     local run_dir
@@ -357,12 +409,16 @@ run_product() {
 # --- Release ---------------------------------------------------------------------
 
 # dist/zemlodiag-VERSION.zip: both programs, the support engineers' guide and
-# SHA256SUMS. With ZEMLO_SIGN_PKCS12 and ZEMLO_SIGN_PASSWORD (and optionally
-# ZEMLO_SIGN_TIMESTAMP_URL) both programs are signed first (tools/sign-exe.sh).
+# SHA256SUMS; dist/zemlotriage-VERSION.zip: support's kit (triage/kit/). With
+# ZEMLO_SIGN_PKCS12 and ZEMLO_SIGN_PASSWORD (and optionally
+# ZEMLO_SIGN_TIMESTAMP_URL) every Windows program is signed first
+# (tools/sign-exe.sh). Both zips have the same version, and their files the
+# last commit's time, so the same commit gives the same zips.
 dist() {
     build
-    local version stage
+    local version stage time
     version=$(release_version)
+    time=$(git -C "$root" log -1 --format=%ct 2>/dev/null || stat -c %Y "$root/VERSION")
     stage="$build_root/dist-stage/zemlodiag-$version"
     rm -rf "$stage"
     mkdir -p "$stage/x86" "$stage/x64"
@@ -376,12 +432,12 @@ dist() {
         echo "dev.sh: no ZEMLO_SIGN_PKCS12 given, so the programs are not signed" >&2
     fi
     (cd "$stage" && sha256sum x86/zemlodiag.exe x64/zemlodiag.exe reading-the-report.md >SHA256SUMS)
-    local zip="$root/dist/zemlodiag-$version.zip"
-    rm -f "$zip"
-    # Same inputs, same zip: fixed times, no extra attributes, sorted names.
-    find "$stage" -exec touch -d "@$(git -C "$root" log -1 --format=%ct 2>/dev/null || stat -c %Y "$root/VERSION")" {} +
-    (cd "$stage" && TZ=UTC zip -X -q "$zip" SHA256SUMS reading-the-report.md x64/zemlodiag.exe x86/zemlodiag.exe)
-    echo "$zip"
+    "$root/tools/reproducible-zip.sh" "$stage" "$time" "$root/dist/zemlodiag-$version.zip" \
+        SHA256SUMS reading-the-report.md x64/zemlodiag.exe x86/zemlodiag.exe
+    echo "$root/dist/zemlodiag-$version.zip"
+    "$root/triage/kit/make_kit.sh" "$version" "$time" "$build_root/triage-linux/zemlotriage" \
+        "$root/dist/x64/zemlotriage.exe" "$root/dist/web/zemlotriage.html" "$root/dist/zemlotriage-$version.zip"
+    echo "$root/dist/zemlotriage-$version.zip"
 }
 
 # --- zemlotriage ----------------------------------------------------------------
@@ -398,8 +454,12 @@ case "$command" in
     help | -h | --help) usage; exit 0 ;;
     version) release_version; exit 0 ;;
 esac
+host_runs_32_bit || true
 ensure_packages "$command" "$@"
 become_checkout_owner "$command" "$@"
+# Asked once: every build of one command gets the same version, even if the
+# tree changes meanwhile.
+released_version=$(describe_release)
 case "$command" in
     setup) ;;
     build) build ;;
@@ -411,6 +471,7 @@ case "$command" in
         diagnostic=0 reader=0
         run_tests "${1:-}" || diagnostic=$?
         triage_test "${1:-}" || reader=$?
+        report_skipped_cases
         if [ "$diagnostic" = 3 ] && [ "$reader" = 3 ]; then
             echo "dev.sh: no test matches ${1:-}" >&2
             exit 1

@@ -9,6 +9,8 @@
 #   usage: dll_search_trace_test.sh <wine-run.sh> <zemlodiag.exe>
 set -euo pipefail
 wine_run=$1
+# A 32-bit program on a host without 32-bit code: says so, exits 77 (skipped).
+"$wine_run" --can-run "$2" || exit
 exe_win="Z:$(realpath "$2" | tr / '\\')"
 trace=$(mktemp)
 trap 'rm -f "$trace"' EXIT

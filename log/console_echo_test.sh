@@ -5,6 +5,8 @@
 #   usage: console_echo_test.sh <wine-run.sh> <zemlodiag.exe>
 set -euo pipefail
 wine_run=$(realpath "$1")
+# A 32-bit program on a host without 32-bit code: says so, exits 77 (skipped).
+"$wine_run" --can-run "$2" || exit
 exe_win="Z:$(realpath "$2" | tr / '\\')"
 product_name='Windows 7 Профессиональная'
 session="zemlo-console-$$"

@@ -8,7 +8,8 @@
 #   [ZEMLO_SIGN_TIMESTAMP_URL=http://timestamp.example] tools/sign-exe.sh EXE...
 #
 # ZEMLO_SIGN_CAFILE, when given, is what each signed image is verified
-# against right after signing.
+# against right after signing. ZEMLO_SIGN_DESCRIPTION names the program in
+# the signature (default: ZEMLO Diagnostic).
 set -euo pipefail
 [ $# -gt 0 ] || { echo "usage: $0 EXE..." >&2; exit 2; }
 : "${ZEMLO_SIGN_PKCS12:?names the PKCS#12 file with the code-signing key and certificate}"
@@ -22,7 +23,7 @@ for image in "$@"; do
     rm -f "$signed"
     # The password goes through a descriptor, not the command line others can see.
     if ! osslsigncode sign -pkcs12 "$ZEMLO_SIGN_PKCS12" -readpass <(printf '%s' "${ZEMLO_SIGN_PASSWORD:-}") \
-        -h sha256 -n "ZEMLO Diagnostic" "${timestamp[@]}" -in "$image" -out "$signed" >"$signed.log" 2>&1; then
+        -h sha256 -n "${ZEMLO_SIGN_DESCRIPTION:-ZEMLO Diagnostic}" "${timestamp[@]}" -in "$image" -out "$signed" >"$signed.log" 2>&1; then
         cat "$signed.log" >&2
         rm -f "$signed" "$signed.log"
         echo "sign-exe.sh: signing $image failed" >&2

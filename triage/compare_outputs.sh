@@ -10,6 +10,8 @@
 # UTF-16 (as the diagnostic writes them), the real program's logs kept by the
 # whole-report tests ($ZEMLO_KEEP_REPORTS, default build/real-reports), and
 # the bench fleet (10,000 logs, generated and cached under build/bench).
+# Each build names its version in its outputs (reader_version); that name,
+# as its --version gives it, is read as VERSION, so two commits compare.
 set -euo pipefail
 old=$(realpath "${1:?usage: compare_outputs.sh OLD NEW [--no-fleet]}")
 new=$(realpath "${2:?usage: compare_outputs.sh OLD NEW [--no-fleet]}")
@@ -25,6 +27,11 @@ mkdir -p "$work/utf16"
 for file in "$root"/tests/golden/*.txt; do
     iconv -f UTF-8 -t UTF-16 "$file" >"$work/utf16/$(basename "$file")"
 done
+
+# The version a build says it is; empty for one from before --version.
+version_of() { "$1" --version 2>/dev/null | sed -n 's/^zemlotriage //p' || true; }
+old_version=$(version_of "$old")
+new_version=$(version_of "$new")
 
 compared=0
 differences=0
@@ -47,6 +54,9 @@ compare() {
             esac
             echo "$status" >>"$err"
             [ "$format" != html ] || cat "$page" >>"$out" 2>/dev/null || true
+            local version=$old_version
+            [ "$side" = new ] && version=$new_version
+            [ -z "$version" ] || VERSION=$version perl -pi -e 's/\Q$ENV{VERSION}\E/VERSION/g' "$out"
         done
         compared=$((compared + 1))
         if ! cmp -s "$work/old.out" "$work/new.out" || ! cmp -s "$work/old.err" "$work/new.err"; then

@@ -24,6 +24,7 @@
 #include "triage/log_input.h"
 #include "triage/output/ordered_output.h"
 #include "triage/output/outputs.h"
+#include "triage/output/reader_version.h"
 
 namespace fs = std::filesystem;
 using namespace triage;
@@ -33,8 +34,14 @@ namespace {
 constexpr const char* kDescription =
     "zemlotriage reads zemlodiag logs and says what is wrong, per PC and across a fleet.\n"
     "\n"
-    "Each argument is a log file, a folder (searched recursively for *.txt, in name\n"
-    "order; a folder without one is an error) or - for standard input. A log is\n"
+    "Each argument is a log file, a saved mail (.eml), a zip archive, a folder\n"
+    "(searched recursively for *.txt, *.log, *.eml and *.zip in any letter case, in\n"
+    "name order; a folder without one is an error) or - for standard input. An\n"
+    "archive is read as a folder: its logs in name order, named ARCHIVE/inner/path.\n"
+    "A mail's parts are read apart, base64 attachments too; a run read from one\n"
+    "names it in \"part\" (\"1\", \"2 zemlodiag.txt\"). A kind that is not read (a\n"
+    "Word document, a 7-Zip or RAR archive, an encrypted entry ...) is refused with\n"
+    "what to send instead. A log is\n"
     "read as the diagnostic writes it (UTF-16LE, with or without a byte-order mark)\n"
     "or as a user re-saved or copied it (UTF-8, UTF-16BE, Windows-1252; CRLF, LF or\n"
     "CR line ends). Every start banner begins a run; a console capture without\n"
@@ -90,11 +97,12 @@ int main(int argc, char** argv)
     bool csv = false;
     std::string htmlPath;
     unsigned jobs = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
-    app.add_option("LOG", inputs, "log files, folders (searched for *.txt in name order) or - for standard input")->required();
+    app.add_option("LOG", inputs, "log files, saved mails, zip archives, folders (searched for *.txt, *.log, *.eml, *.zip in name order) or - for standard input")->required();
     auto* jsonFlag = app.add_flag("--json", json, "JSON Lines: one record per run");
     app.add_flag("--csv", csv, "CSV (RFC 4180): a header row, then one row per run")->excludes(jsonFlag);
     app.add_option("--html", htmlPath,
                    "write a self-contained HTML page to this file, in place of the short summary");
+    app.set_version_flag("--version", std::string("zemlotriage ") + ReaderVersion(), "print the release version and exit");
     app.add_option("--jobs", jobs, "files read at the same time (default: up to 2)")->check(CLI::Range(1u, 64u));
     try {
         std::vector<std::string> arguments = ArgumentsLastFirst(argc, argv);
@@ -132,10 +140,12 @@ int main(int argc, char** argv)
             text.FlushWhenItsTurn();
         });
         // Added on the writing thread, so in the files' order.
-        return FileDone{read.error, [&page, pageRuns] {
+        return FileDone{read.error,
+                        [&page, pageRuns] {
                             for (PageRun& run : *pageRuns)
                                 page.Add(std::move(run));
-                        }};
+                        },
+                        read.named};
     });
     out.flush();
 

@@ -2,11 +2,14 @@
 
 #include <utf8.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace triage::testing {
 
@@ -48,6 +51,28 @@ std::string RealLog(const std::string& scenario, const std::string& transcript)
     if (folder != nullptr && *folder != '\0' && ReadFile(std::string(folder) + "/" + scenario + ".txt", bytes))
         return bytes;
     return "\xFF\xFE" + Utf16Le(GoldenText(transcript));
+}
+
+std::string Transformed(const std::string& text, const std::string& command)
+{
+    char path[] = "/tmp/triage-text-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0)
+        throw std::runtime_error("cannot make a temporary file");
+    close(fd);
+    std::ofstream(path, std::ios::binary) << text;
+    std::string out;
+    std::FILE* pipe = popen(("(" + command + ") <" + path).c_str(), "r");
+    if (pipe == nullptr)
+        throw std::runtime_error("cannot run " + command);
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, got);
+    const int status = pclose(pipe);
+    std::remove(path);
+    if (status != 0)
+        throw std::runtime_error(command + " failed");
+    return out;
 }
 
 std::string GoldenText(const std::string& name)

@@ -41,6 +41,10 @@ std::string Utf16Le(const std::string& utf8);
 std::string Utf16Be(const std::string& utf8);
 std::string Utf8FromUtf16Le(const std::string& bytes);
 
+// `text` as the shell command leaves it (fold, iconv, expand, sed ...): the
+// transformations people's tools make, made by those tools.
+std::string Transformed(const std::string& text, const std::string& command);
+
 // The log the real program wrote in `scenario` (UTF-16LE with its mark),
 // kept by the whole-report tests in $TRIAGE_REAL_LOGS; without those, the
 // transcript in the program's encoding.

@@ -2,6 +2,9 @@
 
 // Small text helpers the reader, the diagnosis and the outputs share.
 
+#include <utf8.h>
+
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +53,69 @@ inline std::string Shortened(std::string_view text, std::size_t maxBytes)
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
         --end;
     return std::string(text.substr(0, end)) + "...";
+}
+
+// Text that is not UTF-8 (a file name as unzip leaves a CP866 one on Linux)
+// is shown with U+FFFD for each byte or broken sequence outside a UTF-8
+// character; the outputs that must keep it whole add its bytes in hex.
+inline bool IsUtf8(std::string_view text)
+{
+    return utf8::is_valid(text.begin(), text.end());
+}
+
+inline std::string Utf8Replaced(std::string_view text)
+{
+    std::string out;
+    utf8::replace_invalid(text.begin(), text.end(), std::back_inserter(out), 0xFFFD);
+    return out;
+}
+
+inline std::string HexBytes(std::string_view bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char byte : bytes) {
+        out += kDigits[static_cast<unsigned char>(byte) >> 4];
+        out += kDigits[static_cast<unsigned char>(byte) & 0xF];
+    }
+    return out;
+}
+
+// Blanks at a line's ends say nothing of the report: editors and consoles
+// take them off or add them (a console copy pads every line to the window's
+// width, a Markdown code block indents by four, a paste turns tabs into
+// spaces).
+inline bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The line without the blanks that end it; `removed` counts them.
+inline std::string_view WithoutEndBlanks(std::string_view line, std::size_t* removed = nullptr)
+{
+    std::size_t end = line.size();
+    while (end > 0 && IsBlank(line[end - 1]))
+        --end;
+    if (removed != nullptr)
+        *removed = line.size() - end;
+    return line.substr(0, end);
+}
+
+// The number of blanks a line starts with.
+inline std::size_t Indentation(std::string_view line)
+{
+    std::size_t at = 0;
+    while (at < line.size() && IsBlank(line[at]))
+        ++at;
+    return at;
+}
+
+// The line without up to `margin` of its leading blanks.
+inline std::string_view WithoutMargin(std::string_view line, std::size_t margin)
+{
+    const std::size_t indentation = Indentation(line);
+    return line.substr(indentation < margin ? indentation : margin);
 }
 
 // Invisible format characters that reorder or hide text (the bidi

@@ -8,17 +8,21 @@
 export ZEMLO_KEEP_REPORTS=${ZEMLO_KEEP_REPORTS:-$build_root/real-reports}
 mkdir -p "$ZEMLO_KEEP_REPORTS"
 
+# Every build gets the release version, as the diagnostic's do.
 triage_configure() {  # DIR [CMAKE ARGS...]
     local dir=$1
     shift
-    cmake -S "$root/triage" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake -S "$root/triage" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DZEMLO_VERSION="$(release_version)" "$@" >/dev/null
 }
 
+# The native build is the release's Linux binary, linked statically; the
+# tests run it as it ships.
 triage_build() {
-    triage_configure "$build_root/triage-linux"
+    triage_configure "$build_root/triage-linux" -DTRIAGE_STATIC=ON
     cmake --build "$build_root/triage-linux" -j 2 --target zemlotriage
     mkdir -p "$root/dist/linux"
     cp "$build_root/triage-linux/zemlotriage" "$root/dist/linux/zemlotriage"
+    strip "$root/dist/linux/zemlotriage"
 
     triage_configure "$build_root/triage-x64" --toolchain "$root/cmake/toolchains/mingw-x64-posix.cmake" -DTRIAGE_TESTS=OFF
     cmake --build "$build_root/triage-x64" -j 2 --target zemlotriage
@@ -36,7 +40,8 @@ triage_web_build() {
     fi
     # emscripten's tools find Debian's JavaScript modules (acorn) only through this.
     local -x NODE_PATH=/usr/share/nodejs
-    emcmake cmake -S "$root/triage" -B "$build_root/triage-web" -DCMAKE_BUILD_TYPE=Release -DTRIAGE_TESTS=OFF >/dev/null
+    emcmake cmake -S "$root/triage" -B "$build_root/triage-web" -DCMAKE_BUILD_TYPE=Release -DTRIAGE_TESTS=OFF \
+        -DZEMLO_VERSION="$(release_version)" >/dev/null
     cmake --build "$build_root/triage-web" -j 2 --target zemlotriage_page
     mkdir -p "$root/dist/web"
     cp "$build_root/triage-web/web/zemlotriage.html" "$root/dist/web/zemlotriage.html"
@@ -48,7 +53,7 @@ triage_web_build() {
 triage_test() {  # [REGEX]
     local filter=${1:-}
     local status=0
-    triage_configure "$build_root/triage-linux" -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe" \
+    triage_configure "$build_root/triage-linux" -DTRIAGE_STATIC=ON -DTRIAGE_WINDOWS_EXE="$root/dist/x64/zemlotriage.exe" \
         -DTRIAGE_REAL_LOGS="$ZEMLO_KEEP_REPORTS" -DTRIAGE_WEB_PAGE="$root/dist/web/zemlotriage.html"
     cmake --build "$build_root/triage-linux" -j 2
     if [ -n "$filter" ] && [ "$(cd "$build_root/triage-linux" && ctest -N -R "$filter" | sed -n 's/^Total Tests: //p')" = 0 ]; then
@@ -80,9 +85,12 @@ triage_fuzz() {  # [SECONDS]
         iconv -f UTF-8 -t UTF-16 "$file" >"$corpus/$(basename "$file" .txt).utf16"
     done
     triage_mangled_seeds "$root/tests/golden/troubled-pc.txt" "$root/tests/golden/old-windows-pc.txt" "$corpus"
+    triage_long_line_seeds "$root/tests/golden/troubled-pc.txt" "$corpus"
     echo "fuzzing the reader for $seconds s"
     local fuzz_status=0
-    "$build_root/triage-fuzz/triage_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+    # Inputs up to 4 MiB: a line past the decoder's 64 KiB cut, or a log with
+    # junk after it, needs far more than 64 KiB.
+    "$build_root/triage-fuzz/triage_fuzz" -max_total_time="$seconds" -max_len=4194304 -timeout=20 \
         -rss_limit_mb=2048 -print_final_stats=1 "$corpus" 2>"$build_root/triage-fuzz/fuzz.log" || fuzz_status=$?
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY)' "$build_root/triage-fuzz/fuzz.log" || true
     return $fuzz_status
@@ -91,7 +99,10 @@ triage_fuzz() {  # [SECONDS]
 # A log as the tools between the user and support leave it: a crash's zero
 # tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
 # type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
-# no-break spaces, a mail client's hard wraps at 76 columns.
+# no-break spaces, a mail client's hard wraps at 76 columns, a saved mail
+# with attachments, zip archives, blanks taken off or added at line ends, a
+# Markdown code block, a console window's copy, a printed log's text, a
+# ticket's HTML export, 8-bit text echoed between runs.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -108,5 +119,67 @@ triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     { printf 'On Tue, user wrote:\r\n'; sed 's/^\r$/>\r/; t; s/^/> /' "$text"; } >"$dir/reply-quoted.mangled"
     sed 's/  /\xC2\xA0 /g' "$text" >"$dir/web-form-nbsp.mangled"
     tr -d '\r' <"$text" | fold -s -w 76 | sed 's/$/\r/' >"$dir/mail-wrapped.mangled"
+    # Containers: a saved mail with the log attached (UTF-16LE, base64) and a
+    # forwarded message, and zip archives, stored and deflated.
+    python3 - "$text" "$b" "$dir" <<'PYTHON'
+import sys, zipfile
+from email.message import EmailMessage
+from email import policy
+text = open(sys.argv[1], 'rb').read()
+other = open(sys.argv[2], 'rb').read()[3:]
+forwarded = EmailMessage()
+forwarded['From'] = 'pc@example.com'
+forwarded.set_content(other.decode(), cte='quoted-printable')
+mail = EmailMessage()
+mail['From'] = 'user@example.com'
+mail['Subject'] = 'zemlodiag'
+mail.set_content('The log is attached.')
+mail.add_attachment(b'\xff\xfe' + text.decode().encode('utf-16-le'), maintype='application',
+                    subtype='octet-stream', filename='zemlodiag.txt')
+mail.add_attachment(forwarded)
+open(sys.argv[3] + '/mail-attached.mangled', 'wb').write(mail.as_bytes(policy=policy.SMTP))
+for name, method in (('stored', zipfile.ZIP_STORED), ('deflated', zipfile.ZIP_DEFLATED)):
+    with zipfile.ZipFile(sys.argv[3] + '/archive-' + name + '.mangled', 'w', method) as archive:
+        archive.writestr('pc1/zemlodiag.txt', b'\xff\xfe' + text.decode().encode('utf-16-le'))
+        archive.writestr('pc2/zemlodiag.log', other)
+        archive.writestr('notes.docx', b'not read')
+PYTHON
+    sed -E 's/[ ]+(\r?)$/\1/' "$text" >"$dir/end-blanks-removed.mangled"
+    sed 's/\r$/ \r/' "$text" | expand -t 4 | sed 's/^/    /' >"$dir/markdown-code-block.mangled"
+    { printf '%-80s\r\n' 'C:\Users\Ann>zemlodiag.exe'
+      grep -v -e '^####' -e '^Log ' "$text" | tr -d '\r' | expand | fold -w 80 | awk '{ printf "%-80s\r\n", $0 }'
+      printf '%-80s\r\n' 'C:\Users\Ann>'; } >"$dir/console-copy-80.mangled"
+    tr -d '\r' <"$text" | enscript -q -L 44 -p - | ps2pdf - - | pdftotext -layout - "$dir/printed.mangled"
+    python3 -c 'import html, sys; sys.stdout.write(html.escape(sys.stdin.read()))' <"$text" >"$dir/html-escaped.mangled"
+    { printf '<!DOCTYPE html>\n<html><head><title>Ticket</title></head><body><pre>'
+      python3 -c 'import html, sys; sys.stdout.write(html.escape(sys.stdin.read()))' <"$text"
+      printf '</pre></body></html>\n'; } >"$dir/html-page.mangled"
+    { iconv -f UTF-8 -t UTF-16 "$text"; printf 'echo done\r\n'; tail -c +4 "$b" | iconv -f UTF-8 -t UTF-16LE; } \
+        >"$dir/eight-bit-between-runs.mangled"
     rm -f "$text"
+}
+
+# The transcript with one line longer than the decoder keeps, of characters
+# that take several bytes, in each encoding the decoder reads; and the log
+# with random bytes after it.
+triage_long_line_seeds() {  # TRANSCRIPT DIR
+    python3 - "$1" "$2" <<'PYTHON'
+import random, sys
+text = open(sys.argv[1], encoding='utf-8-sig', newline='').read()
+out = sys.argv[2]
+def with_line(line):
+    return text.replace('\r\nOS version', '\r\nx' + line + '\r\nOS version', 1)
+cjk = '\u4e2d' * 22000
+for name, encoding, mark, line in [
+        ('long-utf16le', 'utf-16-le', b'\xff\xfe', cjk), ('long-utf16be', 'utf-16-be', b'\xfe\xff', '\U0001f512' * 17000),
+        ('long-utf8', 'utf-8', b'', cjk), ('long-cp866', 'cp866', b'', '\u041f\u0440\u0438\u0432\u0435\u0442 ' * 10000),
+        ('long-cp850', 'cp850', b'', 'Edi\u00e7\u00e3o ' * 14000), ('long-cp437', 'cp437', b'', 'Z\u00fcrich ' * 14000),
+        ('long-cp1252', 'cp1252', b'', 'caf\u00e9 \u20ac ' * 12000)]:
+    with open(f'{out}/{name}.long', 'wb') as seed:
+        seed.write(mark + with_line(line).encode(encoding))
+random.seed(1)
+with open(f'{out}/random-tail.long', 'wb') as seed:
+    log = b'\xff\xfe' + text.encode('utf-16-le')
+    seed.write(log + random.randbytes(200000 - len(log)))
+PYTHON
 }

@@ -17,6 +17,23 @@ cp "${inputs[@]}" "$work/"
 cd "$work"
 names=()
 for input in "${inputs[@]}"; do names+=("$(basename "$input")"); done
+# The golden logs in zip archives, stored and deflated (the Windows build
+# inflates with the zlib linked into it), and a mail with one attached.
+mkdir archived
+cp "$repo"/tests/golden/*.txt archived/
+(cd archived && zip -q -0 ../stored.zip ./*.txt && zip -q -9 ../deflated.zip ./*.txt)
+python3 - "$repo/tests/golden/troubled-pc.txt" mail.eml <<'PYTHON'
+import sys
+from email.message import EmailMessage
+from email import policy
+mail = EmailMessage()
+mail['From'] = 'user@example.com'
+mail.set_content('The log is attached.')
+mail.add_attachment(open(sys.argv[1], 'rb').read().decode('utf-8-sig').encode('utf-16'), maintype='application',
+                    subtype='octet-stream', filename='zemlodiag.txt')
+open(sys.argv[2], 'wb').write(mail.as_bytes(policy=policy.SMTP))
+PYTHON
+names+=(stored.zip deflated.zip mail.eml)
 
 "$native_exe" --json "${names[@]}" >native.jsonl
 native_status=$?

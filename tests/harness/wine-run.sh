@@ -10,12 +10,17 @@
 #   wine-run.sh PROGRAM [ARGS...]   run it; its output is replayed when it ends
 #   wine-run.sh --make-template     only make the template
 #   wine-run.sh --check             only check that this machine can run cases
+#   wine-run.sh --host-runs-32-bit  exit 0 when this host executes 32-bit x86 code
+#   wine-run.sh --can-run PROGRAM   exit 0 when Wine can run PROGRAM here; else
+#                                   say why and exit 77, CTest's skip code here
 #
 # ZEMLO_WINE_TEMPLATE    the template prefix (default: in $TMPDIR or /tmp)
 # ZEMLO_CASE_ROOT        where case folders go (default: beside the template;
 #                        must be on the template's file system)
 # ZEMLO_KEEP_CASE=1      keep the case folder (prefix, output) and print its path
 # ZEMLO_WINE_INTERACTIVE=1  the program uses this terminal (for ./dev.sh run)
+# ZEMLO_HOST_RUNS_32_BIT=yes|no  the answer of --host-runs-32-bit, when known
+#                        (dev.sh finds it once; tests force either answer)
 set -euo pipefail
 
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -30,6 +35,53 @@ case_root=${ZEMLO_CASE_ROOT:-$(dirname "$template")}
 fail() {
     echo "wine-run.sh: $*" >&2
     exit 1
+}
+
+# Whether this host executes 32-bit x86 code: a kernel built or booted without
+# IA-32 emulation (ia32_emulation=off, WSL 1, many sandboxed VMs and
+# containers) refuses every 32-bit ELF. Asked of the kernel by running a
+# static 32-bit ELF of 91 bytes that only exits, so no 32-bit library needs to
+# be installed first.
+host_runs_32_bit() {
+    case "${ZEMLO_HOST_RUNS_32_BIT:-}" in
+        yes) return 0 ;;
+        no) return 1 ;;
+    esac
+    local probe status=0
+    probe=$(mktemp "${TMPDIR:-/tmp}/zemlodiag-ia32-probe.XXXXXX") || fail "cannot write the 32-bit probe"
+    # ELF header, one loadable segment, then: xor ebx,ebx; xor eax,eax; inc eax; int 0x80 (exit(0)).
+    local elf='\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0'
+    elf+='\0\0\0\0\0\0\0\0\x34\0\x20\0\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08'
+    elf+='\x5b\0\0\0\x5b\0\0\0\x05\0\0\0\0\x10\0\0\x31\xdb\x31\xc0\x40\xcd\x80'
+    printf "$elf" >"$probe"
+    chmod +x "$probe"
+    # A shell of its own, so that no "Exec format error" or "Bad system call" reaches the terminal.
+    bash -c '"$0"; exit $?' "$probe" >/dev/null 2>&1 || status=$?
+    rm -f "$probe"
+    return "$status"
+}
+
+# How Wine is started. Debian's `wine` picks the 32-bit loader whenever wine32
+# is installed, for 64-bit programs too; a host that runs no 32-bit code
+# cannot start that loader, so there 64-bit Wine is started directly, and it
+# starts its own child processes through WINELOADER.
+wine_loader=wine
+wine64_loader=${ZEMLO_WINE64_LOADER:-/usr/lib/wine/wine64}
+if ! host_runs_32_bit; then
+    wine_loader=$wine64_loader
+    export WINELOADER=$wine64_loader
+fi
+
+# 0 when Wine can run PROGRAM on this host. A 32-bit Windows program needs
+# Wine's 32-bit loader, so on a host without 32-bit code it says so and
+# returns 77. PROGRAM may also be a Windows program of the prefix (cmd.exe).
+can_run() { # PROGRAM
+    [ -f "$1" ] && [ "$wine_loader" != wine ] || return 0
+    local machine
+    machine=$(od -An -tx2 -j "$(($(od -An -tu4 -j 60 -N 4 "$1") + 4))" -N 2 "$1" 2>/dev/null | tr -d ' ')
+    [ "$(head -c 2 "$1")" = MZ ] && [ "$machine" = 014c ] || return 0
+    echo "wine-run.sh: not run: $(basename "$1") is a 32-bit Windows program, which Wine runs only with its 32-bit loader, and this host runs no 32-bit code" >&2
+    return 77
 }
 
 # Each case needs its own /etc/hosts, which only a private mount namespace
@@ -75,7 +127,7 @@ ensure_template() {
     flock 9
     if [ ! -f "$template/.zemlo-ready" ]; then
         rm -rf "$template"
-        WINEPREFIX="$template" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the template $template"
+        WINEPREFIX="$template" "$wine_loader" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the template $template"
         WINEPREFIX="$template" wineserver -w
         [ -f "$template/system.reg" ] || fail "wineboot left no registry in $template"
         # Wine links the profile's Desktop, Documents, Downloads ... to $HOME;
@@ -101,7 +153,17 @@ case "${1:-}" in
         check_case_root
         exit 0
         ;;
+    --host-runs-32-bit)
+        [ "$wine_loader" = wine ]
+        exit
+        ;;
+    --can-run)
+        can_run "$2"
+        exit
+        ;;
 esac
+
+can_run "$1" || exit
 
 choose_isolation
 check_case_root
@@ -145,10 +207,11 @@ make_case() {
 
 # Capabilities kept for the mounts are dropped before Wine starts.
 namespaced='mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 &&
-    if [ "$(id -u)" -ne 0 ]; then exec setpriv --inh-caps=-all --ambient-caps=-all wine "$@"; fi && exec wine "$@"'
+    if [ "$(id -u)" -ne 0 ]; then exec setpriv --inh-caps=-all --ambient-caps=-all "$ZEMLO_WINE_LOADER" "$@"; fi &&
+    exec "$ZEMLO_WINE_LOADER" "$@"'
 
 in_namespace() {
-    "${isolate[@]}" bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$@"
+    ZEMLO_WINE_LOADER=$wine_loader "${isolate[@]}" bash -c "$namespaced" bash "$ZEMLO_RESOLVER_HOSTS" "$case_dir/nsswitch.conf" "$@"
 }
 
 if [ -n "${ZEMLO_WINE_INTERACTIVE:-}" ]; then

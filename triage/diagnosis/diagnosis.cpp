@@ -279,6 +279,10 @@ std::vector<std::string> Notes(const RunRecord& r)
             notes.push_back("Proxy switched off, settings left in " + ProxyDescription(key) +
                             ": not used while ProxyEnable is 0.");
     }
+    if (r.endBlanksTakenOff > 0)
+        notes.push_back(std::to_string(r.endBlanksTakenOff) +
+                        " report lines came with blanks at their ends (a console's or an editor's), read without "
+                        "them: a value at a line's end is shown without any blank it may have ended in.");
     return notes;
 }
 

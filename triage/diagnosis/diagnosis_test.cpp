@@ -264,7 +264,10 @@ TEST(Diagnosis, AdviceAndFindingFollowTheWholeRun)
          BothScopes(Edited(clean, {{"System time is: ####.##.## ##:##.##\r\nOK",
                                     "System time is: 2031.05.17 08:00.00error: \r\nError: Windows has invalid system time"}}),
                     timeInvalid),
-         "chain-untrusted", {"fix the PC's clock first"}, {"do not change"}},
+         "chain-untrusted", {"fix the PC's clock first"}, {"do not change", "Only one scope"}},
+        {"no word that only one scope fails",
+         Edited(clean, {{"[CurrentUser]" + kChainFailure, "[CurrentUser]\r\nOK"}}), "chain-untrusted",
+         {"LocalMachine: ", "Only one scope fails"}, {"CurrentUser: "}},
         {"the policy status without its name",
          BothScopes(clean, RejectedChain(0, PlatformCode(CERT_E_CN_NO_MATCH))), "chain-untrusted",
          {"chainPolicyStatus 0x800b010f (The certificate's CN name does not match the passed value)"}, {}},
@@ -398,6 +401,12 @@ TEST(Diagnosis, HostsLinesAreJudgedByWhatTheyAre)
          clean.substr(0, clean.find("%SystemRoot%")) +
              "%SystemRoot%\\System32\\drivers\\etc\\hosts test:error: \r\nerror: service.zemlo.example in hosts detected!\r\n",
          {"hosts-service-host"}, "could not be checked", "error", true},
+        // The service host's own line holds the primary domain: one finding.
+        {"the file's text not in the log, the service host and so the primary domain found",
+         clean.substr(0, clean.find("%SystemRoot%")) +
+             "%SystemRoot%\\System32\\drivers\\etc\\hosts test:error: \r\nerror: service.zemlo.example in hosts "
+             "detected!\r\nwarning: \r\nwarning: zemlo.example in hosts detected!\r\n",
+         {"hosts-service-host"}, "could not be checked", "error", true},
     };
     for (const auto& c : cases) {
         const RunRecord run = testing::ReadBytes(c.text).runs.at(0);
@@ -433,6 +442,34 @@ TEST(Diagnosis, AnErrorLineMakesASectionAnError)
     EXPECT_EQ(StatusName(run.StatusOf(Check::RootAutoUpdate)), std::string("error"));
     EXPECT_TRUE(Has(testing::CauseIds(run), "root-update-unknown"));
     EXPECT_FALSE(Has(testing::CauseIds(run), "root-update-disabled"));
+}
+
+}  // namespace
+}  // namespace triage
+
+namespace triage {
+namespace {
+
+// A section whose text stops before it could say anything is not finished:
+// neither an error nor passed.
+TEST(Diagnosis, ASectionCutOffBeforeItsResultIsNotFinished)
+{
+    const std::string fix = GoldenText("fix-on-clean-pc.txt");
+    const std::string troubled = GoldenText("troubled-pc.txt");
+    const struct {
+        const char* name;
+        std::string text;
+        Check check;
+    } cases[] = {
+        {"/fix cut off before its result", fix.substr(0, fix.find("\r\nCertificate successfully imported")), Check::Fix},
+        {"/fix cut off after its title", fix.substr(0, fix.find("Subject:")), Check::Fix},
+        {"the resolver's title alone", troubled.substr(0, troubled.find("  0: Flags")), Check::Dns},
+    };
+    for (const auto& c : cases) {
+        const auto read = testing::ReadBytes(c.text);
+        ASSERT_EQ(read.runs.size(), 1u) << c.name;
+        EXPECT_EQ(std::string(StatusName(read.runs[0].StatusOf(c.check))), "not finished") << c.name;
+    }
 }
 
 }  // namespace

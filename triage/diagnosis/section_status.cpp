@@ -68,7 +68,10 @@ Status FromVerdict(Verdict verdict, Status failed)
 Status ReachedStatus(const RunRecord& r, Check check)
 {
     switch (check) {
-    case Check::Fix: return r.fix.imported == Verdict::Ok ? Status::Passed : Status::Error;
+    case Check::Fix:
+        if (r.fix.imported == Verdict::NotSaid)
+            return Status::NotFinished;  // cut off before the import's result
+        return r.fix.imported == Verdict::Ok ? Status::Passed : Status::Error;
     case Check::Os: return r.os.platformError ? Status::Error : Status::Passed;
     case Check::Product: return r.product.version ? Status::Passed : Status::Warning;
     case Check::Clock: return FromVerdict(r.clock.ok, Status::Error);
@@ -102,7 +105,11 @@ Status ReachedStatus(const RunRecord& r, Check check)
         if (!r.hosts.found.empty())
             return Status::Warning;
         return r.hosts.ok != Verdict::NotSaid ? Status::Passed : Status::Warning;
-    case Check::Dns: return r.dns.ok == Verdict::Ok ? Status::Passed : Status::Error;
+    case Check::Dns:
+        // The title alone: the text stops before the resolver's answer.
+        if (r.dns.ok == Verdict::NotSaid && r.dns.addresses.empty() && !r.dns.errorCode && !r.dns.error)
+            return Status::NotFinished;
+        return r.dns.ok == Verdict::Ok ? Status::Passed : Status::Error;
     case Check::ChainCurrentUser:
     case Check::ChainLocalMachine: {
         const ChainFacts& chain = check == Check::ChainCurrentUser ? r.chainCurrentUser : r.chainLocalMachine;

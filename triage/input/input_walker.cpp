@@ -1,5 +1,7 @@
 #include "triage/input/input_walker.h"
 
+#include "triage/input/input_kinds.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -11,10 +13,7 @@ namespace {
 
 bool IsLogName(const fs::path& path)
 {
-    std::string extension = path.extension().u8string();
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".txt";
+    return IsReadName(path.filename().u8string());
 }
 
 }  // namespace
@@ -58,7 +57,7 @@ std::optional<std::string> InputWalker::Next(std::vector<std::string>* errors)
             }
         }
         if (!walkedArgument_.empty() && logsInArgument_ == 0)
-            errors->push_back(walkedArgument_ + ": no log (*.txt) in this folder");
+            errors->push_back(walkedArgument_ + ": no log (*.txt, *.log, *.eml, *.zip) in this folder");
         walkedArgument_.clear();
         if (next_ >= arguments_.size())
             return std::nullopt;

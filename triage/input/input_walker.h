@@ -1,7 +1,8 @@
 #pragma once
 
 // The files the command line names, one at a time: a file or "-" as given,
-// a folder searched recursively for *.txt in name order (so every machine
+// a folder searched recursively for the kinds that are read (*.txt, *.log,
+// *.eml, *.zip, in any letter case) in name order (so every machine
 // lists a fleet alike), one folder's listing held at a time.
 
 #include <cstddef>
@@ -17,7 +18,7 @@ public:
     explicit InputWalker(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {}
 
     // The next path (UTF-8), or nothing at the end. A folder that cannot be
-    // walked, or holds no *.txt at all, adds one line to `errors` and the
+    // walked, or holds no log at all, adds one line to `errors` and the
     // walk goes on.
     std::optional<std::string> Next(std::vector<std::string>* errors);
 

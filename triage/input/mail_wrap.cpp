@@ -3,6 +3,8 @@
 
 #include "triage/input/mail_wrap.h"
 
+#include "triage/text_util.h"
+
 namespace triage {
 
 namespace {
@@ -12,13 +14,8 @@ constexpr std::size_t kNarrowestWrap = 72;
 constexpr std::size_t kWidestWrap = 78;
 constexpr std::size_t kTabStop = 8;
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+}  // namespace
 
-// Columns of UTF-8 text as a mail client counts them: one per character,
-// tabs to the next stop.
 std::size_t Columns(std::string_view text)
 {
     std::size_t columns = 0;
@@ -30,8 +27,6 @@ std::size_t Columns(std::string_view text)
     }
     return columns;
 }
-
-}  // namespace
 
 bool FitsMailLine(std::string_view line)
 {

@@ -15,6 +15,10 @@ namespace triage {
 // A line is put together from at most this much text.
 inline constexpr std::size_t kMaxJoinedBytes = 16 * 1024;
 
+// Columns of UTF-8 text as a mail client or a console counts them: one per
+// character, tabs to the next stop.
+std::size_t Columns(std::string_view text);
+
 // Whether the line is no wider than a mail line: only such a line may go on
 // in the next.
 bool FitsMailLine(std::string_view line);

@@ -13,11 +13,12 @@
 
 namespace triage {
 
-// A stretch is judged by its first bytes alone: its 8-bit text by at most
-// kLookAheadBytes (up to its first zero), its zeros by at most kSampleBytes.
-// The decoder waits for kLookAheadBytes, unless the input ends first, so the
-// judgement is the same however the input was cut into reads, and a stretch
-// costs the sniffer no more than its own length plus a sample.
+// A stretch is judged by its first bytes alone: the file's first stretch,
+// which decides whether the file is text at all, by at most kLookAheadBytes,
+// a later one by exactly kSampleBytes (the decoder waits for them unless the
+// input ends first), so a later stretch is judged the same however the input
+// was cut into reads, and a stretch costs the sniffer no more than its own
+// length plus a sample.
 inline constexpr std::size_t kLookAheadBytes = 256 * 1024;
 inline constexpr std::size_t kSampleBytes = 4096;
 // Pairs of "x\0" after a zero that show UTF-16LE starting there.

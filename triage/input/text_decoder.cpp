@@ -59,7 +59,7 @@ bool LineDecoder::Finish()
     if (highSurrogate_ != 0)
         PutCodePoint(0xFFFD);
     highSurrogate_ = 0;
-    if (!line_.empty() || lineCut_) {
+    if (!line_.empty() || leftOut_ != 0) {
         unended_ = true;
         EndLine();
         unended_ = false;
@@ -85,9 +85,16 @@ void LineDecoder::Process(bool atEnd)
             at += zeros;
             if (at == size)
                 break;
-            if (!atEnd && size - at < kLookAheadBytes)
+            if (!atEnd && size - at < kSampleBytes)
                 break;
-            const StretchStart start = SniffStretch(data + at, size - at, atEnd, first_ == Encoding::Unknown);
+            // The sniffer is shown a bounded sample: the file's first stretch,
+            // which decides whether the file is text at all, gets more than
+            // any report; a later one what a chunk by chunk reading would show
+            // it. A window that grew with the input would cost a file of many
+            // short stretches the square of its size.
+            const bool first = first_ == Encoding::Unknown;
+            const std::size_t sample = std::min(size - at, first ? kLookAheadBytes : kSampleBytes);
+            const StretchStart start = SniffStretch(data + at, sample, atEnd && sample == size - at, first);
             sniffedBytes_ += start.examined;
             if (!start.error.empty()) {
                 error_ = start.error;
@@ -134,6 +141,29 @@ void LineDecoder::EndStretch()
     encoding_ = Encoding::Unknown;
 }
 
+namespace {
+
+// Units of two ASCII text bytes in a row that show 8-bit text inside UTF-16LE;
+// as many CJK characters of that shape in a row are very rare.
+constexpr std::size_t kEightBitUnits = 8;
+
+bool AsciiByte(unsigned char c)
+{
+    return (c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n' || c == '\t';
+}
+
+bool EightBitFollows(const unsigned char* data, std::size_t size)
+{
+    std::size_t units = 0;
+    for (std::size_t i = 0; i + 1 < size && units < kEightBitUnits; i += 2, ++units) {
+        if (!AsciiByte(data[i]) || !AsciiByte(data[i + 1]))
+            return false;
+    }
+    return units == kEightBitUnits;
+}
+
+}  // namespace
+
 std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size, bool atEnd, bool bigEndian)
 {
     std::size_t i = 0;
@@ -141,10 +171,8 @@ std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size
         const std::uint32_t unit = bigEndian ? (data[i] << 8) | data[i + 1] : data[i] | (data[i + 1] << 8);
         // Printable ASCII, nearly all of a report, goes straight to the line.
         if (unit >= 0x20 && unit < 0x7F && highSurrogate_ == 0 && !afterCr_) {
-            if (line_.size() < kMaxLineBytes)
-                line_.push_back(static_cast<char>(unit));
-            else
-                lineCut_ = true;
+            const char c = static_cast<char>(unit);
+            PutCharacter(&c, 1);
             continue;
         }
         if (unit == 0xFEFF)
@@ -160,6 +188,18 @@ std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size
         if (unit == 0xFFFE || (utf8Mark && i + 2 < size && data[i + 2] == 0xBF) || (!bigEndian && unit == 0x0A0D)) {
             EndStretch();
             return i;
+        }
+        // 8-bit text appended to the log (`echo ... >> zemlodiag.txt`) reads
+        // as units of two ASCII bytes at the start of a line; a run appended
+        // after it then starts at an odd offset. Inside a line such units are
+        // CJK text (U+4E2D is the bytes 2D 4E).
+        if (!bigEndian && line_.empty() && leftOut_ == 0 && AsciiByte(data[i]) && AsciiByte(data[i + 1])) {
+            if (!atEnd && size - i < kEightBitUnits * 2)
+                return i;
+            if (EightBitFollows(data + i, size - i)) {
+                EndStretch();
+                return i;
+            }
         }
         if (highSurrogate_ != 0) {
             const std::uint32_t high = highSurrogate_;
@@ -293,9 +333,9 @@ void LineDecoder::PutCodePoint(std::uint32_t codePoint)
     else if (codePoint < 0xA0)
         codePoint = 0xFFFD;  // C1 controls reach no output
     char encoded[4];
-    char* end = utf8::append(codePoint, encoded);
-    for (char* p = encoded; p != end; ++p)
-        PutAscii(*p);
+    const char* end = utf8::append(codePoint, encoded);
+    afterCr_ = false;  // not the LF of a CRLF
+    PutCharacter(encoded, static_cast<std::size_t>(end - encoded));
 }
 
 void LineDecoder::PutAscii(char c)
@@ -316,19 +356,28 @@ void LineDecoder::PutAscii(char c)
     }
     if (c == '\0')
         return;
-    if (line_.size() < kMaxLineBytes)
-        line_.push_back(c);
+    PutCharacter(&c, 1);
+}
+
+void LineDecoder::PutCharacter(const char* bytes, std::size_t size)
+{
+    // A character goes in whole or not at all, and once one is left out so
+    // is the rest of the line: a cut line is the line's start, unbroken.
+    if (leftOut_ == 0 && line_.size() + size <= kMaxLineBytes)
+        line_.append(bytes, size);
     else
-        lineCut_ = true;
+        ++leftOut_;
 }
 
 void LineDecoder::EndLine()
 {
-    if (lineCut_)
+    if (leftOut_ != 0) {
         ++cutLines_;
+        line_ += "... [" + std::to_string(leftOut_) + " more characters]";
+    }
     sink_(line_, ++lineNumber_);
     line_.clear();
-    lineCut_ = false;
+    leftOut_ = 0;
 }
 
 }  // namespace triage

@@ -33,7 +33,10 @@ enum class Encoding {
 
 const char* EncodingName(Encoding encoding);
 
-// Longer lines are cut there; the rest of the line is dropped.
+// Longer lines are cut there, before the first character that does not fit
+// whole; the rest of the line is dropped and the cut line ends in how many
+// characters were left out ("... [N more characters]", as the text summary
+// cuts its lines).
 inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
 
 class LineDecoder {
@@ -80,6 +83,8 @@ private:
     void EndStretch();
     void PutCodePoint(std::uint32_t codePoint);
     void PutAscii(char c);
+    // One character's UTF-8 bytes onto the line, unless the line is full.
+    void PutCharacter(const char* bytes, std::size_t size);
     void EndLine();
 
     LineSink sink_;
@@ -90,7 +95,7 @@ private:
     std::string pending_;  // bytes not yet decoded: a sample, or a unit cut by a chunk's end
     std::uint32_t highSurrogate_ = 0;
     std::string line_;
-    bool lineCut_ = false;
+    std::uint64_t leftOut_ = 0;  // characters of the line past its cut
     bool afterCr_ = false;
     std::uint64_t totalBytes_ = 0;
     std::uint64_t lineNumber_ = 0;

@@ -4,8 +4,10 @@
 #include "triage/input/text_decoder.h"
 
 #include <gtest/gtest.h>
+#include <utf8.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -126,17 +128,78 @@ TEST(TextDecoder, InputThatIsNoLogGetsOneClearError)
     EXPECT_EQ(missing.error, "cannot open: No such file or directory");
 }
 
-TEST(TextDecoder, OverlongLinesAreCutNotHeld)
+// A failure while an input's runs are written is that input's error: the
+// runs before it stay written.
+TEST(TextDecoder, AFailureWhileWritingIsTheInputsError)
 {
-    std::vector<std::size_t> lengths;
-    LineDecoder decoder([&](std::string_view line, std::uint64_t) { lengths.push_back(line.size()); });
-    const std::string chunk(100000, 'x');
-    for (int i = 0; i < 30; ++i)
-        decoder.Feed(chunk.data(), chunk.size());
-    decoder.Feed("\nend", 4);
-    EXPECT_TRUE(decoder.Finish());
-    EXPECT_EQ(lengths, (std::vector<std::size_t>{kMaxLineBytes, 3}));
-    EXPECT_EQ(decoder.CutLines(), 1u);
+    int written = 0;
+    const InputResult result =
+        ReadLogBytes(testing::Golden("two-runs-one-log.txt"), "two.txt", {}, [&](RunRecord&& record) {
+            if (record.run == 2)
+                throw std::runtime_error("cannot write");
+            ++written;
+        });
+    EXPECT_EQ(written, 1);
+    EXPECT_EQ(result.runs, 1);
+    EXPECT_EQ(result.error, "stopped by an internal error after 1 run(s): cannot write");
+}
+
+// A line past kMaxLineBytes is cut before the first character that does not
+// fit whole, in every encoding, and says how much was left out.
+TEST(TextDecoder, OverlongLinesAreCutAtAWholeCharacter)
+{
+    const auto repeated = [](const std::string& unit, std::size_t times) {
+        std::string out;
+        for (std::size_t i = 0; i < times; ++i)
+            out += unit;
+        return out;
+    };
+    const std::string han = "\xE4\xB8\xAD";  // U+4E2D, three bytes in UTF-8
+    const std::string lock = "\xF0\x9F\x94\x92";  // U+1F512, a surrogate pair in UTF-16
+    const std::string privet = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 ";  // "Привет "
+    // Each long line starts one byte off the cut's multiple, so that a cut
+    // by bytes would split a character.
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string line;  // the long line as UTF-8
+        Encoding encoding;
+    } cases[] = {
+        {"UTF-16LE, 22,000 CJK characters", "\xFF\xFE" + testing::Utf16Le("a\r\nx" + repeated(han, 22000) + "\r\nend\r\n"),
+         "x" + repeated(han, 22000), Encoding::Utf16LeBom},
+        {"UTF-16BE, characters outside the BMP", "\xFE\xFF" + testing::Utf16Be("a\r\nxy" + repeated(lock, 17000) + "\r\nend"),
+         "xy" + repeated(lock, 17000), Encoding::Utf16BeBom},
+        {"UTF-8 without a mark", "a\r\nx" + repeated(han, 22000) + "\r\nend\r\n", "x" + repeated(han, 22000),
+         Encoding::Utf8},
+        {"CP866", "a\r\nx" + repeated("\x8F\xE0\xA8\xA2\xA5\xE2 ", 10000) + "\r\nend\r\n",
+         "x" + repeated(privet, 10000), Encoding::Cp866},
+        {"Windows-1252", "a\r\nx" + repeated("caf\xE9 ", 14000) + "\r\nend\r\n",
+         "x" + repeated("caf\xC3\xA9 ", 14000), Encoding::Windows1252},
+        {"ASCII, fed in chunks", "a\r\n" + std::string(3000000, 'x') + "\nend", std::string(3000000, 'x'),
+         Encoding::Utf8},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> lines;
+        LineDecoder decoder([&](std::string_view line, std::uint64_t) { lines.emplace_back(line); });
+        for (std::size_t at = 0; at < c.bytes.size(); at += 100000)
+            decoder.Feed(c.bytes.data() + at, std::min<std::size_t>(100000, c.bytes.size() - at));
+        EXPECT_TRUE(decoder.Finish()) << c.name;
+        EXPECT_EQ(decoder.DetectedEncoding(), c.encoding) << c.name;
+        ASSERT_EQ(lines.size(), 3u) << c.name;
+        EXPECT_EQ(lines[0], "a") << c.name;
+        EXPECT_EQ(lines[2], "end") << c.name;
+        const std::string& cut = lines[1];
+        const std::size_t kept = cut.find("... [");
+        ASSERT_NE(kept, std::string::npos) << c.name;
+        EXPECT_LE(kept, kMaxLineBytes) << c.name;
+        EXPECT_GT(kept + 4, kMaxLineBytes) << c.name << ": cut before it had to be";
+        EXPECT_EQ(cut.substr(0, kept), c.line.substr(0, kept)) << c.name;
+        EXPECT_TRUE(utf8::is_valid(cut.begin(), cut.end())) << c.name;
+        const std::string rest = c.line.substr(kept);
+        const auto leftOut = static_cast<std::size_t>(utf8::distance(rest.begin(), rest.end()));
+        EXPECT_EQ(cut.substr(kept), "... [" + std::to_string(leftOut) + " more characters]") << c.name;
+        EXPECT_EQ(decoder.CutLines(), 1u) << c.name;
+    }
 }
 
 // Every line the decoder gives `bytes`, and the encoding it names at each
@@ -213,6 +276,9 @@ TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
          {"CP866"}},
         {"cmd type on code page 850", withProduct("Windows 7 Edi\x87\xC6o Profissional"),
          withProduct("Windows 7 Edi\xC3\xA7\xC3\xA3o Profissional"), {"CP850"}},
+        {"copy /b of cmd type on code page 850 and a UTF-8 copy",
+         withProduct("Windows 7 Edi\x87\xC6o Profissional") + "\xEF\xBB\xBF" + b,
+         withProduct("Windows 7 Edi\xC3\xA7\xC3\xA3o Profissional") + b, {"CP850", "UTF-8"}},
         {"cmd type on code page 437", withProduct("Windows 7 Z\x81rich"), withProduct("Windows 7 Z\xC3\xBCrich"),
          {"CP437"}},
         {"a web form's no-break spaces in UTF-8", Replace(a, "  ", "\xC2\xA0 "), a, {"UTF-8 without BOM"}},
@@ -287,6 +353,42 @@ TEST(TextDecoder, ZerosAreNeitherALogNorACover)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ReadBytes(c.bytes).input.error, c.error) << c.name;
+}
+
+}  // namespace
+}  // namespace triage
+
+namespace triage {
+namespace {
+
+// A batch file's `echo ... >> zemlodiag.txt` between two runs: the second
+// run's UTF-16LE starts after 8-bit text, at an odd or an even offset.
+TEST(TextDecoder, ARunAppendedAfterEightBitTextIsRead)
+{
+    const std::string first = testing::Transformed(GoldenText("troubled-pc.txt"), "iconv -f UTF-8 -t UTF-16");
+    const std::string second = testing::Transformed(GoldenText("clean-pc.txt"), "iconv -f UTF-8 -t UTF-16LE");
+    const auto clean = ReadBytes(GoldenText("clean-pc.txt"));
+    ASSERT_EQ(clean.runs.size(), 1u);
+    auto expected = RecordJson(clean.runs[0]);
+    expected.erase("encoding");
+    expected["run"] = 2;
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"an odd number of bytes", "Diagnose gestartet am 09.12.2026 \r\n"},
+        {"an even number of bytes", "Diagnose gestartet am 9.12.2026 \r\n"},
+        {"OEM text (CP850)", testing::Transformed("Prüfung läuft \r\n", "iconv -f UTF-8 -t CP850")},
+    };
+    for (const auto& c : cases) {
+        const auto read = ReadBytes(first + c.text + second);
+        ASSERT_EQ(read.runs.size(), 2u) << c.name;
+        auto actual = RecordJson(read.runs[1]);
+        EXPECT_EQ(actual["encoding"], "UTF-16LE without BOM") << c.name;
+        actual.erase("encoding");
+        EXPECT_EQ(actual, expected) << c.name;
+        EXPECT_EQ(read.runs[0].verdict, RunVerdict::Error) << c.name;
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "triage/diagnosis/cause_words.h"
 #include "triage/diagnosis/diagnosis.h"
 #include "triage/output/outputs.h"
+#include "triage/output/reader_version.h"
 #include "triage/text_util.h"
 
 namespace triage {
@@ -18,6 +19,9 @@ namespace {
 // reorder or hide what a person reads shown as "<U+202E>".
 std::string Escaped(const std::string& given)
 {
+    // A page in UTF-8 holds only UTF-8: other bytes show as U+FFFD, as in JSON.
+    if (!IsUtf8(given))
+        return Escaped(Utf8Replaced(given));
     const std::string text = WithFormatCharactersShown(given);
     std::string out;
     out.reserve(text.size());
@@ -32,6 +36,13 @@ std::string Escaped(const std::string& given)
         }
     }
     return out;
+}
+
+// The attribute that keeps a file name's bytes in hex where they are not
+// UTF-8, as JSON's "_bytes" does; nothing for a UTF-8 name.
+std::string NameBytes(const std::string& file)
+{
+    return IsUtf8(file) ? std::string() : " title=\"bytes of the name: " + HexBytes(file) + "\"";
 }
 
 // A value of the log inside a sentence of the page's, isolated so that
@@ -54,6 +65,8 @@ const char* SeverityColour(const std::string& severity)
 
 const char* StatusClass(Status status)
 {
+    if (status == Status::NotFinished)
+        return "not-finished";
     return status == Status::NotReached ? "not-reached" : StatusName(status);
 }
 
@@ -79,7 +92,7 @@ section{background:#fff;border:1px solid #d9dde3;border-radius:8px;padding:16px;
 .tile{border-radius:6px;padding:10px;font-size:13px;border:1px solid transparent}
 .tile b{display:block;font-size:14px;margin-bottom:4px}
 .passed{background:#e3f4e7;border-color:#9ed4ab}.warning{background:#fff4d6;border-color:#f0cf6b}
-.error{background:#fde4e2;border-color:#ef9a92}.unreadable{background:#f3ecfa;border-color:#c2a6e0}.not-reached{background:#eceef1;border-color:#cfd4db;color:#505866}
+.error{background:#fde4e2;border-color:#ef9a92}.unreadable{background:#f3ecfa;border-color:#c2a6e0}.not-reached,.not-finished{background:#eceef1;border-color:#cfd4db;color:#505866}
 .info{background:#f1f4f8;border-color:#c5cdd8}
 .verdict,.severity{display:inline-block;padding:1px 8px;border-radius:10px;font-size:12px;font-weight:600;border:1px solid transparent}
 .cause{border-left:4px solid #ef9a92;padding:6px 10px;margin:6px 0;background:#fff8f7}
@@ -149,7 +162,7 @@ void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t
         const FleetRow& r = runs[i].row;
         if (i > 0 && i % kRowsPerTable == 0)
             out << "</table></div><div><table>" << kRunColumns;
-        out << "<tr><td>";
+        out << "<tr><td" << NameBytes(r.file) << ">";
         if (i < boards)
             out << "<a href=\"#run-" << i << "\">" << Isolated(r.file) << "</a>";
         else
@@ -179,9 +192,9 @@ const char* EndMissing(Ending ending)
 void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
 {
     out << "<section id=\"run-" << index << "\" aria-labelledby=\"run-" << index << "-title\"><h2 id=\"run-" << index
-        << "-title\">" << Isolated(r.file) << ", run " << r.run << "</h2><p class=\"verdict-line\"><span class=\"verdict "
-        << VerdictClass(r.verdict) << "\">" << RunVerdictName(r.verdict) << "</span> " << Escaped(b.verdictWords)
-        << "</p><div class=\"meta\">";
+        << "-title\"" << NameBytes(r.file) << ">" << Isolated(r.file) << ", run " << r.run
+        << "</h2><p class=\"verdict-line\"><span class=\"verdict " << VerdictClass(r.verdict) << "\">"
+        << RunVerdictName(r.verdict) << "</span> " << Escaped(b.verdictWords) << "</p><div class=\"meta\">";
     if (b.consoleCapture)
         out << "Console capture: no banners, so no start or end time";
     else
@@ -300,13 +313,15 @@ void HtmlPage::Write(std::ostream& out) const
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'; "
-           "base-uri 'none'; form-action 'none'\"><title>zemlotriage: "
+           "base-uri 'none'; form-action 'none'\"><meta name=\"generator\" content=\"zemlotriage "
+        << Escaped(ReaderVersion()) << "\"><title>zemlotriage: "
         << runs_.size() << (runs_.size() == 1 ? " run" : " runs") << "</title><style>" << kStyle
         << "</style></head><body><a class=\"skip\" href=\"#boards\">Skip to the boards</a><main><h1>zemlotriage</h1>";
     WriteHead(out);
     out << "<div id=\"boards\">";
     WriteBoards(out, 0);
-    out << "</div></main></body></html>\n";
+    out << "</div></main><footer class=\"meta\">Read by zemlotriage " << Escaped(ReaderVersion())
+        << "</footer></body></html>\n";
 }
 
 }  // namespace triage

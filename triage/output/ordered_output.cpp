@@ -1,5 +1,6 @@
 #include "triage/output/ordered_output.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -71,9 +72,15 @@ bool ReadInOrder(InputWalker& walker, unsigned jobs, std::ostream& out, std::ost
                 path = std::move(*next);
             }
             FileText text(shared, index);
-            Finished result{{}, job(path, text)};
+            Finished result;
+            try {
+                result.done = job(path, text);
+            } catch (const std::exception& error) {
+                // One file's failure is its own error line; the others go on.
+                result.done.error = std::string("stopped by an internal error: ") + error.what();
+            }
             result.text = text.text_.str();
-            if (!result.done.error.empty())
+            if (!result.done.error.empty() && !result.done.named)
                 result.done.error = path + ": " + result.done.error;
             std::lock_guard<std::mutex> lock(shared.mutex);
             finished.emplace(index, std::move(result));
@@ -100,8 +107,11 @@ bool ReadInOrder(InputWalker& walker, unsigned jobs, std::ostream& out, std::ost
             finished.erase(next);
             lock.unlock();
             out << result.text;
-            if (!result.done.error.empty())
-                errors << "zemlotriage: " << result.done.error << "\n";
+            for (std::size_t start = 0; start < result.done.error.size();) {
+                const std::size_t end = std::min(result.done.error.find('\n', start), result.done.error.size());
+                errors << "zemlotriage: " << result.done.error.substr(start, end - start) << "\n";
+                start = end + 1;
+            }
             if (result.done.inOrder)
                 result.done.inOrder();
             lock.lock();

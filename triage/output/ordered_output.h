@@ -19,8 +19,10 @@ struct OrderedShared;
 class FileText;
 
 struct FileDone {
-    std::string error;              // one line; empty when the file was read whole
+    std::string error;              // empty when the file was read whole; else one line, or
+                                    // with `named` one per entry of an archive, each named
     std::function<void()> inOrder;  // run on the writing thread, in the files' order
+    bool named = false;
 };
 using FileJob = std::function<FileDone(const std::string& path, FileText& text)>;
 

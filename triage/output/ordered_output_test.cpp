@@ -6,6 +6,7 @@
 #include <chrono>
 #include <future>
 #include <sstream>
+#include <stdexcept>
 
 #include "triage/output/ordered_output.h"
 
@@ -53,6 +54,24 @@ TEST(OrderedOutput, FollowsTheFilesOrderPastAFlush)
     EXPECT_TRUE(written == "first\n" + secondText)
         << written.size() << " bytes beginning \"" << written.substr(0, 20) << "\"";
     EXPECT_EQ(errors.str(), "zemlotriage: first.txt: cannot open: sentinel\n");
+}
+
+// A file whose reading or writing fails is its own error line; the files
+// after it are still read and written, in order.
+TEST(OrderedOutput, OneFilesFailureIsItsOwnError)
+{
+    InputWalker walker({"a.txt", "broken.txt", "c.txt"});
+    std::ostringstream out;
+    std::ostringstream errors;
+    const bool allRead = ReadInOrder(walker, 2, out, errors, [](const std::string& path, FileText& text) {
+        text.Out() << path << "\n";
+        if (path == "broken.txt")
+            throw std::length_error("basic_string::_M_create");
+        return FileDone{};
+    });
+    EXPECT_FALSE(allRead);
+    EXPECT_EQ(out.str(), "a.txt\nbroken.txt\nc.txt\n");
+    EXPECT_EQ(errors.str(), "zemlotriage: broken.txt: stopped by an internal error: basic_string::_M_create\n");
 }
 
 }  // namespace

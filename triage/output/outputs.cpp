@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "triage/output/reader_version.h"
 #include "triage/text_util.h"
 
 namespace triage {
@@ -36,6 +37,41 @@ Json ChainJson(const ChainFacts& chain)
     return out;
 }
 
+std::string PointerToken(const std::string& key)
+{
+    std::string token;
+    for (const char c : key)
+        token += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
+    return token;
+}
+
+// Every text of `value` that is not UTF-8 becomes its U+FFFD form, and its
+// bytes go into `bytes` under the text's JSON Pointer: the JSON library
+// would refuse to write it, and the record must keep it whole.
+void KeepBytes(Json& value, std::string& pointer, Json& bytes)
+{
+    if (value.is_string()) {
+        const std::string& text = value.get_ref<const std::string&>();
+        if (!IsUtf8(text)) {
+            bytes[pointer] = HexBytes(text);
+            value = Utf8Replaced(text);
+        }
+        return;
+    }
+    const std::size_t length = pointer.size();
+    if (value.is_object()) {
+        for (auto item = value.begin(); item != value.end(); ++item) {
+            KeepBytes(item.value(), pointer.append("/").append(PointerToken(item.key())), bytes);
+            pointer.resize(length);
+        }
+    } else if (value.is_array()) {
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            KeepBytes(value[i], pointer.append("/").append(std::to_string(i)), bytes);
+            pointer.resize(length);
+        }
+    }
+}
+
 }  // namespace
 
 Json RecordJson(const RunRecord& r)
@@ -44,6 +80,8 @@ Json RecordJson(const RunRecord& r)
     j["file"] = r.file;
     j["run"] = r.run;
     j["encoding"] = r.encoding;
+    if (!r.part.empty())
+        j["part"] = r.part;
     j["start"] = Opt(r.start);
     j["end"] = Opt(r.end);
     j["ended"] = r.ended;
@@ -116,6 +154,12 @@ Json RecordJson(const RunRecord& r)
     j["unplaced"] = unplaced;
     if (!r.notes.empty())
         j["notes"] = r.notes;
+    j["reader_version"] = ReaderVersion();
+    Json bytes = Json::object();
+    std::string pointer;
+    KeepBytes(j, pointer, bytes);
+    if (!bytes.empty())
+        j["_bytes"] = bytes;
     return j;
 }
 
@@ -142,7 +186,7 @@ void WriteCsvHeader(std::ostream& out)
         if (row.everyRun)
             out << ',' << row.key;
     }
-    out << ",fix,local_system\r\n";
+    out << ",fix,local_system,reader_version\r\n";
 }
 
 void WriteCsvRow(std::ostream& out, const RunRecord& r)
@@ -159,7 +203,8 @@ void WriteCsvRow(std::ostream& out, const RunRecord& r)
         if (row.everyRun)
             out << ',' << StatusName(r.StatusOf(row.check));
     }
-    out << ',' << FixOutcome(r) << ',' << (r.localSystem ? "true" : "false") << "\r\n";
+    out << ',' << FixOutcome(r) << ',' << (r.localSystem ? "true" : "false") << ',' << CsvField(ReaderVersion())
+        << "\r\n";
 }
 
 std::string WindowsSummary(const RunRecord& r)

@@ -9,9 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "triage/output/html_output.h"
+#include "triage/output/reader_version.h"
 #include "triage/test_support.h"
 #include "triage/text_util.h"
 
@@ -26,7 +30,8 @@ TEST(Outputs, JsonRecordHasTheInterfaceKeysInOrder)
         keys.push_back(it.key());
     EXPECT_EQ(keys, (std::vector<std::string>{"file", "run", "encoding", "start", "end", "ended", "ending", "local_system",
                                               "fix", "os", "product", "clock", "sha2", "root_auto_update", "proxy", "hosts",
-                                              "dns", "chain", "causes", "unrecognised", "unplaced"}));
+                                              "dns", "chain", "causes", "unrecognised", "unplaced",
+                                              "reader_version"}));
     EXPECT_EQ(json["causes"][0].size(), 4u);
 }
 
@@ -102,6 +107,61 @@ TEST(Outputs, RunTableComesInBlocksWithEveryRunInOrder)
     EXPECT_EQ(expected, 1250);
 }
 
+// The page's structure: each tag with its attribute names, quoted values
+// left out.
+std::vector<std::string> Markup(const std::string& html)
+{
+    std::vector<std::string> tags;
+    for (std::size_t at = html.find('<'); at != std::string::npos; at = html.find('<', at + 1)) {
+        std::string tag;
+        char quote = 0;
+        for (std::size_t i = at; i < html.size() && (quote != 0 || html[i] != '>'); ++i) {
+            if (quote == 0 && (html[i] == '"' || html[i] == '\''))
+                quote = html[i];
+            else if (html[i] == quote)
+                quote = 0;
+            else if (quote == 0)
+                tag += html[i];
+        }
+        tags.push_back(tag);
+    }
+    return tags;
+}
+
+// Escaping is the page's only barrier against a log's text: hostile text in
+// every field the page shows adds no element and no attribute to what the
+// same page says with harmless text.
+TEST(Outputs, PageTextCannotBecomeMarkup)
+{
+    const RunRecord troubled = testing::ReadBytes(testing::Golden("troubled-pc.txt")).runs.at(0);
+    const auto pageWith = [&](const std::string& text) {
+        RunRecord r = troubled;
+        for (std::string* field : {&r.file, &r.raw})
+            *field = text;
+        for (OptText* field : {&r.start, &r.end, &r.os.version, &r.os.arch, &r.os.productName, &r.product.version})
+            *field = text;
+        r.notes = {text};
+        r.unrecognised = {{7, text}};
+        for (Cause& cause : r.causes)
+            cause.id = cause.severity = cause.finding = cause.advice = text;
+        RunRecord notInstalled = r;
+        notInstalled.product.version.reset();
+        notInstalled.product.type = notInstalled.product.language = text;
+        HtmlPage page;
+        page.Add(ForPage(r));
+        page.Add(ForPage(notInstalled));
+        std::ostringstream html;
+        page.Write(html);
+        return html.str();
+    };
+    const std::string hostile = pageWith("# <img src=x onerror=document.title='owned'//\"a=\"b\" <script>x</script>&amp;");
+    const std::string harmless = pageWith("# img src x onerror document.title owned// a b script x script amp");
+    EXPECT_EQ(Markup(hostile), Markup(harmless));
+    EXPECT_EQ(hostile.find("<img"), std::string::npos);
+    EXPECT_NE(hostile.find("&lt;img src=x onerror=document.title=&#39;owned&#39;//&quot;a=&quot;b&quot;"),
+              std::string::npos);
+}
+
 TEST(Outputs, CsvQuotesByRfc4180)
 {
     const struct {
@@ -110,6 +170,7 @@ TEST(Outputs, CsvQuotesByRfc4180)
                  {"a,b", "\"a,b\""},
                  {"say \"hi\"", "\"say \"\"hi\"\"\""},
                  {"two\r\nlines", "\"two\r\nlines\""},
+                 {"two\nlines", "\"two\nlines\""},
                  {"", ""},
                  // A spreadsheet must not run a value of the log as a formula.
                  {"=HYPERLINK(\"http://x.example\")", "\"'=HYPERLINK(\"\"http://x.example\"\")\""},
@@ -135,16 +196,18 @@ TEST(Outputs, CsvQuotesByRfc4180)
     WriteCsvRow(out, run);
     WriteCsvRow(out, testing::ReadBytes(testing::Golden("fix-on-clean-pc.txt")).runs.at(0));
     WriteCsvRow(out, testing::ReadBytes(testing::Golden("fix-without-root-store.txt")).runs.at(0));
+    const std::string version = ReaderVersion();
     EXPECT_EQ(out.str(),
               "file,run,start,ended,os_version,arch,product_version,verdict,causes,os,product,clock,sha2,"
-              "root_auto_update,proxy,hosts,dns,chain_current_user,chain_local_machine,fix,local_system\r\n"
+              "root_auto_update,proxy,hosts,dns,chain_current_user,chain_local_machine,fix,local_system,"
+              "reader_version\r\n"
               "\"logs/pc, \"\"7\"\".txt\",1,,true,6.1.7601,x64,'=1+2,error,hosts-service-host "
               "dns-unexpected-address chain-untrusted root-update-disabled proxy-localsystem proxy hosts-match-not-entry,"
-              "passed,passed,passed,passed,error,warning,error,error,error,error,,true\r\n"
+              "passed,passed,passed,passed,error,warning,error,error,error,error,,true," + version + "\r\n"
               "log.txt,1,,true,10.0.18362,x64,,error,dns-failure chain-untrusted,"
-              "passed,warning,passed,passed,passed,passed,passed,error,error,error,imported,false\r\n"
+              "passed,warning,passed,passed,passed,passed,passed,error,error,error,imported,false," + version + "\r\n"
               "log.txt,1,,true,,,,error,fix-failed,not reached,not reached,not reached,not reached,not reached,"
-              "not reached,not reached,not reached,not reached,not reached,failed,false\r\n");
+              "not reached,not reached,not reached,not reached,not reached,failed,false," + version + "\r\n");
 }
 
 // What the short summary must not get wrong about a run: each row a log made
@@ -300,6 +363,44 @@ TEST(Outputs, CommandLineExitCodesAndInputs)
     EXPECT_NE(help.out.find("2 for a usage"), std::string::npos) << help.out;
 }
 
+// A judged log says which reader judged it: the version the build was made
+// as, in every output, and from --version (the release's zip checks that it
+// is the release's).
+TEST(Outputs, EveryOutputNamesTheReadersVersion)
+{
+    const std::string version = ReaderVersion();
+    ASSERT_FALSE(version.empty());
+    const Process asked = RunTriage("--version");
+    EXPECT_EQ(asked.exitCode, 0);
+    EXPECT_EQ(asked.out, "zemlotriage " + version + "\n");
+
+    const std::string log = std::string(TRIAGE_REPO_ROOT) + "/tests/golden/two-runs-one-log.txt";
+    const Process json = RunTriage("--json " + log);
+    std::istringstream records(json.out);
+    int runs = 0;
+    for (std::string line; std::getline(records, line); ++runs)
+        EXPECT_EQ(nlohmann::json::parse(line).value("reader_version", ""), version) << line;
+    EXPECT_EQ(runs, 2);
+
+    const Process csv = RunTriage("--csv " + log);
+    std::istringstream rows(csv.out);
+    std::vector<std::string> lastCells;
+    for (std::string row; std::getline(rows, row);)
+        lastCells.push_back(row.substr(row.rfind(',') + 1));
+    EXPECT_EQ(lastCells, (std::vector<std::string>{"reader_version\r", version + "\r", version + "\r"}));
+
+    char pageName[] = "/tmp/triage-page-XXXXXX";
+    const int descriptor = mkstemp(pageName);
+    ASSERT_NE(descriptor, -1);
+    close(descriptor);
+    EXPECT_EQ(RunTriage("--html " + std::string(pageName) + " " + log).exitCode, 0);
+    std::ifstream pageFile(pageName, std::ios::binary);
+    const std::string page((std::istreambuf_iterator<char>(pageFile)), std::istreambuf_iterator<char>());
+    std::remove(pageName);
+    EXPECT_NE(page.find("<footer class=\"meta\">Read by zemlotriage " + version + "</footer></body>"),
+              std::string::npos) << page.substr(page.size() > 300 ? page.size() - 300 : 0);
+}
+
 // A fleet's folder: read in name order on every machine, and never silently empty.
 TEST(Outputs, FoldersAreReadInNameOrderAndAnEmptyOneIsAnError)
 {
@@ -307,13 +408,14 @@ TEST(Outputs, FoldersAreReadInNameOrderAndAnEmptyOneIsAnError)
     ASSERT_NE(mkdtemp(folderName), nullptr);
     const std::string folder = folderName;
     const std::string log = testing::Golden("clean-pc.txt");
-    // Created out of name order, so a walk in creation or inode order shows.
-    for (const char* name : {"m.txt", "b.txt", "z/a.txt", "a.txt", "C.txt"}) {
+    // Created out of name order, so a walk in creation or inode order shows;
+    // every kind that is read, in any letter case.
+    for (const char* name : {"m.txt", "b.txt", "z/a.txt", "a.txt", "C.txt", "d.TXT", "k.Log"}) {
         std::filesystem::create_directories(std::filesystem::path(folder + "/" + name).parent_path());
         std::ofstream(folder + "/" + name, std::ios::binary) << log;
     }
     std::filesystem::create_directories(folder + "/empty/deeper");
-    std::ofstream(folder + "/empty/deeper/notes.log") << "not a log";
+    std::ofstream(folder + "/empty/deeper/notes.md") << "not a log";
 
     const Process csv = RunTriage("--csv " + folder + "/m.txt " + folder);
     // A subfolder without logs is fine; only a folder named on the command line must hold one.
@@ -323,11 +425,12 @@ TEST(Outputs, FoldersAreReadInNameOrderAndAnEmptyOneIsAnError)
     for (std::string row; std::getline(rows, row);)
         files.push_back(row.substr(0, row.find(',')));
     EXPECT_EQ(files, (std::vector<std::string>{"file", folder + "/m.txt", folder + "/C.txt", folder + "/a.txt",
-                                               folder + "/b.txt", folder + "/m.txt", folder + "/z/a.txt"}));
+                                               folder + "/b.txt", folder + "/d.TXT", folder + "/k.Log",
+                                               folder + "/m.txt", folder + "/z/a.txt"}));
 
     const Process empty = RunTriage(folder + "/empty", "2>&1");
     EXPECT_EQ(empty.exitCode, 1);
-    EXPECT_EQ(empty.out, "zemlotriage: " + folder + "/empty: no log (*.txt) in this folder\n");
+    EXPECT_EQ(empty.out, "zemlotriage: " + folder + "/empty: no log (*.txt, *.log, *.eml, *.zip) in this folder\n");
 
     // --html takes the summary's place, as its help says.
     const Process page = RunTriage("--html " + folder + "/page.html " + folder + "/a.txt");
@@ -336,6 +439,78 @@ TEST(Outputs, FoldersAreReadInNameOrderAndAnEmptyOneIsAnError)
     EXPECT_TRUE(std::filesystem::file_size(folder + "/page.html") > 0);
     EXPECT_NE(RunTriage("--help").out.find("in place of the short summary"), std::string::npos);
     std::filesystem::remove_all(folder);
+}
+
+
+// Inputs that once stopped the command line, each between two good logs in
+// a folder: every log still gets its record in every output, and all are
+// readable logs.
+TEST(Outputs, NoInputStopsTheOthers)
+{
+    char folderName[] = "/tmp/triage-robust-XXXXXX";
+    ASSERT_NE(mkdtemp(folderName), nullptr);
+    const std::string folder = folderName;
+    const std::string good = testing::Golden("clean-pc.txt");
+    const std::string troubled = testing::GoldenText("troubled-pc.txt");
+    std::string han;  // 22,000 CJK characters: 66,000 bytes of UTF-8
+    for (int i = 0; i < 22000; ++i)
+        han += "\xE4\xB8\xAD";
+    std::string randomTail = "\xFF\xFE" + testing::Utf16Le(troubled);
+    for (std::uint32_t x = 12345; randomTail.size() < 200000;) {
+        x = x * 1103515245u + 12345u;
+        randomTail += static_cast<char>(x >> 23);
+    }
+    const std::string cp1251Name = "\xCF\xF0\xE8\xE2\xE5\xF2.txt";  // "Привет.txt" as unzip leaves it
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"1.txt", good},
+        {"2-long-line.txt", "\xFF\xFE" + testing::Utf16Le(testing::Edited(troubled, {{"\r\nOS version", "\r\nx" + han + "\r\nOS version"}}))},
+        {"3.txt", good},
+        {"4-random-tail.txt", randomTail},
+        {"5.txt", good},
+        {"6-" + cp1251Name, good},
+        {"7.txt", good},
+    };
+    for (const auto& [name, bytes] : files)
+        std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+
+    const Process json = RunTriage("--json " + folder, "2>&1");
+    EXPECT_EQ(json.exitCode, 0) << json.out.substr(0, 2000);
+    std::vector<std::string> recordFiles;
+    std::istringstream lines(json.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto record = nlohmann::json::parse(line, nullptr, false);
+        ASSERT_FALSE(record.is_discarded()) << line.substr(0, 200);
+        recordFiles.push_back(record["file"].get<std::string>().substr(folder.size() + 1));
+        // A name that is not UTF-8 is shown with U+FFFD, its bytes kept in hex.
+        if (record.contains("_bytes")) {
+            EXPECT_EQ(record["_bytes"], nlohmann::json({{"/file", HexBytes(folder + "/6-" + cp1251Name)}}));
+        }
+    }
+    EXPECT_EQ(recordFiles, (std::vector<std::string>{"1.txt", "2-long-line.txt", "3.txt", "4-random-tail.txt",
+                                                     "5.txt", "6-\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.txt",
+                                                     "7.txt"}));
+    EXPECT_NE(json.out.find("... [155 more characters]"), std::string::npos) << "the long line was not cut";
+
+    const Process csv = RunTriage("--csv " + folder, "2>&1");
+    EXPECT_EQ(csv.exitCode, 0);
+    EXPECT_EQ(Lines(csv.out), 1 + files.size()) << csv.out;
+    const Process text = RunTriage(folder, "2>&1");
+    EXPECT_EQ(text.exitCode, 0);
+    std::size_t summaries = 0;
+    for (std::size_t at = text.out.find(" run 1: "); at != std::string::npos; at = text.out.find(" run 1: ", at + 1))
+        ++summaries;
+    EXPECT_EQ(summaries, files.size()) << text.out;
+    const Process html = RunTriage("--html " + folder + ".html " + folder, "2>&1");
+    EXPECT_EQ(html.exitCode, 0) << html.out;
+    std::ifstream pageFile(folder + ".html", std::ios::binary);
+    const std::string page((std::istreambuf_iterator<char>(pageFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(page.find("Fleet: 7 runs"), std::string::npos);
+    EXPECT_NE(page.find("id=\"run-6\""), std::string::npos);
+    EXPECT_TRUE(IsUtf8(page));
+    EXPECT_NE(page.find("title=\"bytes of the name: " + HexBytes(folder + "/6-" + cp1251Name) + "\""),
+              std::string::npos);
+    std::filesystem::remove_all(folder);
+    std::filesystem::remove(folder + ".html");
 }
 
 }  // namespace

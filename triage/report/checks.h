@@ -48,7 +48,9 @@ static_assert(RowsInEnumOrder(), "kChecks holds one row per Check, in the enum's
 
 // How a check ended, for the summary tiles and the CSV columns. Unreadable:
 // the section would pass, but lines of it could not be read.
-enum class Status : unsigned char { NotReached, Passed, Warning, Error, Unreadable };
+// NotFinished: the section started and the text stops before it could say
+// anything (a /fix import cut off before its result, a resolver title alone).
+enum class Status : unsigned char { NotReached, Passed, Warning, Error, Unreadable, NotFinished };
 const char* StatusName(Status status);
 
 }  // namespace triage

@@ -8,6 +8,8 @@
 #include <cctype>
 #include <iterator>
 
+#include "triage/text_util.h"
+
 namespace triage {
 
 std::string ToUtf8(const wchar_t* wide)
@@ -158,16 +160,19 @@ std::vector<std::string> NonEmptyLines(const wchar_t* format)
 
 }  // namespace
 
+// Blanks at either end are the layout's: a line is read without them.
 LinePattern FormatLine(const wchar_t* format, std::size_t index)
 {
-    const auto lines = NonEmptyLines(format);
-    return index < lines.size() ? LinePattern(lines[index]) : LinePattern();
+    return LinePattern(WithoutEndBlanks(FixedLine(format, index)));
 }
 
+// A fixed text may lead a longer line: only its indentation goes.
 std::string FixedLine(const wchar_t* text, std::size_t index)
 {
     const auto lines = NonEmptyLines(text);
-    return index < lines.size() ? lines[index] : std::string();
+    if (index >= lines.size())
+        return std::string();
+    return lines[index].substr(Indentation(lines[index]));
 }
 
 }  // namespace triage

@@ -37,10 +37,12 @@ private:
     std::string lead_;
 };
 
-// Line `index` of the format counted among its non-empty lines.
+// Line `index` of the format counted among its non-empty lines, without the
+// blanks at its ends (the reader reads lines without them).
 LinePattern FormatLine(const wchar_t* format, std::size_t index = 0);
 // A fixed text (no conversions) as UTF-8, without its leading and trailing
-// line breaks.
+// line breaks and its indentation; a whole line is compared without the
+// blanks at its end (WithoutEndBlanks).
 std::string FixedLine(const wchar_t* text, std::size_t index = 0);
 
 }  // namespace triage

@@ -26,8 +26,9 @@ TEST(FormatMatch, LinesMatchTheirFormatWhole)
         {L"%s (%d)", 0, "name (with) (12)", true, {"name (with)", "12"}},
         {L"%s (%d)", 0, "name (12) tail", false, {}},
         // Padding blanks before a number are not part of it; a sign is, for decimals.
-        {L"\r\n% 3d: Flags: 0x%x, Family: ", 0, "  0: Flags: 0x0, Family: ", true, {"0", "0"}},
-        {L"\r\n% 3d: Flags: 0x%x, Family: ", 0, "123: Flags: 0xa, Family: ", true, {"123", "a"}},
+        // Lines are read without the blanks at their ends, and so are formats.
+        {L"\r\n% 3d: Flags: 0x%x, Family: ", 0, "0: Flags: 0x0, Family:", true, {"0", "0"}},
+        {L"\r\n% 3d: Flags: 0x%x, Family: ", 0, "123: Flags: 0xa, Family:", true, {"123", "a"}},
         {L"% 3d: x", 0, "  a: x", false, {}},
         {L"code %d", 0, "code -5", true, {"-5"}},
         {L"code 0x%08X", 0, "code 0x800B0109", true, {"800B0109"}},
@@ -38,7 +39,7 @@ TEST(FormatMatch, LinesMatchTheirFormatWhole)
         {L"%%SystemRoot%%\\hosts: %s", 0, "%%SystemRoot%%\\hosts: ok", false, {}},
         // Adjacent string conversions print one text: one field.
         {L"\r\nWarning: %s%s\r\n           @ProxyEnable=%d", 0, "Warning: HKLM\\SOFTWARE\\x", true, {"HKLM\\SOFTWARE\\x"}},
-        {L"\r\nWarning: %s%s\r\n           @ProxyEnable=%d", 1, "           @ProxyEnable=1", true, {"1"}},
+        {L"\r\nWarning: %s%s\r\n           @ProxyEnable=%d", 1, "@ProxyEnable=1", true, {"1"}},
         {L"\r\nWarning: %s%s\r\n           @ProxyEnable=%d", 1, "           @ProxyEnable=1 ", false, {}},
         // Wide and character conversions read as text.
         {L"error: %S in hosts detected!", 0, "error: a.example in hosts detected!", true, {"a.example"}},

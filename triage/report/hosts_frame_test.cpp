@@ -58,6 +58,9 @@ TEST(HostsFrame, EndsOnlyWhereTheReportGoesOn)
          kResolverTitle},
         {"pasted: blank lines doubled", {"127.0.0.1 a", "", "", kRule, "", "", kResolverTitle, kRecord}, "KKKKKKHA",
          "127.0.0.1 a\n", kResolverTitle},
+        {"the file's last line a rule, then its line break",
+         {"127.0.0.1 a", "", kRule, "", kRule, "", kResolverTitle, kRecord}, "KKKKKKHA",
+         "127.0.0.1 a\n\n==================\n", kResolverTitle},
         {"pasted: no blank line after the rule", {"127.0.0.1 a", kRule, "Verify chain test: [CurrentUser]"}, "KKE",
          "127.0.0.1 a", nullptr},
     };
@@ -98,6 +101,18 @@ TEST(HostsFrame, KeepsWholeLinesUpToItsLimitAndEveryMatch)
     ASSERT_EQ(hosts.matches.size(), 1u);
     EXPECT_EQ(hosts.matches[0].line, 4u);
     EXPECT_EQ(hosts.matches[0].text, "1.2.3.4 Service.Zemlo.Example");
+
+    // A file of exactly the limit is whole; one byte more is cut.
+    for (const std::size_t limit : {17, 16}) {
+        HostsFacts exact;
+        HostsFrame limited;
+        limited.Open(exact, limit);
+        for (const char* line : {"0123456789", "abcdef", kRule, "", kResolverTitle, kRecord})
+            limited.Take(line, 1);
+        limited.Close();
+        EXPECT_EQ(exact.content, limit == 17 ? "0123456789\nabcdef" : "0123456789") << limit;
+        EXPECT_EQ(exact.contentCut, limit != 17) << limit;
+    }
 }
 
 }  // namespace

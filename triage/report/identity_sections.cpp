@@ -19,7 +19,7 @@ namespace {
 struct IdentityLines {
     std::string user = FixedLine(kLocalSystemUser);
 
-    std::string importing = FixedLine(kImportingCertificate);
+    std::string importing{WithoutEndBlanks(FixedLine(kImportingCertificate))};
     std::string importSubject = FixedLine(kImportSubject);
     std::string importSerial = FixedLine(kImportSerial);
     std::string importCannotOpen = FixedLine(kImportCannotOpenStore);
@@ -49,9 +49,16 @@ const IdentityLines& Known()
 
 // Values printed as "Name: value" between fixed separators; a value the
 // diagnostic could not read leaves its place empty.
-std::vector<OptText> NamedValues(std::string_view rest, const std::vector<std::string>& names)
+std::vector<OptText> NamedValues(std::string_view line, const std::vector<std::string>& names)
 {
     const std::string& separator = Known().separator;
+    // Lines are read without their end blanks: a separator ending the line
+    // lost its own.
+    std::string restored(line);
+    const std::string_view bareSeparator = WithoutEndBlanks(separator);
+    if (EndsWith(restored, bareSeparator))
+        restored += separator.substr(bareSeparator.size());
+    const std::string_view rest = restored;
     const std::string& nameValue = Known().nameValue;
     std::vector<OptText> values(names.size());
     std::size_t pos = 0;

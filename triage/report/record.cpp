@@ -14,6 +14,7 @@ const char* StatusName(Status status)
     case Status::Warning: return "warning";
     case Status::Error: return "error";
     case Status::Unreadable: return "unreadable";
+    case Status::NotFinished: return "not finished";
     case Status::NotReached: break;
     }
     return "not reached";

@@ -173,6 +173,11 @@ struct RunRecord {
     bool consoleCapture = false;  // no banners: text copied from the console
     // The encoding of the stretch of the file the run was read from.
     std::string encoding;
+    // For a saved mail, the MIME part the run was read from: its number as
+    // IMAP counts parts ("1" for a mail's only body, "2.1" for the first part
+    // of a message forwarded as part 2), then the attachment's file name when
+    // it has one ("2 zemlodiag.txt"). Empty for anything else.
+    std::string part;
     Ending ending = Ending::CutShort;
     // Report titles the hosts frame had to keep as the file's text; the
     // sections they open could not be read.
@@ -181,6 +186,9 @@ struct RunRecord {
     // The input's last line when it had no line end: it may be cut inside a
     // value, so it was not read.
     std::optional<Unrecognised> cutLine;
+    // Report lines read with blanks taken off their ends that a value there
+    // may have had: the value is kept without them.
+    std::uint64_t endBlanksTakenOff = 0;
 
     bool Reached(Check check) const { return seen[Index(check)]; }
     Status StatusOf(Check check) const { return status[Index(check)]; }

@@ -12,8 +12,9 @@ namespace {
 ReportLines Build()
 {
     ReportLines lines;
-    lines.errorMark = ToUtf8(kErrorPrefix);
-    lines.warningMark = ToUtf8(kWarningPrefix);
+    // The mark's blank ends the line, and so is read without it.
+    lines.errorMark = std::string(WithoutEndBlanks(ToUtf8(kErrorPrefix)));
+    lines.warningMark = std::string(WithoutEndBlanks(ToUtf8(kWarningPrefix)));
     lines.bannerRule = FixedLine(kStartBanner, 0);
     lines.startTime = FormatLine(kStartBanner, 1);
     lines.endTime = FormatLine(kEndBanner, 1);
@@ -41,6 +42,7 @@ bool IsBanner(std::string_view line)
 
 std::string_view WithoutMark(std::string_view line)
 {
+    line = WithoutEndBlanks(line);
     for (const std::string* mark : {&Lines().errorMark, &Lines().warningMark}) {
         if (EndsWith(line, *mark))
             line.remove_suffix(mark->size());

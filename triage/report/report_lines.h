@@ -16,7 +16,7 @@
 namespace triage {
 
 struct ReportLines {
-    std::string errorMark, warningMark;  // "error: " / "warning: " ending the line before a message
+    std::string errorMark, warningMark;  // "error:" / "warning:" ending the line before a message
     std::string bannerRule;
     LinePattern startTime, endTime;
     std::string startLead, endLead;

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "triage/input/mail_wrap.h"
+#include "triage/report/foreign_lines.h"
 #include "triage/report/report_lines.h"
 #include "triage/report/section_parser.h"
 #include "triage/text_util.h"
@@ -23,6 +24,15 @@ namespace {
 // message it marks.
 enum class Mark { None, Error, Warning };
 
+// Lines at least this wide may have been broken at a console's or a printed
+// page's width (a console is 80 columns or more, a printed page about as wide).
+constexpr std::size_t kNarrowestColumnBreak = 80;
+
+// Where a line as wide as the console or the page may have been broken: in
+// its text (what it holds reaches the last column), or where a blank stood
+// that a console pads or a printout's text drops.
+enum class ColumnBreak { None, InText, AtBlank };
+
 }  // namespace
 
 struct ReportReader::State {
@@ -34,12 +44,14 @@ struct ReportReader::State {
     std::optional<SectionState> parse;  // of the current run
     bool capture = false;               // the current run began without a banner
     std::string_view encoding;          // of the lines being fed
+    std::string part;                   // the mail part the lines come from
     // The report line read last, with the facts from before it, in case the
     // next line continues it (a mail client's hard wrap).
     struct LastLine {
         std::string text;          // joined over the continuations found so far
         std::uint64_t number = 0;  // of its last physical line
         std::string lastPart;      // its last physical line
+        ColumnBreak columnBreak = ColumnBreak::None;  // of its last physical line
         Mark mark = Mark::None;    // the mark it came under
         std::size_t listed = 0;    // its physical lines listed as unrecognised
         RunRecord before;
@@ -50,6 +62,13 @@ struct ReportReader::State {
     LastLine lineSlots[2];  // the last line's, and the one being read
     int lastSlot = -1;      // which holds the last line, if any
     Mark markForNextLine = Mark::None;
+    // The indentation of the report's first line (a code block's, a
+    // console's margin): the text of the hosts file keeps what is past it.
+    std::size_t margin = 0;
+    // The widest line yet: a console window's or a printed page's width,
+    // where longer lines were broken.
+    std::size_t widest = 0;
+    bool pageStart = false;  // the line being read starts a printed page
 
     void StartRun(OptText start, bool fromCapture)
     {
@@ -67,6 +86,7 @@ struct ReportReader::State {
         run->start = std::move(start);
         run->consoleCapture = fromCapture;
         run->encoding = std::string(encoding);
+        run->part = part;
         run->unrecognised = std::move(carried);
         parse.emplace(*run);
         parse->maxHostsBytes = options.maxHostsBytes;
@@ -137,8 +157,14 @@ struct ReportReader::State {
     void Unknown(std::string_view line, std::uint64_t number)
     {
         const SectionParser& parser = ParserOf(parse->section);
-        if (parser.hasCheck)
+        // A printed page's header is no line of the section it interrupts.
+        if (parser.hasCheck && !pageStart)
             ++run->unplacedLines[Index(parser.check)];
+        Listed(line, number);
+    }
+
+    void Listed(std::string_view line, std::uint64_t number)
+    {
         if (run->unrecognised.size() < options.maxUnrecognised)
             run->unrecognised.push_back({number, std::string(line)});
         else
@@ -161,9 +187,11 @@ struct ReportReader::State {
     void UnendedLine(std::string_view line, std::uint64_t number);
     bool FrameTakes(std::string_view line, std::uint64_t number);
     bool Banner(std::string_view line);
-    void ReportLine(std::string_view line, std::uint64_t number);
+    void ReportLine(std::string_view line, std::uint64_t number, std::size_t endBlanks = 0,
+                    ColumnBreak columnBreak = ColumnBreak::None);
     bool Place(std::string_view line, Mark mark, SectionState& into);
-    bool Rejoin(LastLine& previous, std::string_view line, std::uint64_t number);
+    bool Rejoin(LastLine& previous, std::string_view line, std::uint64_t number,
+                const std::vector<const char*>& separators);
 };
 
 ReportReader::ReportReader(std::string fileName, RunSink sink, ReaderOptions options)
@@ -179,6 +207,11 @@ ReportReader::~ReportReader() = default;
 void ReportReader::SetEncoding(std::string_view name)
 {
     state_->encoding = name;
+}
+
+void ReportReader::SetPart(const std::string& part)
+{
+    state_->part = part;
 }
 
 void ReportReader::Line(std::string_view line, std::uint64_t number)
@@ -204,18 +237,49 @@ int ReportReader::Finish()
     return s.runs;
 }
 
+// A line is read without the blanks at its ends; past the report's margin
+// it is kept, listed and framed.
 void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 {
-    if (run && parse->hostsFrame.IsOpen() && FrameTakes(line, number))
+    // A printed page starts with a form feed, then its header or its text.
+    pageStart = StartsPrintedPage(line);
+    if (pageStart)
+        line.remove_prefix(1);
+    if (IsCmdPromptLine(line))
+        return;  // the console's, before or after the report
+    if (IsPageNumberLine(line)) {
+        if (!run)
+            StartRun(std::nullopt, true);
+        Listed(WithoutEndBlanks(line), number);
         return;
-    if (Banner(line)) {
-        KeepRaw(line);
+    }
+    // Columns are at most the bytes but where tabs stand: only a line that
+    // may reach the widest is counted.
+    const bool mayReach = line.size() + 1 >= widest || line.find('\t') != std::string_view::npos;
+    const std::size_t columns = mayReach ? Columns(line) : line.size();
+    widest = std::max(widest, columns);
+    std::size_t endBlanks = 0;
+    const std::string_view trimmed = WithoutEndBlanks(line, &endBlanks);
+    if (run && parse->hostsFrame.IsOpen() && FrameTakes(WithoutMargin(trimmed, margin), number))
+        return;
+    const std::string_view text = trimmed.substr(Indentation(trimmed));
+    if (text == Lines().bannerRule || StartsWith(text, Lines().startLead) || StartsConsoleRun(text))
+        margin = Indentation(trimmed);
+    const std::string_view body = WithoutMargin(trimmed, margin);
+    if (Banner(text)) {
+        KeepRaw(body);
         return;
     }
     if (!run)
         StartRun(std::nullopt, true);
-    KeepRaw(line);
-    ReportLine(line, number);
+    KeepRaw(body);
+    // What a line holds reaches the width, or the column before it, where
+    // a broken line ended in a blank; a console pads shorter lines.
+    ColumnBreak columnBreak = ColumnBreak::None;
+    const std::size_t textColumns = endBlanks == 0 || !mayReach ? columns : Columns(trimmed);
+    if (widest >= kNarrowestColumnBreak && textColumns + 1 >= widest)
+        columnBreak = textColumns >= widest ? ColumnBreak::InText : ColumnBreak::AtBlank;
+    ReportLine(body, number, endBlanks, columnBreak);
 }
 
 // A line that stopped without its line end may stop inside a value: only a
@@ -224,7 +288,9 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 // frame's. Any other is noted as cut, not read.
 void ReportReader::State::UnendedLine(std::string_view line, std::uint64_t number)
 {
-    const bool whole = line == Lines().prompt || line == Lines().ok || IsBanner(line) ||
+    const std::string_view trimmed = WithoutEndBlanks(line);
+    const std::string_view text = trimmed.substr(Indentation(trimmed));
+    const bool whole = text == Lines().prompt || text == Lines().ok || IsBanner(text) ||
                        (run && parse->hostsFrame.IsOpen());
     if (whole || !run) {
         Line(line, number);
@@ -265,9 +331,13 @@ bool ReportReader::State::Banner(std::string_view line)
     return false;
 }
 
-// A line of the report itself, past banners and the hosts frame.
-void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number)
+// A line of the report itself, past banners and the hosts frame: `body` past
+// the margin, read without its indentation; `endBlanks` were taken off it;
+// `columnBreak` where it filled the console's or the page's width.
+void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number, std::size_t endBlanks,
+                                     ColumnBreak columnBreak)
 {
+    std::string_view line = body.substr(Indentation(body));
     const ReportLines& lines = Lines();
     const Mark mark = markForNextLine;
     markForNextLine = Mark::None;
@@ -292,11 +362,12 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
     // Only a line that fits a mail line and ends without a mark may go on in
     // the next: keep what the facts were before it.
     LastLine* current = nullptr;
-    if (markForNextLine == Mark::None && FitsMailLine(line)) {
+    if (markForNextLine == Mark::None && (FitsMailLine(body) || columnBreak != ColumnBreak::None)) {
         current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
         current->text.assign(line);
         current->number = number;
-        current->lastPart.assign(line);
+        current->lastPart.assign(body);
+        current->columnBreak = columnBreak;
         current->mark = mark;
         current->listed = 0;
         CopyFacts(current->before, *run);
@@ -305,24 +376,37 @@ void ReportReader::State::ReportLine(std::string_view line, std::uint64_t number
         current->chainPart = parse->chainPart;
     }
     if (Place(line, mark, *parse)) {
+        // Blanks after a value: its own, or a console's or an editor's? A
+        // format's own blank follows its ':' or ','.
+        if (endBlanks > 0 && markForNextLine == Mark::None && line.back() != ':' && line.back() != ',')
+            ++run->endBlanksTakenOff;
         // The hosts file's text after its rule is no continuation of it.
         if (current && !parse->hostsFrame.IsOpen())
             lastSlot = static_cast<int>(current - lineSlots);
         return;
     }
-    const bool wrapped = previous && previous->number + 1 == number &&
-                         previous->text.size() + line.size() < kMaxJoinedBytes && WrapBefore(previous->lastPart, line);
-    if (wrapped && Rejoin(*previous, line, number))
+    // A mail client's wrap, or a break at the console's or the page's last
+    // column, mid-word, or where a blank stood.
+    std::vector<const char*> separators;
+    if (previous && previous->number + 1 == number && previous->text.size() + line.size() < kMaxJoinedBytes) {
+        if (WrapBefore(previous->lastPart, body))
+            separators = WrapSeparators(previous->lastPart);
+        else if (previous->columnBreak != ColumnBreak::None && Indentation(body) <= 1)  // not a line indented on its own
+            separators = previous->columnBreak == ColumnBreak::InText ? std::vector<const char*>{"", " "}
+                                                                      : std::vector<const char*>{" ", ""};
+    }
+    if (!separators.empty() && Rejoin(*previous, line, number, separators))
         return;
-    if (wrapped && previous->listed > 0) {
+    if (!separators.empty() && previous->listed > 0) {
         // A line cut by a wrap and not yet whole: its parts stay unknown
         // until a later one completes it.
-        previous->text += WrapSeparators(previous->lastPart).front();
+        previous->text += separators.front();
         previous->text += line;
-        previous->lastPart.assign(line);
+        previous->lastPart.assign(body);
+        previous->columnBreak = columnBreak;
         current = previous;
     }
-    Unknown(line, number);
+    Unknown(body, number);
     if (current) {
         if (!run->unrecognised.empty() && run->unrecognised.back().line == number)
             ++current->listed;
@@ -356,10 +440,19 @@ bool ReportReader::State::Place(std::string_view line, Mark mark, SectionState& 
 // `line` read as the continuation of the line before it, on the facts from
 // before that line; true when the whole line is known, and it then stands
 // for both.
-bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std::uint64_t number)
+bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std::uint64_t number,
+                                 const std::vector<const char*>& separators)
 {
-    for (const char* separator : WrapSeparators(previous.lastPart)) {
+    for (const char* separator : separators) {
         std::string joined = previous.text + separator + std::string(line);
+        // A break inside the mark that ends the line.
+        Mark joinedMark = Mark::None;
+        for (const auto& [mark, text] : {std::pair{Mark::Error, &Lines().errorMark}, std::pair{Mark::Warning, &Lines().warningMark}}) {
+            if (markForNextLine == Mark::None && EndsWith(joined, *text) && !EndsWith(line, *text)) {
+                joinedMark = mark;
+                joined.resize(joined.size() - text->size());
+            }
+        }
         RunRecord facts = previous.before;
         SectionState trial(facts);
         trial.section = previous.section;
@@ -377,6 +470,11 @@ bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std:
         previous.text = std::move(joined);
         previous.number = number;
         previous.lastPart.assign(line);
+        if (joinedMark != Mark::None) {
+            markForNextLine = joinedMark;
+            lastSlot = -1;  // a line with a mark goes on in no other
+            return true;
+        }
         lastSlot = static_cast<int>(&previous - lineSlots);
         return true;
     }

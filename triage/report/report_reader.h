@@ -38,6 +38,9 @@ public:
     // The encoding of the lines fed from now on (a name of EncodingName,
     // which lives as long as the program); a run records the one it opens in.
     void SetEncoding(std::string_view name);
+    // The part of a mail the lines fed from now on come from ("2
+    // zemlodiag.txt"); a run records the one it opens in.
+    void SetPart(const std::string& part);
     void Line(std::string_view line, std::uint64_t number);
     // The input's last line, which had no line end: it may be cut.
     void LastLineUnended(std::string_view line, std::uint64_t number);

@@ -248,6 +248,11 @@ TEST(ReportReader, RunsAndSectionsOfEditedReports)
         ASSERT_EQ(read.runs.size(), c.runs) << c.name;
         EXPECT_EQ(Mismatch(RecordJson(read.runs.back()), c.expected), "") << c.name;
     }
+    // One line that could not be placed makes a section that says OK
+    // unreadable: its pass may lack what would fail it.
+    const RunRecord oneLine =
+        ReadBytes(Edited(clean, {{"Proxy detection:\r\nOK", "Proxy detection:\r\nsomething else\r\nOK"}})).runs.at(0);
+    EXPECT_EQ(StatusName(oneLine.StatusOf(Check::Proxy)), std::string("unreadable"));
 }
 
 // A log cut anywhere, as by a crash or a window closed at any moment, holds
@@ -347,6 +352,13 @@ TEST(ReportReader, MailWrappedLinesArePutTogetherOrLeftUnknown)
             EXPECT_EQ(Mismatch(RecordJson(read.runs[0]), expected), "") << c.name << ": " << expected["os"]["version"];
         }
     }
+    // A word longer than a mail line, cut at 72 columns for want of a blank:
+    // its parts join without one, also where a blank would read too.
+    const std::string word = "Windows_7_Professional_" + std::string(67, 'x');
+    const std::string oneWord = Edited(troubled, {{"ProductName: Windows 7 Professional", "ProductName: " + word}});
+    const std::string cutWord = MailWrapped(oneWord, 72, true);
+    ASSERT_NE(cutWord.find("\r\n" + word.substr(0, 72) + "\r\n" + word.substr(72) + "\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes(cutWord).runs.at(0).os.productName, word);
     // A resolver record whose continuation is no longer the report's: no
     // fragment of it is an address, and the section that said OK cannot pass.
     ASSERT_EQ(ReadBytes(healthy).runs.at(0).verdict, RunVerdict::Ok);
@@ -361,8 +373,8 @@ TEST(ReportReader, MailWrappedLinesArePutTogetherOrLeftUnknown)
     for (const Unrecognised& line : run.unrecognised)
         unrecognised.push_back(line.text);
     EXPECT_EQ(unrecognised, (std::vector<std::string>{
-                                "  1: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 198.51.100.20:443, ",
-                                "Socket typ\xC3\xA9: SOCK_STREAM (stream), Protocol: IPPROTO_TCP (TCP), Length of ",
+                                "  1: Flags: 0x0, Family: AF_INET (IPv4) IPv4 address 198.51.100.20:443,",
+                                "Socket typ\xC3\xA9: SOCK_STREAM (stream), Protocol: IPPROTO_TCP (TCP), Length of",
                                 "sockaddr: 16"}));
     EXPECT_EQ(run.StatusOf(Check::Dns), Status::Unreadable);
     EXPECT_EQ(run.verdict, RunVerdict::Incomplete);
@@ -456,8 +468,9 @@ TEST(ReportReader, TitlesInsideTheHostsFrameAreListed)
     std::vector<std::string> titles;
     for (const auto& line : json["unplaced"])
         titles.push_back(line["text"]);
-    EXPECT_EQ(titles, (std::vector<std::string>{"GetAddrInfoW response test:", "Verify chain test: [CurrentUser]error: ",
-                                                "Verify chain test: [LocalMachine]error: ", "Press any key to quit..."}));
+    // Listed as read: without the blanks at their ends.
+    EXPECT_EQ(titles, (std::vector<std::string>{"GetAddrInfoW response test:", "Verify chain test: [CurrentUser]error:",
+                                                "Verify chain test: [LocalMachine]error:", "Press any key to quit..."}));
     for (Check check : {Check::Dns, Check::ChainCurrentUser, Check::ChainLocalMachine})
         EXPECT_EQ(StatusName(run.StatusOf(check)), std::string("warning")) << RowOf(check).key;
     const std::vector<std::string> causes = testing::CauseIds(run);
@@ -489,6 +502,8 @@ TEST(ReportReader, HowARunEnds)
         {"UTF-16 cut at an odd byte", utf16 + "\x30", "cut-short", "Chain, local machine"},
         {"UTF-16 cut where a crash's zero tail starts", utf16 + std::string(512, '\0'), "cut-short",
          "Chain, local machine"},
+        {"cut after a section's OK, its line end missing",
+         clean.substr(0, clean.find("SHA2 support:\r\nOK") + 17), "cut-short", "SHA-2 support"},
         {"cut between sections, then another run", withoutEnd.substr(0, withoutEnd.find("\r\n\r\nSHA2")) + clean,
          "cut-short", "System time"},
     };
@@ -509,6 +524,9 @@ TEST(ReportReader, HowARunEnds)
         for (const Cause& cause : run.causes)
             EXPECT_EQ(cause.finding.find("LocalMachine: chainTrust"), std::string::npos) << c.name << ": " << cause.finding;
     }
+    // An unended last line "OK" is whole: the section it ends passed.
+    const auto cutAfterOk = ReadBytes(clean.substr(0, clean.find("SHA2 support:\r\nOK") + 17));
+    EXPECT_EQ(RecordJson(cutAfterOk.runs.at(0))["sha2"]["ok"], true);
     // Odd and even cuts read alike.
     EXPECT_EQ(RecordJson(ReadBytes(utf16).runs.at(0)), RecordJson(ReadBytes(utf16 + "\x30").runs.at(0)));
 }

@@ -1,9 +1,10 @@
 # Makes the one-file page: the template with the page's script, the worker's
 # script and the WebAssembly module (JavaScript with the wasm inside) put in
-# place, and the module's wasm gzipped, as base64.
-# cmake -DTEMPLATE= -DPAGE_SCRIPT= -DWORKER= -DMODULE= -DWASM= -DPYTHON= -DOUT= -P this
+# place, the module's wasm gzipped, as base64, and the release version in its
+# footer.
+# cmake -DTEMPLATE= -DPAGE_SCRIPT= -DWORKER= -DMODULE= -DWASM= -DPYTHON= -DVERSION= -DOUT= -P this
 cmake_minimum_required(VERSION 3.25)
-foreach(part TEMPLATE PAGE_SCRIPT WORKER MODULE WASM PYTHON OUT)
+foreach(part TEMPLATE PAGE_SCRIPT WORKER MODULE WASM PYTHON VERSION OUT)
     if(NOT DEFINED ${part})
         message(FATAL_ERROR "assemble_page.cmake needs -D${part}=")
     endif()
@@ -52,6 +53,8 @@ foreach(part PAGE_SCRIPT WORKER MODULE)
     endforeach()
     set(${part}_TEXT "${text}")
 endforeach()
+# Before the scripts go in, so no script's text is taken for the mark.
+string(REPLACE "@READER_VERSION@" "${VERSION}" page "${page}")
 # The page's policy runs only the script it was built with: the hash of the
 # text that goes into its script element, in place of 'unsafe-inline'.
 string(SHA256 script_hash "${PAGE_SCRIPT_TEXT}")

@@ -21,6 +21,7 @@ var busy = false;
 var readingId = 0;  // a reading's loads stop when a newer one starts
 var reportStyle = null;
 var utf8 = new TextDecoder();
+var encoder = new TextEncoder();
 // The reader writes a download when it is asked for; its name says what was
 // read and when (downloadName).
 var downloads = {
@@ -189,7 +190,9 @@ function handle(message) {
             (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
     } else if (message.type === 'output') {
         var download = downloads[message.name];
-        save(new Blob([message.bytes], { type: download.type }), readingName + download.extension);
+        var file = readingName + download.extension;
+        if (message.error) setProgress('The download of ' + file + ' failed: ' + message.error, 'failed');
+        else save(new Blob([message.bytes], { type: download.type }), file);
     }
 }
 
@@ -203,7 +206,21 @@ function save(blob, name) {
     setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
 }
 
-// A folder's logs, as the command line finds them: *.txt, at any depth.
+// The kinds the command line reads in a folder, in any letter case.
+var readNames = /\.(txt|log|eml|zip)$/i;
+
+// Names in the command line's order: by their UTF-8 bytes (JavaScript's own
+// comparison goes by UTF-16 units, which differs past U+FFFF).
+function byName(a, b) {
+    var x = encoder.encode(a.name);
+    var y = encoder.encode(b.name);
+    for (var i = 0; i < x.length && i < y.length; ++i)
+        if (x[i] !== y[i]) return x[i] - y[i];
+    return x.length - y.length;
+}
+
+// A folder's logs, as the command line finds them: the kinds it reads, at
+// any depth, in name order whatever order the browser lists them in.
 function walkFolder(directory, into) {
     return new Promise(function (resolve, reject) {
         var reader = directory.createReader();
@@ -215,7 +232,7 @@ function walkFolder(directory, into) {
                     more();
                     return;
                 }
-                entries.sort(function (a, b) { return a.name < b.name ? -1 : a.name > b.name ? 1 : 0; });
+                entries.sort(byName);
                 entries.reduce(function (previous, entry) {
                     return previous.then(function () { return walkEntry(entry, into); });
                 }, Promise.resolve()).then(resolve, reject);
@@ -226,7 +243,7 @@ function walkFolder(directory, into) {
 
 function walkEntry(entry, into) {
     if (entry.isDirectory) return walkFolder(entry, into);
-    if (!/\.txt$/i.test(entry.name)) return Promise.resolve();
+    if (!readNames.test(entry.name)) return Promise.resolve();
     return new Promise(function (resolve) {
         var name = entry.fullPath.replace(/^\//, '');
         entry.file(function (file) {

@@ -4,19 +4,24 @@
 // reading gets a worker of its own, so its memory goes with it.
 // The page loads small files and sends their bytes (a File sent here would
 // cost a round trip to the browser per file before the first is read); a
-// file larger than a slice comes as a Blob, read here a slice at a time.
+// file larger than a slice comes as a Blob, read here a slice at a time (a
+// zip archive that large is loaded whole: its entries are found from its end).
+// A zip archive's entries are inflated here, by the browser's own
+// DecompressionStream, and handed to the module in pieces as they come; the
+// module says which entries to read and reads them.
 // Messages in: {module} first; then, in order, {begin: total}, {files: [{name,
 // bytes} or {name, blob} or {name, error}]} any number of times, {end: true};
-// {output: "json" or "csv"} for a download of the reading. Messages out:
-// "ready" with the report style, "progress" with the boards of the runs read
-// since the last (at most every kShowEveryMs, and at the last file: each
+// {output: "json" or "csv"} for a download of the reading. Messages are
+// handled one after another, each once the one before has finished. Messages
+// out: "ready" with the report style, "progress" with the boards of the runs
+// read since the last (at most every kShowEveryMs, and at the last file: each
 // showing costs the page a layout) and the bytes read of a big file, "done"
 // with the fleet view that goes before the boards, "output" with the bytes of
 // a download.
 'use strict';
 
 var kShowEveryMs = 100;
-var kSliceBytes = 256 * 1024;  // as the command line reads
+var kSliceBytes = 256 * 1024;  // as the command line reads; also the unpacked bytes handed to the module at once
 var pending = [];
 var queue = Promise.resolve();  // a big file's slices are read asynchronously
 var encoder = new TextEncoder();
@@ -83,46 +88,106 @@ function output(kind, as) {
     return as === 'text' ? new TextDecoder().decode(bytes) : bytes;
 }
 
-function beginFile(name) {
-    var pointer = toHeap(encoder.encode(name));
-    Module._PageBeginFile(pointer);
-    Module._free(pointer);
-}
-
-function endFile(name, readError) {
-    var pointer = toHeap(encoder.encode(readError || ''));
-    Module._PageEndFile(pointer);
-    Module._free(pointer);
+function noteError(name) {
     var message = Module.UTF8ToString(Module._PageLastError());
     if (message) reading.errors.push({ name: name, message: message });
-    reading.done += 1;
 }
 
-function readWhole(file) {
-    if (file.error) {
-        reading.errors.push({ name: file.name, message: file.error });
-        reading.done += 1;
+// Hands `bytes` to the entry being read, in pieces; false once it wants no more.
+function feedEntry(bytes) {
+    for (var at = 0; at < bytes.length; at += kSliceBytes) {
+        var piece = toHeap(bytes.subarray(at, at + kSliceBytes));
+        var more = Module._PageEntryFeed(piece, Math.min(kSliceBytes, bytes.length - at));
+        Module._free(piece);
+        if (!more) return false;
+    }
+    return true;
+}
+
+async function inflateEntry(packed) {
+    var reader = new Blob([packed]).stream().pipeThrough(new DecompressionStream('deflate-raw')).getReader();
+    try {
+        while (true) {
+            var piece = await reader.read();
+            if (piece.done) return '';
+            if (!feedEntry(piece.value)) {
+                reader.cancel();
+                return '';
+            }
+        }
+    } catch (error) {
+        return 'damaged in the archive: its packed bytes do not inflate';
+    }
+}
+
+async function readArchive(bytes) {
+    var plan = JSON.parse(Module.UTF8ToString(Module._PageArchivePlan()));
+    for (var i = 0; i < plan.entries.length; ++i) {
+        var entry = plan.entries[i];
+        if (entry.refusal) {
+            reading.errors.push({ name: entry.name, message: entry.refusal });
+            continue;
+        }
+        var packed = bytes.subarray(entry.offset, entry.offset + entry.packed);
+        Module._PageEntryBegin(i);
+        var stopped = entry.deflated ? await inflateEntry(packed) : (feedEntry(packed), '');
+        var why = toHeap(encoder.encode(stopped));
+        Module._PageEntryEnd(why);
+        Module._free(why);
+        noteError(entry.name);
+    }
+    return plan.error;
+}
+
+// A file loaded whole: a log, a mail, or a zip archive, read entry by entry.
+async function readWhole(name, bytes) {
+    var runs;
+    try {
+        var namePointer = toHeap(encoder.encode(name));
+        var data = toHeap(bytes);
+        runs = Module._PageReadFile(namePointer, data, bytes.length);
+        Module._free(data);
+        Module._free(namePointer);
+    } catch (error) {
+        // The module failed where it could not say so itself: this file's
+        // error, and the next file is read.
+        reading.errors.push({ name: name, message: 'the reader failed on this file: ' + error });
         return;
     }
-    var bytes = new Uint8Array(file.bytes);
-    beginFile(file.name);
-    var data = toHeap(bytes);
-    Module._PageFeed(data, bytes.length);
-    Module._free(data);
-    endFile(file.name);
+    if (runs >= 0) {
+        noteError(name);
+    } else {
+        var error = await readArchive(bytes);
+        if (error) reading.errors.push({ name: name, message: error });
+    }
+}
+
+function startsLikeZip(bytes) {
+    return bytes.length >= 4 && bytes[0] === 0x50 && bytes[1] === 0x4b &&
+        ((bytes[2] === 3 && bytes[3] === 4) || (bytes[2] === 5 && bytes[3] === 6));
 }
 
 // A big file a slice at a time, the next slice loading while one is read.
 async function readSlices(file) {
     var size = file.blob.size;
+    if (size === 0) return readWhole(file.name, new Uint8Array(0));
     var slice = function (at) { return file.blob.slice(at, at + kSliceBytes).arrayBuffer(); };
-    beginFile(file.name);
-    var buffer = Module._malloc(kSliceBytes);
+    var buffer = 0;
     var readError = '';
     try {
         var next = slice(0);
         for (var at = 0; at < size;) {
             var bytes = new Uint8Array(await next);
+            if (at === 0 && startsLikeZip(bytes)) {
+                await readWhole(file.name, new Uint8Array(await file.blob.arrayBuffer()));
+                return;
+            }
+            if (at === 0) {
+                var name = toHeap(encoder.encode(file.name));
+                Module._PageBeginFile(name);
+                Module._free(name);
+                buffer = Module._malloc(kSliceBytes);
+            }
             at += bytes.length;
             if (at < size) next = slice(at);
             toHeap(bytes, buffer);
@@ -130,18 +195,31 @@ async function readSlices(file) {
             show({ name: file.name, read: at, size: size });
         }
     } catch (error) {
+        if (!buffer) {
+            reading.errors.push({ name: file.name, message: 'read error: ' + error.message });
+            return;
+        }
         readError = 'read error: ' + error.message;
     }
     Module._free(buffer);
-    endFile(file.name, readError);
+    var why = toHeap(encoder.encode(readError));
+    Module._PageEndFile(why);
+    Module._free(why);
+    noteError(file.name);
+}
+
+async function readFile(file) {
+    if (file.error) reading.errors.push({ name: file.name, message: file.error });
+    else if (file.blob) await readSlices(file);
+    else await readWhole(file.name, new Uint8Array(file.bytes));
+    reading.done += 1;
 }
 
 async function readFiles(files) {
     for (var i = 0; i < files.length; ++i) {
-        if (files[i].blob) await readSlices(files[i]);
-        else readWhole(files[i]);
+        await readFile(files[i]);
+        show(null);
     }
-    show(null);
 }
 
 // The boards read since the last showing, and how far a big file is read.
@@ -166,6 +244,10 @@ function end() {
 }
 
 function sendOutput(name) {
-    var bytes = output(name === 'json' ? 1 : 2);
-    postMessage({ type: 'output', name: name, bytes: bytes }, [bytes.buffer]);
+    try {
+        var bytes = output(name === 'json' ? 1 : 2);
+        postMessage({ type: 'output', name: name, bytes: bytes }, [bytes.buffer]);
+    } catch (error) {
+        postMessage({ type: 'output', name: name, error: String(error) });
+    }
 }

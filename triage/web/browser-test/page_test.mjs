@@ -34,6 +34,40 @@ const shownBoards = (page) => page.$$eval('section[id^="run-"]', (sections) => s
     causes: [...section.querySelectorAll('.cause code')].map((code) => code.textContent),
 })));
 
+// A check that throws (a reading that never ends, a page that went away) is
+// a failure named by what it checked, and the other checks still run.
+async function step(what, run) {
+    try {
+        return await run();
+    } catch (error) {
+        failures.push(`${what}: ${error.message}`);
+        return undefined;
+    }
+}
+
+// Every element of the boards with its attribute names, in order.
+const markupOfBoards = (page) => page.$eval('#result', (result) => [...result.querySelectorAll('*')].map(
+    (element) => [element.localName, ...[...element.attributes].map((attribute) => attribute.name).sort()].join(' ')));
+
+// Escaping is the only barrier between a log's text and the page: hostile
+// text in a log's fields and its name adds no element and no attribute to
+// what its harmless twin shows, and runs nothing.
+async function hostileText(page) {
+    const named = (prefix) => path.join(inputs, fs.readdirSync(inputs).find((name) => name.startsWith(prefix)));
+    const title = await page.title();
+    const markupOf = async (file) => {
+        const reading = await waitForReading(page, async () =>
+            (await page.$('#files')).uploadFile(file, path.join(inputs, 'clean-utf16be.txt')));
+        check(reading.state === 'done', `hostile text: the reading of ${path.basename(file)} ended ${reading.state}`);
+        return markupOfBoards(page);
+    };
+    const hostile = await markupOf(named('markup-hostile-'));
+    check(hostile.length > 50, `hostile text: only ${hostile.length} elements shown`);
+    equal(hostile, await markupOf(named('markup-harmless-')), 'hostile text: the elements and attributes of the boards');
+    await new Promise((resolve) => setTimeout(resolve, 500));  // an image's error event comes late
+    check(await page.title() === title, `hostile text ran as script: the page's title became "${await page.title()}"`);
+}
+
 // Downloads what `button` gives, pressed by mouse or, with `keyboard`, by
 // tabbing to it and pressing Enter; hands back the file's name and text once
 // the browser has finished writing it.
@@ -229,7 +263,8 @@ const { page, problems, close } = await openPage(pagePath, { downloads });
 try {
     failures.push(...await axeProblems(page, 'the empty page'));
     await checkLayout(page, 'the empty page', 'page-empty');
-    const { records, boards } = await chooseFiles(page, downloads, 'the files');
+    const { records, boards } = await step('the files', () => chooseFiles(page, downloads, 'the files')) ??
+        { records: [], boards: [] };
     await checkWords(page, records, verdicts, 'the page');
     failures.push(...await axeProblems(page, 'the page with boards'));
     await checkLayout(page, 'the page with boards', 'page');
@@ -237,6 +272,8 @@ try {
     await checkKeyboardStops(page, 'the page', ['a.skip', '#files', '#show-input', '#download-json',
         '#download-csv', '.chart', '.runs', '.runs a', 'section summary']);
     check(records.length > files.length - 1, 'the chosen logs hold fewer runs than files');
+    equal(await page.$eval('#reader-version', (footer) => footer.textContent),
+        `Read by ${cli(['--version']).stdout.trim()}`, 'the footer, against --version');
 
     const cyrillic = records.find((r) => /[\u0400-\u04FF]/.test(r.os.product_name || ''));
     check(cyrillic !== undefined, 'no run of the command line has a Cyrillic product name');
@@ -262,41 +299,48 @@ try {
         `no progress in bytes while the big file was read: ${bigReading.seen}`);
     await compareReading(page, downloads, withoutFolder(bigJson.stdout), withoutFolder(bigCsv.stdout),
         (name) => name, 'a file of many slices', { named: 'big-hosts' });
+
+    await step('hostile text', () => hostileText(page));
+    // The boards read since fold the input area again; the paste box comes back.
     await page.click('#show-input');
 
     // A console capture, pasted. A text box holds LF line ends, so the
     // command line is given what the box holds.
-    await page.$eval('#paste', (box, text) => { box.value = text; },
-        fs.readFileSync(path.join(inputs, 'console.txt'), 'utf8'));
-    const pasted = await page.$eval('#paste', (box) => box.value);
-    const pastedJson = cli(['--json', '-'], pasted);
-    const pastedCsv = cli(['--csv', '-'], pasted);
-    check(pastedJson.status === 0, `the command line did not read the console text: ${pastedJson.stderr}`);
-    const pasteReading = await waitForReading(page, () => pressByKeyboard(page, '#read-paste'));
-    check(pasteReading.state === 'done', `the pasted text's reading ended ${pasteReading.state}`);
-    // CSV guards a cell that starts with "-" against spreadsheet formulas: "'-".
-    const asPasted = (text) => text.split('"file":"-"').join('"file":"pasted text"').replace(/^'-,/gm, 'pasted text,');
-    await compareReading(page, downloads, asPasted(pastedJson.stdout), asPasted(pastedCsv.stdout),
-        () => 'pasted text', 'the console text', { named: 'pasted-text', keyboard: true });
+    await step('the console text', async () => {
+        await page.$eval('#paste', (box, text) => { box.value = text; },
+            fs.readFileSync(path.join(inputs, 'console.txt'), 'utf8'));
+        const pasted = await page.$eval('#paste', (box) => box.value);
+        const pastedJson = cli(['--json', '-'], pasted);
+        const pastedCsv = cli(['--csv', '-'], pasted);
+        check(pastedJson.status === 0, `the command line did not read the console text: ${pastedJson.stderr}`);
+        const pasteReading = await waitForReading(page, () => pressByKeyboard(page, '#read-paste'));
+        check(pasteReading.state === 'done', `the pasted text's reading ended ${pasteReading.state}`);
+        // CSV guards a cell that starts with "-" against spreadsheet formulas: "'-".
+        const asPasted = (text) => text.split('"file":"-"').join('"file":"pasted text"').replace(/^'-,/gm, 'pasted text,');
+        await compareReading(page, downloads, asPasted(pastedJson.stdout), asPasted(pastedCsv.stdout),
+            () => 'pasted text', 'the console text', { named: 'pasted-text', keyboard: true });
+    });
 
     // Chromium reads no dropped folder on a page opened from disk: the page
     // says so and still reads the file dropped with it.
-    if (canDropFiles) {
-        const notReport = path.join(inputs, 'not-a-report.txt');
-        await waitForReading(page, () => dropPaths(page, [folder, notReport]));
-        const dropErrors = await page.$$eval('#errors li', (items) => items.map((item) => item.textContent));
-        check(dropErrors.length === 2 && dropErrors[0].startsWith(`${path.basename(folder)}: cannot open: `) &&
-            dropErrors[0].includes('web server') && dropErrors[1] === errorsOfCli[0],
-        `a folder dropped on the page opened from disk: ${JSON.stringify(dropErrors)}`);
-    } else {
-        skipped('a folder and a file dropped on the page opened from disk');
-        // The same files in a drop event made in the page.
-        const reading = await waitForReading(page, () => dropFilesInPage(page, files));
-        check(reading.state === 'done', `files in a drop event made in the page: the reading ended ${reading.state}`);
-        equal(await shownBoards(page), boards, 'files in a drop event made in the page: the boards');
-        equal(await page.$$eval('#errors li', (items) => items.map((item) => item.textContent)), errorsOfCli,
-            'files in a drop event made in the page: the files not read');
-    }
+    await step('dropped files', async () => {
+        if (canDropFiles) {
+            const notReport = path.join(inputs, 'not-a-report.txt');
+            await waitForReading(page, () => dropPaths(page, [folder, notReport]));
+            const dropErrors = await page.$$eval('#errors li', (items) => items.map((item) => item.textContent));
+            check(dropErrors.length === 2 && dropErrors[0].startsWith(`${path.basename(folder)}: cannot open: `) &&
+                dropErrors[0].includes('web server') && dropErrors[1] === errorsOfCli[0],
+            `a folder dropped on the page opened from disk: ${JSON.stringify(dropErrors)}`);
+        } else {
+            skipped('a folder and a file dropped on the page opened from disk');
+            // The same files in a drop event made in the page.
+            const reading = await waitForReading(page, () => dropFilesInPage(page, files));
+            check(reading.state === 'done', `files in a drop event made in the page: the reading ended ${reading.state}`);
+            equal(await shownBoards(page), boards, 'files in a drop event made in the page: the boards');
+            equal(await page.$$eval('#errors li', (items) => items.map((item) => item.textContent)), errorsOfCli,
+                'files in a drop event made in the page: the files not read');
+        }
+    });
     failures.push(...await policyProblems(page, 'the page opened from disk', 'http://127.0.0.1:9/probe'));
 } finally {
     await close();
@@ -320,20 +364,23 @@ try {
 }
 
 // Served, the page reads chosen files as from disk, and a dropped folder as
-// the command line reads it: its *.txt files at any depth, named by their
-// path below the folder's parent.
+// the command line reads it: the kinds it reads, in any letter case, at any
+// depth, in name order, named by their path below the folder's parent.
 async function dropFolderOnServed(page) {
     const json = cli(['--json', folder]);
-    const byName = (a, b) => (a.heading < b.heading ? -1 : a.heading > b.heading ? 1 : 0);
     const expected = json.stdout.trim().split('\n').map((line) => JSON.parse(line)).map((r) => ({
         heading: `${path.relative(path.dirname(folder), r.file)}, run ${r.run}`,
         causes: r.causes.map((cause) => cause.id),
-    })).sort(byName);
+    }));
     const reading = await waitForReading(page, () => dropPaths(page, [folder]));
     check(reading.state === 'done', `the served page's reading of a dropped folder ended ${reading.state}`);
-    const shown = (await shownBoards(page)).map(({ heading, causes }) => ({ heading, causes })).sort(byName);
-    check(expected.length > 1, 'the dropped folder holds fewer than two runs');
-    equal(shown, expected, 'a folder dropped on the served page');
+    const shown = (await shownBoards(page)).map(({ heading, causes }) => ({ heading, causes }));
+    check(expected.length > 5, 'the dropped folder holds fewer than six runs');
+    equal(shown, expected, 'a folder dropped on the served page, in name order');
+    const errorsShown = await page.$$eval('#errors li', (items) => items.map((item) => item.textContent));
+    equal(errorsShown, json.stderr.trim().split('\n').map((line) =>
+        line.replace(/^zemlotriage: /, '').split(path.dirname(folder) + path.sep).join('')),
+    'a folder dropped on the served page: what was not read');
 }
 
 const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1',
@@ -345,9 +392,10 @@ try {
     });
     const served = await openPage(`http://127.0.0.1:${port}/${path.basename(pagePath)}`, { downloads });
     try {
-        await chooseFiles(served.page, downloads, 'the files chosen on the served page');
+        await step('the files chosen on the served page',
+            () => chooseFiles(served.page, downloads, 'the files chosen on the served page'));
         failures.push(...await policyProblems(served.page, 'the served page', `http://127.0.0.1:${port}/probe`));
-        if (canDropFiles) await dropFolderOnServed(served.page);
+        if (canDropFiles) await step('a folder dropped on the served page', () => dropFolderOnServed(served.page));
         else skipped('a folder dropped on the served page');
     } finally {
         await served.close();

@@ -1,0 +1,296 @@
+#include "triage/input/mime_parts.h"
+
+#include <cctype>
+
+#include "triage/input/input_kinds.h"
+
+namespace triage {
+
+namespace {
+
+// The headers a mail file starts with, as mail programs save it; an mbox's
+// "From " line too. A report's lines never start so.
+constexpr std::string_view kMailFirstHeaders[] = {
+    "from:", "to:", "cc:", "subject:", "date:", "received:", "return-path:", "delivered-to:", "message-id:",
+    "mime-version:", "content-type:", "reply-to:", "sender:", "x-", "dkim-signature:", "arc-",
+    "authentication-results:", "thread-topic:", "in-reply-to:", "references:", "user-agent:", "from ",
+};
+
+std::string Lower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+bool StartsWith(std::string_view text, std::string_view lead)
+{
+    return text.substr(0, lead.size()) == lead;
+}
+
+std::string_view Trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool LooksLikeMailStart(std::string_view line)
+{
+    const std::string lower = Lower(line.substr(0, 32));
+    for (std::string_view header : kMailFirstHeaders)
+        if (StartsWith(lower, header))
+            return true;
+    return false;
+}
+
+// A parameter's value: `name=value` or `name="value"`, searched in the lower
+// case copy and taken from the header as written.
+std::string Parameter(std::string_view header, const std::string& lower, std::string_view name)
+{
+    std::size_t at = 0;
+    while ((at = lower.find(name, at)) != std::string::npos) {
+        const bool whole = at > 0 && (lower[at - 1] == ';' || lower[at - 1] == ' ' || lower[at - 1] == '\t');
+        at += name.size();
+        if (!whole || at >= lower.size() || lower[at] != '=')
+            continue;
+        std::string_view value = header.substr(at + 1);
+        if (!value.empty() && value.front() == '"') {
+            value.remove_prefix(1);
+            return std::string(value.substr(0, value.find('"')));
+        }
+        return std::string(Trimmed(value.substr(0, value.find(';'))));
+    }
+    return {};
+}
+
+int Base64Value(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+}  // namespace
+
+void MimeParts::Headers::Take(std::string_view header)
+{
+    const std::string lower = Lower(header);
+    const std::size_t colon = lower.find(':');
+    if (colon == std::string::npos)
+        return;
+    const std::string_view name = std::string_view(lower).substr(0, colon);
+    const std::string_view value = Trimmed(std::string_view(lower).substr(colon + 1));
+    if (name == "content-type") {
+        type = std::string(Trimmed(value.substr(0, value.find(';'))));
+        boundary = Parameter(header, lower, "boundary");
+        if (fileName.empty())
+            fileName = Parameter(header, lower, "name");
+    } else if (name == "content-transfer-encoding") {
+        encoding = std::string(value);
+    } else if (name == "content-disposition") {
+        const std::string named = Parameter(header, lower, "filename");
+        if (!named.empty())
+            fileName = named;
+    }
+}
+
+MimeParts::MimeParts(Sinks sinks) : sinks_(std::move(sinks)) {}
+
+MimeParts::~MimeParts() = default;
+
+void MimeParts::Line(std::string_view line, std::uint64_t number)
+{
+    if (first_) {
+        first_ = false;
+        mail_ = inHeaders_ = messageHeaders_ = LooksLikeMailStart(line);
+    }
+    if (!mail_) {
+        sinks_.passed(line, number);
+        return;
+    }
+    lineNumber_ = number;
+    if (inHeaders_) {
+        HeaderLine(line);
+        sinks_.passed(line, number);
+        return;
+    }
+    if (!multiparts_.empty() && StartsWith(line, "--") && Delimiter(line)) {
+        sinks_.passed(line, number);
+        return;
+    }
+    switch (body_) {
+    case Body::Passed: sinks_.passed(line, number); break;
+    case Body::Decoded: DecodeBase64(line, number); break;
+    case Body::Dropped: break;
+    }
+}
+
+void MimeParts::Finish()
+{
+    EndPart();
+}
+
+void MimeParts::HeaderLine(std::string_view line)
+{
+    if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+        header_.append(line);  // a folded header goes on
+        return;
+    }
+    if (!header_.empty())
+        headers_.Take(header_);
+    header_.assign(line);
+    if (line.empty())
+        EndHeaders();
+}
+
+// The headers are read: what follows is a multipart's preamble, a forwarded
+// message's headers, or a part's body.
+void MimeParts::EndHeaders()
+{
+    inHeaders_ = false;
+    header_.clear();
+    const Headers headers = std::move(headers_);
+    headers_ = {};
+    body_ = Body::Passed;
+    if (StartsWith(headers.type, "multipart/") && !headers.boundary.empty()) {
+        multiparts_.push_back({headers.boundary, number_, 0});
+        return;
+    }
+    const std::string number = messageHeaders_ ? (number_.empty() ? "1" : number_ + ".1") : number_;
+    if (headers.type == "message/rfc822") {
+        inHeaders_ = messageHeaders_ = true;  // number_ stays: its parts go under it
+        return;
+    }
+    sinks_.part(headers.fileName.empty() ? number : number + " " + headers.fileName);
+    partName_ = "part " + number + (headers.fileName.empty() ? "" : " (" + headers.fileName + ")");
+    if (headers.encoding != "base64")
+        return;
+    const bool text = StartsWith(headers.type, "text/") || headers.type.empty() ||
+                      headers.type == "application/octet-stream";
+    const bool named = !headers.fileName.empty();
+    std::optional<std::string> refused = named ? RefusedName(headers.fileName) : std::nullopt;
+    if (named && IsZipName(headers.fileName))
+        refused = "a zip archive: save the attachment and read the archive itself";
+    if (refused) {
+        notRead_.push_back(partName_ + ": " + *refused);
+        body_ = Body::Dropped;
+        return;
+    }
+    if (!text && !(named && IsReadName(headers.fileName))) {
+        body_ = Body::Dropped;
+        return;
+    }
+    body_ = Body::Decoded;
+    quantum_ = 0;
+    quantumChars_ = 0;
+    head_.clear();
+    headKnown_ = false;
+    decoder_ = std::make_unique<LineDecoder>([this](std::string_view decoded, std::uint64_t) {
+        sinks_.decoded(decoded, lineNumber_, decoder_->CurrentEncoding());
+    });
+}
+
+// A line "--boundary" of an open multipart starts its next part;
+// "--boundary--" closes it (and any multipart inside it left open).
+bool MimeParts::Delimiter(std::string_view line)
+{
+    for (std::size_t i = multiparts_.size(); i-- > 0;) {
+        const std::string& boundary = multiparts_[i].boundary;
+        if (line.substr(2, boundary.size()) != boundary)
+            continue;
+        const std::string_view rest = Trimmed(line.substr(2 + boundary.size()));
+        if (!rest.empty() && rest != "--")
+            continue;
+        EndPart();
+        multiparts_.resize(i + 1);
+        Multipart& multipart = multiparts_.back();
+        if (rest == "--") {
+            multiparts_.pop_back();
+            body_ = Body::Passed;  // an epilogue, as text
+            return true;
+        }
+        ++multipart.parts;
+        number_ = (multipart.number.empty() ? "" : multipart.number + ".") + std::to_string(multipart.parts);
+        inHeaders_ = true;
+        messageHeaders_ = false;
+        return true;
+    }
+    return false;
+}
+
+void MimeParts::EndPart()
+{
+    if (!decoder_)
+        return;
+    if (!headKnown_ && body_ == Body::Decoded)
+        FeedDecoded({});  // a part shorter than a kind's mark
+    if (body_ == Body::Decoded)
+        decoder_->Finish();
+    decoder_.reset();
+    body_ = Body::Passed;
+}
+
+void MimeParts::DecodeBase64(std::string_view line, std::uint64_t number)
+{
+    std::string bytes;
+    for (char c : line) {
+        const int value = Base64Value(c);
+        if (value < 0)
+            continue;  // blanks, line ends, the padding
+        quantum_ = (quantum_ << 6) | static_cast<std::uint32_t>(value);
+        if (++quantumChars_ % 4 == 0) {
+            bytes.push_back(static_cast<char>(quantum_ >> 16));
+            bytes.push_back(static_cast<char>(quantum_ >> 8));
+            bytes.push_back(static_cast<char>(quantum_));
+            quantum_ = 0;
+        }
+    }
+    // A quantum cut by padding gives the bytes its characters hold.
+    if (line.find('=') != std::string_view::npos && quantumChars_ % 4 >= 2) {
+        const int chars = quantumChars_ % 4;
+        quantum_ <<= 6 * (4 - chars);
+        bytes.push_back(static_cast<char>(quantum_ >> 16));
+        if (chars == 3)
+            bytes.push_back(static_cast<char>(quantum_ >> 8));
+        quantum_ = 0;
+        quantumChars_ = 0;
+    }
+    lineNumber_ = number;
+    if (!bytes.empty())
+        FeedDecoded(std::move(bytes));
+}
+
+void MimeParts::FeedDecoded(std::string bytes)
+{
+    if (!headKnown_) {
+        head_ += bytes;
+        if (head_.size() < kKindHeadBytes && !bytes.empty())
+            return;
+        headKnown_ = true;
+        bytes = std::move(head_);
+        std::optional<std::string> refused = RefusedKind(bytes.substr(0, kKindHeadBytes), {});
+        if (StartsLikeZip(bytes))
+            refused = "a zip archive: save the attachment and read the archive itself";
+        if (refused) {
+            notRead_.push_back(partName_ + ": " + *refused);
+            body_ = Body::Dropped;
+            return;
+        }
+    }
+    if (!bytes.empty() && !decoder_->Feed(bytes.data(), bytes.size()))
+        body_ = Body::Dropped;  // not text after all
+}
+
+}  // namespace triage
