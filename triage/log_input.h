@@ -7,6 +7,7 @@
 // judged) before the sink gets it. A zip archive named by its path is read
 // as a folder of such logs (archive_input.h).
 
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -24,7 +25,8 @@ struct InputResult {
     bool named = false;
 };
 
-// One log read as its bytes come, in chunks of any size.
+// One log read as its bytes come, in chunks of any size (the command line's
+// reads, the page's slices of a file): the same runs whichever.
 class LogReading {
 public:
     LogReading(const std::string& name, const ReaderOptions& options, const ReportReader::RunSink& sink);

@@ -2,6 +2,7 @@
 
 #include <utf8.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -27,8 +28,6 @@ bool At(const unsigned char* data, std::size_t size, std::size_t at, const char*
 {
     return at + length <= size && std::memcmp(data + at, bytes, length) == 0;
 }
-
-
 
 // Share of characters that no text has: binary junk shows them at once, a
 // report never does.
@@ -118,18 +117,31 @@ StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEn
         encoding = Encoding::Utf8Bom;
         used = 3;
     }
+    // The window judged: what lies past it is judged by nothing here.
+    if (size > kLookAheadBytes) {
+        size = kLookAheadBytes;
+        atEnd = false;
+    }
     const unsigned char* text = data + used;
     const std::size_t rest = size - used;
-    // The stretch as far as this sample tells: UTF-16 up to a zero run,
-    // 8-bit text up to its first zero or the next mark.
-    std::size_t utf16End = 0;
-    for (std::size_t zeros = 0; utf16End < rest && zeros < kZeroRun; ++utf16End)
-        zeros = text[utf16End] == 0 ? zeros + 1 : 0;
+    // 8-bit text as far as it goes: up to its first zero or the next mark.
     std::size_t firstZero = 0;
     while (firstZero < rest && text[firstZero] != 0 && (firstZero == 0 || !ByteOrderMarkAt(text, rest, firstZero)))
         ++firstZero;
+    // UTF-16 text as far as a sample of its zeros goes: up to a zero run.
+    std::size_t utf16End = 0;
+    const auto sampleUtf16 = [&] {
+        const std::size_t sample = std::min(rest, kSampleBytes);
+        for (std::size_t zeros = 0; utf16End < sample && zeros < kZeroRun; ++utf16End)
+            zeros = text[utf16End] == 0 ? zeros + 1 : 0;
+    };
+    const auto judged = [&](StretchStart start) {
+        start.examined = used + std::max(std::min(firstZero + 1, rest), utf16End);
+        return start;
+    };
     if (encoding == Encoding::Unknown && firstZero < rest && text[firstZero] == 0 && firstZero <= 1) {
         // ASCII text in UTF-16 has a zero in every other byte.
+        sampleUtf16();
         std::size_t zerosEven = 0;
         std::size_t zerosOdd = 0;
         for (std::size_t i = 0; i < utf16End; ++i) {
@@ -142,7 +154,7 @@ StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEn
         else if (zerosEven * 4 >= pairs && zerosEven > zerosOdd * 4)
             encoding = Encoding::Utf16Be;
         else if (first)
-            return {Encoding::Unknown, 0, "binary data, not a report (zero bytes in 8-bit text)"};
+            return judged({Encoding::Unknown, 0, "binary data, not a report (zero bytes in 8-bit text)"});
         else
             encoding = Encoding::Windows1252;  // a damaged stretch: read what can be read
     }
@@ -160,15 +172,18 @@ StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEn
         // A lone zero that starts no UTF-16LE: binary, unless a later stretch.
         if (first && firstZero < rest && text[firstZero] == 0 && firstZero + 1 < rest &&
             text[firstZero + 1] != 0 && !Utf16LeFollows(text + firstZero + 1, rest - firstZero - 1))
-            return {Encoding::Unknown, 0, "binary data, not a report (zero bytes in 8-bit text)"};
+            return judged({Encoding::Unknown, 0, "binary data, not a report (zero bytes in 8-bit text)"});
     }
     if (first) {
         const bool utf16 = IsUtf16(encoding);
         const bool bigEndian = encoding == Encoding::Utf16Be || encoding == Encoding::Utf16BeBom;
+        if (utf16 && utf16End == 0)
+            sampleUtf16();
         if (LooksBinary(text, utf16 ? utf16End : firstZero, utf16, bigEndian))
-            return {Encoding::Unknown, 0, std::string("binary data, not a report (read as ") + EncodingName(encoding) + ")"};
+            return judged({Encoding::Unknown, 0,
+                           std::string("binary data, not a report (read as ") + EncodingName(encoding) + ")"});
     }
-    return {encoding, used, {}};
+    return judged({encoding, used, {}});
 }
 
 }  // namespace triage

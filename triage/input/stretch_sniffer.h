@@ -13,7 +13,13 @@
 
 namespace triage {
 
-// Bytes wanted before a stretch is judged, unless the input ends first.
+// A stretch is judged by its first bytes alone: the file's first stretch,
+// which decides whether the file is text at all, by at most kLookAheadBytes,
+// a later one by exactly kSampleBytes (the decoder waits for them unless the
+// input ends first), so a later stretch is judged the same however the input
+// was cut into reads, and a stretch costs the sniffer no more than its own
+// length plus a sample.
+inline constexpr std::size_t kLookAheadBytes = 256 * 1024;
 inline constexpr std::size_t kSampleBytes = 4096;
 // Pairs of "x\0" after a zero that show UTF-16LE starting there.
 inline constexpr std::size_t kUtf16Pairs = 4;
@@ -22,11 +28,13 @@ struct StretchStart {
     Encoding encoding = Encoding::Unknown;
     std::size_t markBytes = 0;  // the byte order mark to skip
     std::string error;          // set when the file is no text
+    std::size_t examined = 0;   // bytes the sniffer read to decide
 };
 
 // `data` starts the stretch (zeros before it already skipped, but for one
 // that may be UTF-16BE's); `atEnd` when nothing follows `size` bytes;
-// `first` for the file's first stretch.
+// `first` for the file's first stretch. Reads no further than
+// kLookAheadBytes, whatever `size` is.
 StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEnd, bool first);
 
 // A byte order mark of any encoding at `at`.

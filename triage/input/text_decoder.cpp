@@ -10,12 +10,6 @@
 
 namespace triage {
 
-namespace {
-
-constexpr std::size_t kFirstSniffWindow = 256 * 1024;
-
-}  // namespace
-
 const char* EncodingName(Encoding encoding)
 {
     switch (encoding) {
@@ -99,8 +93,9 @@ void LineDecoder::Process(bool atEnd)
             // it. A window that grew with the input would cost a file of many
             // short stretches the square of its size.
             const bool first = first_ == Encoding::Unknown;
-            const std::size_t sample = std::min(size - at, first ? kFirstSniffWindow : kSampleBytes);
+            const std::size_t sample = std::min(size - at, first ? kLookAheadBytes : kSampleBytes);
             const StretchStart start = SniffStretch(data + at, sample, atEnd && sample == size - at, first);
+            sniffedBytes_ += start.examined;
             if (!start.error.empty()) {
                 error_ = start.error;
                 failed_ = true;

@@ -64,6 +64,9 @@ public:
     // delivered line ended in, so a run's start banner tells the run's.
     Encoding CurrentEncoding() const { return current_; }
     std::uint64_t CutLines() const { return cutLines_; }
+    // Bytes the stretch sniffer read, over every stretch: with the
+    // decoding's own pass, the work an input costs.
+    std::uint64_t SniffedBytes() const { return sniffedBytes_; }
 
 private:
     void Process(bool atEnd);
@@ -97,6 +100,7 @@ private:
     std::uint64_t totalBytes_ = 0;
     std::uint64_t lineNumber_ = 0;
     std::uint64_t cutLines_ = 0;
+    std::uint64_t sniffedBytes_ = 0;
     bool failed_ = false;
     bool unended_ = false;
 };

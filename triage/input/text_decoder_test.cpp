@@ -207,6 +207,7 @@ TEST(TextDecoder, OverlongLinesAreCutAtAWholeCharacter)
 struct Decoded {
     std::vector<std::string> lines;
     std::vector<std::string> runEncodings;
+    std::uint64_t sniffedBytes = 0;
 };
 
 Decoded Decode(const std::string& bytes, std::size_t chunk = std::string::npos)
@@ -222,6 +223,7 @@ Decoded Decode(const std::string& bytes, std::size_t chunk = std::string::npos)
     for (std::size_t at = 0; at < bytes.size(); at += chunk)
         decoder.Feed(bytes.data() + at, std::min(chunk, bytes.size() - at));
     decoder.Finish();
+    decoded.sniffedBytes = decoder.SniffedBytes();
     return decoded;
 }
 
@@ -305,6 +307,31 @@ TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
         EXPECT_EQ(inChunks.runEncodings, decoded.runEncodings) << c.name;
         for (const std::string& line : decoded.lines)
             EXPECT_FALSE(HasC1OrNoBreakSpace(line)) << c.name << ": " << line;
+    }
+}
+
+// A whole file in one call (as a page once handed it over) reads as in the
+// command line's reads, and each stretch is judged by its first bytes, not by
+// all that follows it: the sniffer reads about each byte once, not once per
+// stretch before it.
+TEST(TextDecoder, AWholeFileInOneCallCostsTheSniffingOfItsStretches)
+{
+    const std::string text = GoldenText("troubled-pc.txt");
+    std::string bytes;
+    std::vector<std::string> runEncodings;
+    // A log re-saved as UTF-8 and appended to, again and again: 200 stretches.
+    for (int i = 0; i < 100; ++i) {
+        bytes += text + testing::Utf16Le(text);
+        runEncodings.insert(runEncodings.end(), {"UTF-8 without BOM", "UTF-16LE without BOM"});
+    }
+    const Decoded inOneCall = Decode(bytes);
+    EXPECT_EQ(inOneCall.runEncodings, runEncodings);
+    EXPECT_LE(inOneCall.sniffedBytes, bytes.size());
+    for (const std::size_t chunk : {std::size_t{256 * 1024}, std::size_t{4093}}) {
+        const Decoded inChunks = Decode(bytes, chunk);
+        EXPECT_EQ(inChunks.lines, inOneCall.lines) << chunk;
+        EXPECT_EQ(inChunks.runEncodings, runEncodings) << chunk;
+        EXPECT_LE(inChunks.sniffedBytes, bytes.size()) << chunk;
     }
 }
 

@@ -1,9 +1,10 @@
 # Makes the one-file page: the template with the page's script, the worker's
 # script and the WebAssembly module (JavaScript with the wasm inside) put in
-# place, and the release version in its footer.
-# cmake -DTEMPLATE= -DPAGE_SCRIPT= -DWORKER= -DMODULE= -DVERSION= -DOUT= -P this
+# place, the module's wasm gzipped, as base64, and the release version in its
+# footer.
+# cmake -DTEMPLATE= -DPAGE_SCRIPT= -DWORKER= -DMODULE= -DWASM= -DPYTHON= -DVERSION= -DOUT= -P this
 cmake_minimum_required(VERSION 3.25)
-foreach(part TEMPLATE PAGE_SCRIPT WORKER MODULE VERSION OUT)
+foreach(part TEMPLATE PAGE_SCRIPT WORKER MODULE WASM PYTHON VERSION OUT)
     if(NOT DEFINED ${part})
         message(FATAL_ERROR "assemble_page.cmake needs -D${part}=")
     endif()
@@ -62,4 +63,9 @@ string(REPLACE "@PAGE_SCRIPT_HASH@" "'sha256-${script_hash}'" page "${page}")
 string(REPLACE "@PAGE_SCRIPT@" "${PAGE_SCRIPT_TEXT}" page "${page}")
 string(REPLACE "@READER_WORKER@" "${WORKER_TEXT}" page "${page}")
 string(REPLACE "@READER_MODULE@" "${MODULE_TEXT}" page "${page}")
+# The same bytes each build (no time in the gzip header).
+execute_process(COMMAND ${PYTHON} -c
+    "import base64, gzip, sys; print(base64.b64encode(gzip.compress(open(sys.argv[1], 'rb').read(), 9, mtime=0)).decode())"
+    ${WASM} OUTPUT_VARIABLE wasm_text OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+string(REPLACE "@READER_WASM@" "${wasm_text}" page "${page}")
 file(WRITE ${OUT} "${page}")

@@ -3,18 +3,20 @@
 // nothing of a report itself.
 'use strict';
 
-var workerSource = document.getElementById('reader-worker').textContent + '\n' +
-    document.getElementById('reader-module').textContent;
+var workerUrl = URL.createObjectURL(new Blob([document.getElementById('reader-worker').textContent + '\n' +
+    document.getElementById('reader-module').textContent], { type: 'text/javascript' }));
 var elements = {};
-['files', 'drop-zone', 'paste', 'read-paste', 'progress', 'errors', 'downloads', 'download-json',
-    'download-csv', 'fleet-view', 'boards'].forEach(function (id) { elements[id] = document.getElementById(id); });
+['input', 'files', 'drop-zone', 'paste', 'read-paste', 'show-input', 'progress', 'errors', 'downloads',
+    'download-json', 'download-csv', 'fleet-view', 'boards'].forEach(function (id) { elements[id] = document.getElementById(id); });
 
 // Files being loaded at once: the browser loads them on its own threads, and
 // enough in flight hide each load's round trip to it.
 var kLoadAhead = 256;
 var kBatchFiles = 32;  // files handed to the reader in one message at most
+// A larger file goes to the reader as it is, which reads it a slice at a time.
+var kSliceBytes = 256 * 1024;
 var worker = null;
-var workerUrl = null;
+var spare = null;  // the next reading's worker, started when the last one ended
 var busy = false;
 var readingId = 0;  // a reading's loads stop when a newer one starts
 var reportStyle = null;
@@ -30,32 +32,46 @@ var readingName = 'zemlotriage';
 // The invisible format characters the reader shows as "<U+202E>" in what a
 // person reads (text_util.h), here for the names of files it could not read.
 var kHiddenFormatCharacters = /[\u061C\u180E\u200B\u200E\u200F\u202A-\u202E\u2060-\u2064\u2066-\u206F\uFEFF]/g;
-// The reader's memory after the last reading, for the benchmark.
-window.zemlotriagePage = { wasmMemoryBytes: 0 };
+// For the benchmark: when the reader was first ready, and its memory after
+// the last reading.
+window.zemlotriagePage = { readyAt: undefined, wasmMemoryBytes: 0 };
+
+// The reader's module is compiled once, at once, while the page opens: its
+// bytes are in the page gzipped, as base64.
+var compiled = (function () {
+    var text = atob(document.getElementById('reader-wasm').textContent.trim());
+    var gzipped = new Uint8Array(text.length);
+    for (var i = 0; i < text.length; ++i) gzipped[i] = text.charCodeAt(i);
+    var bytes = new Blob([gzipped]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return new Response(bytes).arrayBuffer().then(function (wasm) { return WebAssembly.compile(wasm); });
+})();
 
 function startWorker() {
-    workerUrl = URL.createObjectURL(new Blob([workerSource], { type: 'text/javascript' }));
-    worker = new Worker(workerUrl);
-    worker.onmessage = function (event) { handle(event.data); };
-    worker.onerror = function (event) {
+    var started = new Worker(workerUrl);
+    started.onmessage = function (event) {
+        if (started === worker || event.data.type === 'ready') handle(event.data);
+    };
+    started.onerror = function (event) {
         event.preventDefault();
+        if (started !== worker) return;
         busy = false;
         readingId += 1;
         setProgress('The reader stopped: ' + (event.message || 'unknown error'), 'failed');
         // The next reading gets a reader in a sound state.
-        stopWorker();
-        startWorker();
+        started.terminate();
+        worker = startWorker();
     };
-}
-
-function stopWorker() {
-    worker.terminate();
-    URL.revokeObjectURL(workerUrl);
+    compiled.then(function (module) { started.postMessage({ module: module }); });
+    return started;
 }
 
 function setProgress(text, state) {
     elements.progress.textContent = text;
     elements.progress.dataset.state = state;
+}
+
+function megabytes(bytes) {
+    return (bytes / 1e6).toFixed(1) + ' MB';
 }
 
 function shownText(text) {
@@ -84,12 +100,15 @@ function plural(count, word) {
     return count + ' ' + word + (count === 1 ? '' : 's');
 }
 
-// A new reading replaces the last one; one still running is abandoned.
+// A new reading replaces the last one, and its reader with the memory it
+// took; one still running is abandoned.
 function read(items) {
-    if (busy) {
-        stopWorker();
-        startWorker();
+    if (worker.used) {
+        worker.terminate();
+        worker = spare || startWorker();
+        spare = null;
     }
+    worker.used = true;
     busy = true;
     readingId += 1;
     elements.errors.textContent = '';
@@ -104,6 +123,11 @@ function read(items) {
 
 function load(item) {
     var loading = { ready: false };
+    if (!item.error && item.blob.size > kSliceBytes) {
+        loading.ready = true;
+        loading.file = Promise.resolve({ name: item.name, blob: item.blob });
+        return loading;
+    }
     var bytes = item.error ? Promise.reject(new Error(item.error)) : item.blob.arrayBuffer();
     loading.file = bytes.then(function (buffer) { return { name: item.name, bytes: buffer }; },
         function (error) { return { name: item.name, error: 'cannot open: ' + error.message }; });
@@ -135,15 +159,20 @@ async function sendFiles(items, id) {
 
 function handle(message) {
     if (message.type === 'ready') {
+        if (window.zemlotriagePage.readyAt === undefined) window.zemlotriagePage.readyAt = performance.now();
         if (!reportStyle) {
             reportStyle = document.createElement('style');
             reportStyle.textContent = message.style;
             document.head.appendChild(reportStyle);
         }
     } else if (message.type === 'progress') {
-        if (message.boards.length)
+        if (message.boards.length) {
             elements.boards.insertAdjacentHTML('beforeend', utf8.decode(message.boards));
-        setProgress(message.done + ' of ' + plural(message.total, 'file'), 'reading');
+            elements.input.classList.add('collapsed');
+        }
+        setProgress(message.done + ' of ' + plural(message.total, 'file') + (message.file ? '; ' +
+            message.file.name + ': ' + megabytes(message.file.read) + ' of ' + megabytes(message.file.size) : ''),
+        'reading');
     } else if (message.type === 'done') {
         busy = false;
         message.errors.forEach(function (error) {
@@ -156,6 +185,7 @@ function handle(message) {
         elements['fleet-view'].insertAdjacentHTML('afterbegin', message.head);
         elements.downloads.hidden = message.runs === 0;
         window.zemlotriagePage.wasmMemoryBytes = message.wasmMemoryBytes;
+        if (!spare) spare = startWorker();
         setProgress('Read ' + plural(message.files, 'file') + ': ' + plural(message.runs, 'run') +
             (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
     } else if (message.type === 'output') {
@@ -268,6 +298,11 @@ elements.files.addEventListener('change', function () {
 elements['read-paste'].addEventListener('click', function () {
     read([{ name: 'pasted text', blob: new Blob([elements.paste.value]) }]);
 });
+// Once boards are shown the input area is one line; the paste box comes back here.
+elements['show-input'].addEventListener('click', function () {
+    elements.input.classList.remove('collapsed');
+    elements.paste.focus();
+});
 elements['download-json'].addEventListener('click', function () { worker.postMessage({ output: 'json' }); });
 elements['download-csv'].addEventListener('click', function () { worker.postMessage({ output: 'csv' }); });
 
@@ -283,4 +318,4 @@ window.addEventListener('drop', function (event) {
     dropped(event.dataTransfer);
 });
 
-startWorker();
+worker = startWorker();

@@ -1,7 +1,8 @@
 // The browser page's reader, compiled to WebAssembly: the page hands it the
-// bytes of one file at a time and takes back what the command line would
-// print for the same files (JSON Lines, CSV) and the --html page's body, its
-// boards as they are read and the fleet view at the end.
+// files one at a time, a small one whole and a large one in slices of its
+// bytes, and takes back what the command line would print for the same
+// files (JSON Lines, CSV) and the --html page's body, its boards as they are
+// read and the fleet view at the end.
 // Everything goes through the command line's own reading and writing
 // functions, so the page cannot say anything the command line would not.
 
@@ -35,6 +36,11 @@ using namespace triage;
 struct Reading {
     HtmlPage page{HtmlPage::kBoards};
     std::vector<RunRecord> records;  // without their text, which the page keeps
+    // The file being streamed, its runs so far, and why it stopped if it
+    // failed on the way.
+    std::unique_ptr<LogReading> file;
+    int fileRuns = 0;
+    std::string fileError;
     std::string lastError;
     std::string output;  // what the last call to PageOutput made
     // The zip archive being read: its name, what becomes of its entries,
@@ -126,6 +132,72 @@ PAGE_EXPORT int PageReadFile(const char* name, const char* bytes, std::size_t le
         reading.lastError = std::string("stopped by an internal error: ") + error.what();
         return 0;
     }
+}
+
+// A file larger than the page hands over whole is read in slices: PageBeginFile
+// starts it, PageFeed takes its bytes in order, PageEndFile ends it. A failure
+// inside the reader, at any of the three, is that file's error: the runs before
+// it stay, and the next file is read.
+PAGE_EXPORT void PageBeginFile(const char* name)
+{
+    Reading& reading = Current();
+    reading.fileRuns = 0;
+    reading.fileError.clear();
+    try {
+        reading.file = std::make_unique<LogReading>(name, PageOptions(), [&reading](RunRecord&& record) {
+            KeepRun(reading, std::move(record));
+            ++reading.fileRuns;
+        });
+    } catch (const std::exception& error) {
+        reading.file.reset();
+        reading.fileError = std::string("stopped by an internal error: ") + error.what();
+    }
+}
+
+namespace {
+
+void FileFailed(Reading& reading, const std::exception& error)
+{
+    reading.file.reset();
+    reading.fileError = std::string("stopped by an internal error after ") + std::to_string(reading.fileRuns) +
+                        " run(s): " + error.what();
+}
+
+}  // namespace
+
+// The file's next bytes. 0 once no more are wanted: the file is known not to
+// be a log, or it failed.
+PAGE_EXPORT int PageFeed(const char* bytes, std::size_t length)
+{
+    Reading& reading = Current();
+    if (!reading.file)
+        return 0;
+    try {
+        return reading.file->Feed(bytes, length) ? 1 : 0;
+    } catch (const std::exception& error) {
+        FileFailed(reading, error);
+        return 0;
+    }
+}
+
+// Ends the file; `readError` (UTF-8, may be empty) says why its bytes could
+// not all be read. Returns its number of runs; PageLastError() then says why
+// the file failed, in the command line's words, or is empty.
+PAGE_EXPORT int PageEndFile(const char* readError)
+{
+    Reading& reading = Current();
+    if (reading.file) {
+        try {
+            const InputResult result = reading.file->Finish(readError);
+            reading.file.reset();
+            reading.lastError = result.error;
+            return result.runs;
+        } catch (const std::exception& error) {
+            FileFailed(reading, error);
+        }
+    }
+    reading.lastError = reading.fileError;
+    return reading.fileRuns;
 }
 
 // The last archive's entries as JSON: {"error": why the archive cannot be

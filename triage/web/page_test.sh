@@ -81,6 +81,8 @@ open(sys.argv[2], 'wb').write(mail.as_bytes(policy=policy.SMTP))
 PYTHON
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt long-line-utf16le.txt two-runs-utf8.txt not-a-report.txt \
     random-tail.txt cyrillic-utf16le.txt hostile-utf16le.txt cut-short.txt logs.zip mail.eml >"$inputs/order.txt"
+# A log of many slices: a hosts file of 150,000 lines (about 12 MB in UTF-16).
+python3 "$here/make_big_log.py" --hosts-lines 150000 "$golden/troubled-pc.txt" "$inputs/big-hosts.txt"
 # The folder to drop: every kind that is read, in any letter case, made out
 # of name order so that a page reading in the browser's order shows.
 fleet=$out/fleet

@@ -1,44 +1,67 @@
-// The reader's worker: the page's WebAssembly module (appended after this
-// script in the same blob) reads the files here, off the page's thread. The
-// page loads the files and sends their bytes: a File sent here would cost a
-// round trip to the browser per file before the first is read.
+// The reader's worker: the page's WebAssembly module (its script appended
+// after this one in the same blob) reads the files here, off the page's
+// thread. The page compiles the module once and sends it to each worker; a
+// reading gets a worker of its own, so its memory goes with it.
+// The page loads small files and sends their bytes (a File sent here would
+// cost a round trip to the browser per file before the first is read); a
+// file larger than a slice comes as a Blob, read here a slice at a time (a
+// zip archive that large is loaded whole: its entries are found from its end).
 // A zip archive's entries are inflated here, by the browser's own
 // DecompressionStream, and handed to the module in pieces as they come; the
-// module says which entries to read and reads them. Messages are handled one
-// after another, each once the one before has finished.
-// Messages in, in order: {begin: total}, {files: [{name, bytes} or {name,
-// error}]} any number of times, {end: true}; {output: "json" or "csv"} for a
-// download of the last reading. Messages out: "ready" with the report style,
-// "progress" with the boards of the runs read since the last (at most every
-// kShowEveryMs, and at the last file: each showing costs the page a layout),
-// "done" with the fleet view that goes before the boards, "output" with the
-// bytes of a download.
+// module says which entries to read and reads them.
+// Messages in: {module} first; then, in order, {begin: total}, {files: [{name,
+// bytes} or {name, blob} or {name, error}]} any number of times, {end: true};
+// {output: "json" or "csv"} for a download of the reading. Messages are
+// handled one after another, each once the one before has finished. Messages
+// out: "ready" with the report style, "progress" with the boards of the runs
+// read since the last (at most every kShowEveryMs, and at the last file: each
+// showing costs the page a layout) and the bytes read of a big file, "done"
+// with the fleet view that goes before the boards, "output" with the bytes of
+// a download.
 'use strict';
 
 var kShowEveryMs = 100;
-var kPieceBytes = 256 * 1024;  // unpacked bytes handed to the module at once
+var kSliceBytes = 256 * 1024;  // as the command line reads; also the unpacked bytes handed to the module at once
 var pending = [];
+var queue = Promise.resolve();  // a big file's slices are read asynchronously
 var encoder = new TextEncoder();
 var reading = null;
+var instantiate = null;
 var Module = {
+    // The module comes compiled from the page.
+    instantiateWasm: function (imports, received) {
+        instantiate = function (module) {
+            WebAssembly.instantiate(module, imports).then(function (instance) { received(instance, module); });
+        };
+        return {};
+    },
     onRuntimeInitialized: function () {
         postMessage({ type: 'ready', style: output(3, 'text') });
-        pending.forEach(function (request) { handled = handled.then(function () { return handle(request); }); });
+        var waiting = pending;
         pending = null;
+        waiting.forEach(inOrder);
     },
 };
 
-var handled = Promise.resolve();
 onmessage = function (event) {
-    if (pending) pending.push(event.data);
-    else handled = handled.then(function () { return handle(event.data); });
+    if (event.data.module) instantiate(event.data.module);
+    else if (pending) pending.push(event.data);
+    else inOrder(event.data);
 };
 
+// Requests are handled one after the other; a failure goes to the page as
+// the worker's error.
+function inOrder(request) {
+    queue = queue.then(function () { return handle(request); }).catch(function (error) {
+        setTimeout(function () { throw error; });
+    });
+}
+
 function handle(request) {
-    if (request.begin !== undefined) begin(request.begin);
-    else if (request.files) return readFiles(request.files);
-    else if (request.end) end();
-    else if (request.output) sendOutput(request.output);
+    if (request.begin !== undefined) return begin(request.begin);
+    if (request.files) return readFiles(request.files);
+    if (request.end) return end();
+    if (request.output) return sendOutput(request.output);
 }
 
 function begin(total) {
@@ -46,11 +69,14 @@ function begin(total) {
     reading = { total: total, done: 0, errors: [], lastShown: performance.now() };
 }
 
-// Copies `bytes` into the module's memory, NUL-terminated; the caller frees.
-function toHeap(bytes) {
-    var pointer = Module._malloc(bytes.length + 1);
+// Copies `bytes` into the module's memory at `pointer`, or at a new block
+// (NUL-terminated) that the caller frees.
+function toHeap(bytes, pointer) {
+    if (pointer === undefined) {
+        pointer = Module._malloc(bytes.length + 1);
+        Module.HEAPU8[pointer + bytes.length] = 0;
+    }
     Module.HEAPU8.set(bytes, pointer);
-    Module.HEAPU8[pointer + bytes.length] = 0;
     return pointer;
 }
 
@@ -69,9 +95,9 @@ function noteError(name) {
 
 // Hands `bytes` to the entry being read, in pieces; false once it wants no more.
 function feedEntry(bytes) {
-    for (var at = 0; at < bytes.length; at += kPieceBytes) {
-        var piece = toHeap(bytes.subarray(at, at + kPieceBytes));
-        var more = Module._PageEntryFeed(piece, Math.min(kPieceBytes, bytes.length - at));
+    for (var at = 0; at < bytes.length; at += kSliceBytes) {
+        var piece = toHeap(bytes.subarray(at, at + kSliceBytes));
+        var more = Module._PageEntryFeed(piece, Math.min(kSliceBytes, bytes.length - at));
         Module._free(piece);
         if (!more) return false;
     }
@@ -113,41 +139,97 @@ async function readArchive(bytes) {
     return plan.error;
 }
 
-async function readFile(file) {
-    if (file.error) {
-        reading.errors.push({ name: file.name, message: file.error });
-    } else {
-        var runs;
-        var bytes = new Uint8Array(file.bytes);
-        try {
-            var name = toHeap(encoder.encode(file.name));
-            var data = toHeap(bytes);
-            runs = Module._PageReadFile(name, data, bytes.length);
-            Module._free(data);
-            Module._free(name);
-        } catch (error) {
-            // The module failed where it could not say so itself: this file's
-            // error, and the next file is read.
-            reading.errors.push({ name: file.name, message: 'the reader failed on this file: ' + error });
-            runs = null;
-        }
-        if (runs !== null && runs >= 0) {
-            noteError(file.name);
-        } else {
-            var error = await readArchive(bytes);
-            if (error) reading.errors.push({ name: file.name, message: error });
-        }
+// A file loaded whole: a log, a mail, or a zip archive, read entry by entry.
+async function readWhole(name, bytes) {
+    var runs;
+    try {
+        var namePointer = toHeap(encoder.encode(name));
+        var data = toHeap(bytes);
+        runs = Module._PageReadFile(namePointer, data, bytes.length);
+        Module._free(data);
+        Module._free(namePointer);
+    } catch (error) {
+        // The module failed where it could not say so itself: this file's
+        // error, and the next file is read.
+        reading.errors.push({ name: name, message: 'the reader failed on this file: ' + error });
+        return;
     }
+    if (runs >= 0) {
+        noteError(name);
+    } else {
+        var error = await readArchive(bytes);
+        if (error) reading.errors.push({ name: name, message: error });
+    }
+}
+
+function startsLikeZip(bytes) {
+    return bytes.length >= 4 && bytes[0] === 0x50 && bytes[1] === 0x4b &&
+        ((bytes[2] === 3 && bytes[3] === 4) || (bytes[2] === 5 && bytes[3] === 6));
+}
+
+// A big file a slice at a time, the next slice loading while one is read.
+async function readSlices(file) {
+    var size = file.blob.size;
+    if (size === 0) return readWhole(file.name, new Uint8Array(0));
+    var slice = function (at) { return file.blob.slice(at, at + kSliceBytes).arrayBuffer(); };
+    var buffer = 0;
+    var readError = '';
+    try {
+        var next = slice(0);
+        for (var at = 0; at < size;) {
+            var bytes = new Uint8Array(await next);
+            if (at === 0 && startsLikeZip(bytes)) {
+                await readWhole(file.name, new Uint8Array(await file.blob.arrayBuffer()));
+                return;
+            }
+            if (at === 0) {
+                var name = toHeap(encoder.encode(file.name));
+                Module._PageBeginFile(name);
+                Module._free(name);
+                buffer = Module._malloc(kSliceBytes);
+            }
+            at += bytes.length;
+            if (at < size) next = slice(at);
+            toHeap(bytes, buffer);
+            if (!Module._PageFeed(buffer, bytes.length)) break;  // no log: the rest changes nothing
+            show({ name: file.name, read: at, size: size });
+        }
+    } catch (error) {
+        if (!buffer) {
+            reading.errors.push({ name: file.name, message: 'read error: ' + error.message });
+            return;
+        }
+        readError = 'read error: ' + error.message;
+    }
+    Module._free(buffer);
+    var why = toHeap(encoder.encode(readError));
+    Module._PageEndFile(why);
+    Module._free(why);
+    noteError(file.name);
+}
+
+async function readFile(file) {
+    if (file.error) reading.errors.push({ name: file.name, message: file.error });
+    else if (file.blob) await readSlices(file);
+    else await readWhole(file.name, new Uint8Array(file.bytes));
     reading.done += 1;
 }
 
 async function readFiles(files) {
-    for (var i = 0; i < files.length; ++i) await readFile(files[i]);
-    if (reading.done === reading.total || performance.now() - reading.lastShown >= kShowEveryMs) {
-        reading.lastShown = performance.now();
-        var boards = output(4);
-        postMessage({ type: 'progress', done: reading.done, total: reading.total, boards: boards }, [boards.buffer]);
+    for (var i = 0; i < files.length; ++i) {
+        await readFile(files[i]);
+        show(null);
     }
+}
+
+// The boards read since the last showing, and how far a big file is read.
+function show(file) {
+    var last = reading.done === reading.total;
+    if (!last && performance.now() - reading.lastShown < kShowEveryMs) return;
+    reading.lastShown = performance.now();
+    var boards = output(4);
+    postMessage({ type: 'progress', done: reading.done, total: reading.total, file: last ? null : file,
+        boards: boards }, [boards.buffer]);
 }
 
 function end() {

@@ -22,6 +22,8 @@ const kChromiumFlags = [
 
 // Firefox is driven over WebDriver BiDi, in a profile the driver makes and
 // removes; downloads go to a folder of the caller's without a question.
+// Firefox takes only an absolute folder: given a relative one, it saves to
+// the user's Downloads folder instead, where the test never looks.
 function launchFirefox(downloads) {
     return puppeteer.launch({
         product: 'firefox',
@@ -30,7 +32,7 @@ function launchFirefox(downloads) {
         headless: true,
         defaultViewport: { width: 1200, height: 900 },
         extraPrefsFirefox: downloads ? {
-            'browser.download.dir': downloads,
+            'browser.download.dir': path.resolve(downloads),
             'browser.download.folderList': 2,
             'browser.download.useDownloadDir': true,
             'browser.download.always_ask_before_handling_new_types': false,

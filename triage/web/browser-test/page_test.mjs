@@ -269,7 +269,7 @@ try {
     failures.push(...await axeProblems(page, 'the page with boards'));
     await checkLayout(page, 'the page with boards', 'page');
     await checkSkipLink(page, 'the page');
-    await checkKeyboardStops(page, 'the page', ['a.skip', '#files', '#paste', '#read-paste', '#download-json',
+    await checkKeyboardStops(page, 'the page', ['a.skip', '#files', '#show-input', '#download-json',
         '#download-csv', '.chart', '.runs', '.runs a', 'section summary']);
     check(records.length > files.length - 1, 'the chosen logs hold fewer runs than files');
     equal(await page.$eval('#reader-version', (footer) => footer.textContent),
@@ -282,8 +282,27 @@ try {
         check(board.meta.includes(cyrillic.os.product_name),
             `the board of ${cyrillic.file} does not show "${cyrillic.os.product_name}": ${board.meta}`);
     }
+    // With boards shown the input area is one line; its button brings the paste box back.
+    const inputHeight = await page.$eval('#input', (input) => input.getBoundingClientRect().height);
+    check(inputHeight > 0 && inputHeight <= 60, `the input area is ${inputHeight} px high with boards shown`);
+    await page.click('#show-input');
+
+    // A file of many slices reads as the command line reads it, its
+    // progress in bytes.
+    const big = path.join(inputs, 'big-hosts.txt');
+    const bigJson = cli(['--json', big]);
+    const bigCsv = cli(['--csv', big]);
+    check(bigJson.status === 0, `the command line did not read ${big}: ${bigJson.stderr}`);
+    const bigReading = await waitForReading(page, async () => (await page.$('#files')).uploadFile(big));
+    check(bigReading.state === 'done', `the big file's reading ended ${bigReading.state}`);
+    check(bigReading.seen.some((text) => /^0 of 1 file; big-hosts\.txt: [0-9.]+ MB of [0-9.]+ MB$/.test(text)),
+        `no progress in bytes while the big file was read: ${bigReading.seen}`);
+    await compareReading(page, downloads, withoutFolder(bigJson.stdout), withoutFolder(bigCsv.stdout),
+        (name) => name, 'a file of many slices', { named: 'big-hosts' });
 
     await step('hostile text', () => hostileText(page));
+    // The boards read since fold the input area again; the paste box comes back.
+    await page.click('#show-input');
 
     // A console capture, pasted. A text box holds LF line ends, so the
     // command line is given what the box holds.
