@@ -313,9 +313,10 @@ report_skipped_cases() {
     local skipped
     mapfile -t skipped < <(grep '^x86\.' "$build_root/skipped-cases" 2>/dev/null)
     [ ${#skipped[@]} -gt 0 ] || return 0
-    local named="${skipped[*]:0:4}"
+    local first="${skipped[*]:0:4}"
+    local named="${first// /, }"
     [ ${#skipped[@]} -le 4 ] || named+=" and $((${#skipped[@]} - 4)) more"
-    echo "dev.sh: not run: ${#skipped[@]} x86 cases that need Wine (${named// /, }; skipped: Wine runs a 32-bit program only with its 32-bit loader, and this host runs no 32-bit code); the x86 build and its image checks ran"
+    echo "dev.sh: not run: ${#skipped[@]} x86 cases that need Wine ($named; skipped: Wine runs a 32-bit program only with its 32-bit loader, and this host runs no 32-bit code); the x86 build and its image checks ran"
 }
 
 run_unit_cases() { # arch gtest-filter
