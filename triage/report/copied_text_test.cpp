@@ -110,8 +110,24 @@ TEST(CopiedText, AConsoleWindowsCopyReadsAsTheConsoleText)
     const std::string consoleText = "grep -v -e '^####' -e '^Log start time' -e '^Log end time'";
     ExpectSameRecords({{"80 columns", ConsoleCopy(80), true},
                        {"100 columns", ConsoleCopy(100), true},
-                       {"120 columns", ConsoleCopy(120), true}},
+                       {"120 columns", ConsoleCopy(120), true},
+                       {"90 columns: broken where a blank stood", ConsoleCopy(90), true},
+                       {"80 columns, quoted in a reply", ConsoleCopy(80) + " | sed 's/^/> /'", true}},
                       consoleText);
+}
+
+// A line broken twice, first at a blank and then mid-word: the old PC's
+// product name ("Microsoft Wi" / "ndows XP" at 80 columns) is joined whole.
+TEST(CopiedText, ALineBrokenTwiceAtTheConsolesWidthIsJoinedWhole)
+{
+    const std::string consoleText = Transformed(testing::GoldenText("old-windows-pc.txt"),
+                                                "grep -v -e '^####' -e '^Log start time' -e '^Log end time'");
+    const auto original = ReadBytes(consoleText);
+    const auto read = ReadBytes(Transformed(consoleText, ConsoleCopy(80)));
+    ASSERT_EQ(read.runs.size(), 1u);
+    ASSERT_EQ(original.runs.size(), 1u);
+    EXPECT_EQ(read.runs[0].os.productName, "Microsoft Windows XP");
+    EXPECT_EQ(Mismatch(Facts(read.runs[0]), Facts(original.runs[0])), "");
 }
 
 // A log printed to PDF (enscript, ghostscript) and its text taken back with
@@ -136,6 +152,25 @@ TEST(CopiedText, APrintedLogReadsAsTheLog)
     });
 }
 
+// A page's header between the two parts of a line broken at the page's
+// width: the second run's OS lines of this log are where page 2 starts.
+TEST(CopiedText, ALineBrokenAcrossAPrintedPageIsJoined)
+{
+    const std::string log = testing::GoldenText("two-runs-one-log.txt");
+    const auto original = ReadBytes(log);
+    ASSERT_EQ(original.runs.size(), 2u);
+    const std::string printed = Transformed(log, "tr -d '\\r' | enscript -q --header='zemlodiag.txt||Page $% of $=' "
+                                                 "-p - | ps2pdf - - | pdftotext -layout - -");
+    ASSERT_NE(printed.find("BuildLabEx:\n\fzemlodiag.txt"), std::string::npos) << "the page breaks elsewhere";
+    const auto read = ReadBytes(printed);
+    ASSERT_EQ(read.runs.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(Mismatch(Facts(read.runs[i]), Facts(original.runs[i])), "") << "run " << i + 1;
+        for (const Unrecognised& line : read.runs[i].unrecognised)
+            EXPECT_NE(line.text.find("zemlodiag.txt"), std::string::npos) << "run " << i + 1 << ": " << line.text;
+    }
+}
+
 // A ticket's export: the text HTML-escaped in a .txt, or in a page.
 TEST(CopiedText, AnHtmlEscapedReportReadsAsItsText)
 {
@@ -154,6 +189,7 @@ TEST(CopiedText, AnHtmlEscapedReportReadsAsItsText)
         {"escaped, characters as numbers", escape + " | sed \"s/&quot;/\\&#34;/g; s/&#x27;/\\&#39;/g\""},
         {"a page with the text in <pre>", page, false, {"Ticket 4711", "The user wrote:"}},
         {"a page with a <br> after each line, &nbsp; for blanks", lines},
+        {"a quoted reply, escaped in a .txt", "sed 's/^/> /' | " + escape},
     });
 }
 

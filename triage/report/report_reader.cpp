@@ -77,6 +77,11 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
         if (!run)
             StartRun(std::nullopt, true);
         Listed(WithoutEndBlanks(line), number);
+        // A line broken at the page's width goes on past the header or the
+        // footer between its parts (when its first part read on its own, so
+        // nothing of it is listed after this line).
+        if (lastSlot >= 0 && lineSlots[lastSlot].listed == 0)
+            lineSlots[lastSlot].number = number;
         return;
     }
     // Columns are at most the bytes but where tabs stand: only a line that
@@ -218,11 +223,15 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         if (WrapBefore(previous->lastPart, body))
             separators = WrapSeparators(previous->lastPart);
         else if (previous->columnBreak != ColumnBreak::None && Indentation(body) <= 1)  // not a line indented on its own
-            separators = previous->columnBreak == ColumnBreak::InText ? std::vector<const char*>{"", " "}
-                                                                      : std::vector<const char*>{" ", ""};
+            // A part that starts with a blank was broken where the blank stood.
+            separators = previous->columnBreak == ColumnBreak::InText && Indentation(body) == 0
+                             ? std::vector<const char*>{"", " "}
+                             : std::vector<const char*>{" ", ""};
     }
-    if (!separators.empty() && Rejoin(*previous, line, number, separators))
+    if (!separators.empty() && Rejoin(*previous, line, number, separators)) {
+        previous->columnBreak = columnBreak;  // the joined line ends where this part does
         return;
+    }
     if (!separators.empty() && previous->listed > 0) {
         // A line cut by a wrap and not yet whole: its parts stay unknown
         // until a later one completes it.
