@@ -112,6 +112,12 @@ TEST(CopiedText, AConsoleWindowsCopyReadsAsTheConsoleText)
                        {"100 columns", ConsoleCopy(100), true},
                        {"120 columns", ConsoleCopy(120), true},
                        {"90 columns: broken where a blank stood", ConsoleCopy(90), true},
+                       {"100 columns, in a quoted-printable mail body",
+                        ConsoleCopy(100) + " | python3 -c 'import sys; from email.message import EmailMessage; "
+                                           "m = EmailMessage(); m[\"Subject\"] = \"log\"; "
+                                           "m.set_content(sys.stdin.read(), cte=\"quoted-printable\"); "
+                                           "sys.stdout.write(m.as_string())'",
+                        true, {"Subject: log", "Content-Type:", "Content-Transfer-Encoding:", "MIME-Version:"}},
                        {"80 columns, quoted in a reply", ConsoleCopy(80) + " | sed 's/^/> /'", true}},
                       consoleText);
 }

@@ -43,6 +43,7 @@ bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std:
         parse->chainPart = trial.chainPart;
         previous.text = std::move(joined);
         previous.number = number;
+        previous.sequence = sequence;
         previous.lastPart.assign(line);
         if (joinedMark != Mark::None) {
             markForNextLine = joinedMark;

@@ -44,6 +44,9 @@ struct ReportReader::State {
     struct LastLine {
         std::string text;          // joined over the continuations found so far
         std::uint64_t number = 0;  // of its last physical line
+        // When its last physical line came, in the order lines reach the
+        // reader: a quoted-printable mail's line numbers skip its soft breaks.
+        std::uint64_t sequence = 0;
         std::string lastPart;      // its last physical line
         ColumnBreak columnBreak = ColumnBreak::None;  // of its last physical line
         Mark mark = Mark::None;    // the mark it came under
@@ -53,6 +56,7 @@ struct ReportReader::State {
         int proxyKey = -1;
         SectionState::ChainPart chainPart = SectionState::ChainPart::None;
     };
+    std::uint64_t sequence = 0;  // lines that reached the reader
     LastLine lineSlots[2];  // the last line's, and the one being read
     int lastSlot = -1;      // which holds the last line, if any
     Mark markForNextLine = Mark::None;

@@ -67,6 +67,7 @@ int ReportReader::Finish()
 // it is kept, listed and framed.
 void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 {
+    ++sequence;
     // A printed page starts with a form feed, then its header or its text.
     pageStart = StartsPrintedPage(line);
     if (pageStart)
@@ -81,7 +82,7 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
         // footer between its parts (when its first part read on its own, so
         // nothing of it is listed after this line).
         if (lastSlot >= 0 && lineSlots[lastSlot].listed == 0)
-            lineSlots[lastSlot].number = number;
+            lineSlots[lastSlot].sequence = sequence;
         return;
     }
     // Columns are at most the bytes but where tabs stand: only a line that
@@ -197,6 +198,7 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
         current->text.assign(line);
         current->number = number;
+        current->sequence = sequence;
         current->lastPart.assign(body);
         current->columnBreak = columnBreak;
         current->mark = mark;
@@ -219,7 +221,7 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
     // A mail client's wrap, or a break at the console's or the page's last
     // column, mid-word, or where a blank stood.
     std::vector<const char*> separators;
-    if (previous && previous->number + 1 == number && previous->text.size() + line.size() < kMaxJoinedBytes) {
+    if (previous && previous->sequence + 1 == sequence && previous->text.size() + line.size() < kMaxJoinedBytes) {
         if (WrapBefore(previous->lastPart, body))
             separators = WrapSeparators(previous->lastPart);
         else if (previous->columnBreak != ColumnBreak::None && Indentation(body) <= 1)  // not a line indented on its own
@@ -246,6 +248,7 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         if (!run->unrecognised.empty() && run->unrecognised.back().line == number)
             ++current->listed;
         current->number = number;
+        current->sequence = sequence;
         lastSlot = static_cast<int>(current - lineSlots);
     }
 }
