@@ -155,8 +155,11 @@ struct ReportReader::State {
     void Unknown(std::string_view line, std::uint64_t number)
     {
         const SectionParser& parser = ParserOf(parse->section);
+        // After a start banner, the lines before the first section are the
+        // OS line's (and the user's before it).
+        const bool osPlace = !capture && (parse->section == Section::None || parse->section == Section::User);
         // A printed page's header is no line of the section it interrupts.
-        if (parser.hasCheck && !pageStart)
+        if ((parser.hasCheck || osPlace) && !pageStart)
             ++run->unplacedLines[Index(parser.check)];
         Listed(line, number);
     }
