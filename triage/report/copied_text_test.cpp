@@ -151,6 +151,8 @@ TEST(CopiedText, APrintedLogReadsAsTheLog)
         {"a header naming the file, the date and the page",
          printed("--header='zemlodiag.txt|Printed 2026-12-09|Page $% of $='"), false, {"zemlodiag.txt"}},
         {"in a smaller font", printed("-f Courier8 --header='zemlodiag.txt||Page $% of $='"), false, {"zemlodiag.txt"}},
+        {"in a larger font: 76 columns", printed("-f Courier12 --header='zemlodiag.txt||Page $% of $='"), false,
+         {"zemlodiag.txt"}},
         {"a page break inside the hosts file's text", printed("-L 44 --header='zemlodiag.txt||Page $% of $='"), false,
          {"zemlodiag.txt"}},
         {"a page break before its last lines", printed("-L 46 --header='zemlodiag.txt||Page $% of $='"), false,

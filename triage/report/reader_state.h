@@ -21,8 +21,9 @@ namespace triage {
 enum class Mark { None, Error, Warning };
 
 // Lines at least this wide may have been broken at a console's or a printed
-// page's width (a console is 80 columns or more, a printed page about as wide).
-inline constexpr std::size_t kNarrowestColumnBreak = 80;
+// page's width (a console is 80 columns or more; a page printed in a larger
+// font holds fewer, 76 in 12-point Courier).
+inline constexpr std::size_t kNarrowestColumnBreak = 60;
 
 // Where a line as wide as the console or the page may have been broken: in
 // its text (what it holds reaches the last column), or where a blank stood
@@ -43,6 +44,7 @@ struct ReportReader::State {
     // next line continues it (a mail client's hard wrap).
     struct LastLine {
         std::string text;          // joined over the continuations found so far
+        std::string otherText;     // joined the other way at its first uncertain break, if any
         std::uint64_t number = 0;  // of its last physical line
         // When its last physical line came, in the order lines reach the
         // reader: a quoted-printable mail's line numbers skip its soft breaks.
@@ -67,6 +69,7 @@ struct ReportReader::State {
     // where longer lines were broken.
     std::size_t widest = 0;
     bool pageStart = false;  // the line being read starts a printed page
+    bool printed = false;    // a page's form feed or number was seen: lines break at its width
 
     void StartRun(OptText start, bool fromCapture)
     {

@@ -70,11 +70,14 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
     ++sequence;
     // A printed page starts with a form feed, then its header or its text.
     pageStart = StartsPrintedPage(line);
-    if (pageStart)
+    if (pageStart) {
         line.remove_prefix(1);
+        printed = true;
+    }
     if (IsCmdPromptLine(line))
         return;  // the console's, before or after the report
     if (IsPageNumberLine(line)) {
+        printed = true;
         if (!run)
             StartRun(std::nullopt, true);
         Listed(WithoutEndBlanks(line), number);
@@ -197,6 +200,7 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
     if (markForNextLine == Mark::None && (FitsMailLine(body) || columnBreak != ColumnBreak::None)) {
         current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
         current->text.assign(line);
+        current->otherText.clear();
         current->number = number;
         current->sequence = sequence;
         current->lastPart.assign(body);
@@ -222,9 +226,12 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
     // column, mid-word, or where a blank stood.
     std::vector<const char*> separators;
     if (previous && previous->sequence + 1 == sequence && previous->text.size() + line.size() < kMaxJoinedBytes) {
-        if (WrapBefore(previous->lastPart, body))
+        // Not a line indented on its own.
+        const bool brokenAtWidth = previous->columnBreak != ColumnBreak::None && Indentation(body) <= 1;
+        // A printed page as narrow as a mail breaks at its width, not at a blank.
+        if (WrapBefore(previous->lastPart, body) && !(printed && brokenAtWidth))
             separators = WrapSeparators(previous->lastPart);
-        else if (previous->columnBreak != ColumnBreak::None && Indentation(body) <= 1)  // not a line indented on its own
+        else if (brokenAtWidth)
             // A part that starts with a blank was broken where the blank stood.
             separators = previous->columnBreak == ColumnBreak::InText && Indentation(body) == 0
                              ? std::vector<const char*>{"", " "}
@@ -236,7 +243,12 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
     }
     if (!separators.empty() && previous->listed > 0) {
         // A line cut by a wrap and not yet whole: its parts stay unknown
-        // until a later one completes it.
+        // until a later one completes it. Where the first uncertain break
+        // may have taken a blank or not, both readings are kept.
+        if (!previous->otherText.empty())
+            previous->otherText += separators.front() + std::string(line);
+        else if (separators.size() > 1)
+            previous->otherText = previous->text + separators[1] + std::string(line);
         previous->text += separators.front();
         previous->text += line;
         previous->lastPart.assign(body);
