@@ -159,11 +159,14 @@ struct ReportReader::State {
     {
         const SectionParser& parser = ParserOf(parse->section);
         // After a start banner, the lines before the first section are the
-        // OS line's (and the user's before it).
-        const bool osPlace = !capture && (parse->section == Section::None || parse->section == Section::User);
+        // OS line's (and the user's before it), as are those after /fix's
+        // "Test after import".
+        const bool osPlace =
+            (!capture && (parse->section == Section::None || parse->section == Section::User)) ||
+            (parse->section == Section::Fix && run->fix.testAfterImport);
         // A printed page's header is no line of the section it interrupts.
         if ((parser.hasCheck || osPlace) && !pageStart)
-            ++run->unplacedLines[Index(parser.check)];
+            ++run->unplacedLines[Index(osPlace ? Check::Os : parser.check)];
         Listed(line, number);
     }
 

@@ -390,6 +390,12 @@ TEST(ReportReader, AnOsLineThatCannotBeReadLeavesWindowsUnreadable)
     const auto read = ReadBytes(broken);
     ASSERT_EQ(read.runs.size(), 1u);
     EXPECT_EQ(read.runs[0].StatusOf(Check::Os), Status::Unreadable);
+    const std::string fix = Edited(GoldenText("fix-on-clean-pc.txt"),
+                                   {{"ProductType: 0x00000001, SuiteMask", "ProductType:\r\n\r\n0x00000001, SuiteMask"}});
+    const auto afterImport = ReadBytes(fix);
+    ASSERT_EQ(afterImport.runs.size(), 1u);
+    EXPECT_EQ(afterImport.runs[0].StatusOf(Check::Os), Status::Unreadable);
+    EXPECT_EQ(afterImport.runs[0].StatusOf(Check::Fix), Status::Passed);
     const std::string capture = "Hi, the log:\r\n\r\n" + log.substr(log.find("OS version: "));
     const auto pasted = ReadBytes(capture);
     ASSERT_EQ(pasted.runs.size(), 1u);
