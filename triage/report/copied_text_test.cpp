@@ -153,6 +153,8 @@ TEST(CopiedText, APrintedLogReadsAsTheLog)
         {"in a smaller font", printed("-f Courier8 --header='zemlodiag.txt||Page $% of $='"), false, {"zemlodiag.txt"}},
         {"in a larger font: 76 columns", printed("-f Courier12 --header='zemlodiag.txt||Page $% of $='"), false,
          {"zemlodiag.txt"}},
+        {"pr's pages of text folded at 72: empty lines around each header",
+         "tr -d '\\r' | fold -w 72 | pr -f -l 30 -h zemlodiag.txt", false, {"zemlodiag.txt"}},
         {"a page break inside the hosts file's text", printed("-L 44 --header='zemlodiag.txt||Page $% of $='"), false,
          {"zemlodiag.txt"}},
         {"a page break before its last lines", printed("-L 46 --header='zemlodiag.txt||Page $% of $='"), false,

@@ -39,8 +39,11 @@ bool ReportReader::State::Rejoin(LastLine& previous, std::string_view line, std:
             trial.maxHostsBytes = parse->maxHostsBytes;
             if (!Place(joined, previous.mark, trial))
                 continue;
-            for (; previous.listed > 0; --previous.listed)
-                run->unrecognised.pop_back();
+            // Its parts are listed before the page's lines that came after them.
+            const auto partsEnd = run->unrecognised.end() - static_cast<std::ptrdiff_t>(previous.pageLines);
+            run->unrecognised.erase(partsEnd - static_cast<std::ptrdiff_t>(previous.listed), partsEnd);
+            previous.listed = 0;
+            previous.pageLines = 0;
             PutFacts(*run, std::move(facts));
             parse->section = trial.section;
             parse->proxyKey = trial.proxyKey;

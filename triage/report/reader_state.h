@@ -53,6 +53,7 @@ struct ReportReader::State {
         ColumnBreak columnBreak = ColumnBreak::None;  // of its last physical line
         Mark mark = Mark::None;    // the mark it came under
         std::size_t listed = 0;    // its physical lines listed as unrecognised
+        std::size_t pageLines = 0;  // a printed page's header or footer listed after them
         RunRecord before;
         Section section = Section::None;
         int proxyKey = -1;

@@ -82,10 +82,13 @@ void ReportReader::State::Line(std::string_view line, std::uint64_t number)
             StartRun(std::nullopt, true);
         Listed(WithoutEndBlanks(line), number);
         // A line broken at the page's width goes on past the header or the
-        // footer between its parts (when its first part read on its own, so
-        // nothing of it is listed after this line).
-        if (lastSlot >= 0 && lineSlots[lastSlot].listed == 0)
-            lineSlots[lastSlot].sequence = sequence;
+        // footer between its parts.
+        if (lastSlot >= 0 && lineSlots[lastSlot].columnBreak != ColumnBreak::None) {
+            LastLine& broken = lineSlots[lastSlot];
+            broken.sequence = sequence;
+            if (!run->unrecognised.empty() && run->unrecognised.back().line == number)
+                ++broken.pageLines;
+        }
         return;
     }
     // Columns are at most the bytes but where tabs stand: only a line that
@@ -187,6 +190,10 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         // An empty line passes an earlier mark on, unless it brings its own.
         if (markForNextLine == Mark::None)
             markForNextLine = mark;
+        // A page break leaves empty lines around its header, also inside a
+        // line broken at the page's width.
+        if (printed && lastSlot >= 0 && lineSlots[lastSlot].columnBreak != ColumnBreak::None)
+            lineSlots[lastSlot].sequence = sequence;
         return;
     }
     // A console window shows a second run after the first one's prompt.
@@ -201,6 +208,7 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
         current->text.assign(line);
         current->otherText.clear();
+        current->pageLines = 0;
         current->number = number;
         current->sequence = sequence;
         current->lastPart.assign(body);
@@ -241,7 +249,7 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         previous->columnBreak = columnBreak;  // the joined line ends where this part does
         return;
     }
-    if (!separators.empty() && previous->listed > 0) {
+    if (!separators.empty() && previous->listed > 0 && previous->pageLines == 0) {
         // A line cut by a wrap and not yet whole: its parts stay unknown
         // until a later one completes it. Where the first uncertain break
         // may have taken a blank or not, both readings are kept.
