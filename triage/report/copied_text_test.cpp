@@ -91,6 +91,8 @@ TEST(CopiedText, BlanksAtLineEndsAndIndentationAreNoFacts)
         {"a Markdown code block", "sed 's/^/    /'"},
         {"a Markdown quote", "sed 's/^/> /'"},
         {"a console margin, tabs expanded, ends trimmed", "expand -t 8 | sed -E 's/^/  /; s/[ ]+(\\r?)$/\\1/'"},
+        {"wrapped at 72 by a client that keeps and counts the blank at each wrap",
+         "tr -d '\\r' | fold -s -w 72 | sed 's/$/\\r/'"},
     });
 }
 
