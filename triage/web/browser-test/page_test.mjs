@@ -287,18 +287,22 @@ try {
     check(inputHeight > 0 && inputHeight <= 60, `the input area is ${inputHeight} px high with boards shown`);
     await page.click('#show-input');
 
-    // A file of many slices reads as the command line reads it, its
-    // progress in bytes.
-    const big = path.join(inputs, 'big-hosts.txt');
-    const bigJson = cli(['--json', big]);
-    const bigCsv = cli(['--csv', big]);
-    check(bigJson.status === 0, `the command line did not read ${big}: ${bigJson.stderr}`);
-    const bigReading = await waitForReading(page, async () => (await page.$('#files')).uploadFile(big));
-    check(bigReading.state === 'done', `the big file's reading ended ${bigReading.state}`);
-    check(bigReading.seen.some((text) => /^0 of 1 file; big-hosts\.txt: [0-9.]+ MB of [0-9.]+ MB$/.test(text)),
-        `no progress in bytes while the big file was read: ${bigReading.seen}`);
-    await compareReading(page, downloads, withoutFolder(bigJson.stdout), withoutFolder(bigCsv.stdout),
-        (name) => name, 'a file of many slices', { named: 'big-hosts' });
+    // Files of many slices read as the command line reads them: a log, its
+    // progress in bytes, and a zip archive, its entries read in pieces.
+    for (const [name, what, progress] of [
+        ['big-hosts.txt', 'a file of many slices', /^0 of 1 file; big-hosts\.txt: [0-9.]+ MB of [0-9.]+ MB$/],
+        ['big-archive.zip', 'a zip archive of many slices', null]]) {
+        const big = path.join(inputs, name);
+        const bigJson = cli(['--json', big]);
+        const bigCsv = cli(['--csv', big]);
+        check(bigJson.status === 0, `the command line did not read ${big}: ${bigJson.stderr}`);
+        const bigReading = await waitForReading(page, async () => (await page.$('#files')).uploadFile(big));
+        check(bigReading.state === 'done', `${what}: the reading ended ${bigReading.state}`);
+        check(!progress || bigReading.seen.some((text) => progress.test(text)),
+            `${what}: no progress in bytes while it was read: ${bigReading.seen}`);
+        await compareReading(page, downloads, withoutFolder(bigJson.stdout), withoutFolder(bigCsv.stdout),
+            (file) => file, what, { named: name.replace(/\.txt$/, '') });
+    }
 
     await step('hostile text', () => hostileText(page));
     // The boards read since fold the input area again; the paste box comes back.
