@@ -195,6 +195,11 @@ function handle(message) {
         elements['fleet-view'].insertAdjacentHTML('afterbegin', message.head);
         elements.downloads.hidden = message.runs === 0;
         window.zemlotriagePage.wasmMemoryBytes = message.wasmMemoryBytes;
+        // The downloads once the boards are laid out; then the worker ends.
+        var reader = worker;
+        requestAnimationFrame(function () {
+            setTimeout(function () { if (reader === worker) reader.postMessage({ outputs: true }); });
+        });
         if (!spare) spare = startWorker();
         setProgress('Read ' + plural(message.files, 'file') + ': ' + plural(message.runs, 'run') +
             (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');

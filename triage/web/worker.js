@@ -10,12 +10,12 @@
 // DecompressionStream and handed to the module as they come; the module
 // finds the entries from the archive's end and says which to read.
 // Messages in: {module} first; then, in order, {begin: total}, {files: [{name,
-// bytes} or {name, blob} or {name, error}]} any number of times, {end: true};
-// messages are handled one after another, each once the one before has
+// bytes} or {name, blob} or {name, error}]} any number of times, {end: true},
+// {outputs: true} once the page has shown the reading; messages are handled one after another, each once the one before has
 // finished. Messages out: "ready" with the report style, "progress" with the
 // boards of the runs read since the last (at most every kShowEveryMs, and at
 // the last file: each showing costs the page a layout) and the bytes read of
-// a big file, "done" with the fleet view that goes before the boards, then
+// a big file, "done" with the fleet view that goes before the boards,
 // "outputs" with the bytes of both downloads, after which the page ends this
 // worker and the memory of the reading with it.
 'use strict';
@@ -62,6 +62,7 @@ function handle(request) {
     if (request.begin !== undefined) return begin(request.begin);
     if (request.files) return readFiles(request.files);
     if (request.end) return end();
+    if (request.outputs) return sendOutputs();
 }
 
 function begin(total) {
@@ -265,8 +266,6 @@ function show(file) {
         boards: boards }, [boards.buffer]);
 }
 
-// The reading's end: what the page shows, then both downloads, so that the
-// page can end this worker and give its memory back.
 function end() {
     postMessage({
         type: 'done',
@@ -276,6 +275,11 @@ function end() {
         head: output(0, 'text'),
         wasmMemoryBytes: Module.HEAPU8.buffer.byteLength,
     });
+}
+
+// Both downloads, written once the page has laid out the boards (not while
+// it does), so that the page can end this worker and give its memory back.
+function sendOutputs() {
     var outputs = { type: 'outputs' };
     var buffers = [];
     [['json', 1], ['csv', 2]].forEach(function (kind) {

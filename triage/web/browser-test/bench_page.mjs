@@ -74,8 +74,11 @@ async function workerMemory(page) {
     if (browserName === 'chromium') {
         memory.pageHeap = (await (await page.createCDPSession()).send('Runtime.getHeapUsage')).usedSize;
         memory.workerHeaps = [];
-        for (const worker of page.workers())
-            memory.workerHeaps.push((await worker.client.send('Runtime.getHeapUsage')).usedSize);
+        for (const worker of page.workers()) {
+            // A worker the page ends while it is asked is gone, not counted.
+            const heap = await worker.client.send('Runtime.getHeapUsage').catch(() => null);
+            if (heap) memory.workerHeaps.push(heap.usedSize);
+        }
     }
     return memory;
 }
@@ -113,7 +116,8 @@ async function fleet(logs) {
     const pageHtml = path.join(os.tmpdir(), `zemlotriage-bench-${process.pid}.html`);
     const cli = { json: [], html: [] };
     let cliRuns = 0;
-    const { page, problems, close } = await openPage(pagePath);
+    const { browser, page, problems, close } = await openPage(pagePath);
+    const rss = { before: treeRss(browser.process().pid) };
     const pageSeconds = [];
     const withDriver = [];
     const browserLoading = [];
@@ -140,6 +144,9 @@ async function fleet(logs) {
         if (pageRuns !== cliRuns || boards !== Math.min(cliRuns, 1000))
             throw new Error(`the page shows ${pageRuns} runs and ${boards} boards, the command line read ${cliRuns} runs`);
         memory = await workerMemory(page);
+        await sleep(5000);
+        rss.after = treeRss(browser.process().pid);
+        memory.later = await workerMemory(page);
     } finally {
         await close();
         fs.rmSync(pageHtml, { force: true });
@@ -158,6 +165,8 @@ async function fleet(logs) {
     console.log(`the browser only loading the files for the page, nothing read: ${median(browserLoading).toFixed(2)} s`);
     console.log(`page says: ${summary}`);
     console.log(`after the reading: ${describeMemory(memory)}`);
+    console.log(`5 s later: ${describeMemory(memory.later)}; browser's processes ${mib(rss.before)} MiB before ` +
+        `the first round, ${mib(rss.after)} MiB 5 s after the last`);
 }
 
 // One big file: time against the command line, and the browser's memory

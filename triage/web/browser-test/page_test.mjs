@@ -197,17 +197,25 @@ async function checkWords(page, records, verdicts, what) {
     `${what}: the right-to-left override of the log is not shown as <U+202E> in an isolated value`);
 }
 
+// Two frames, so that what scrolled into sight is painted: Firefox paints a
+// board that was out of sight (content-visibility) only at the next frame.
+const painted = (page) => page.evaluate(() => new Promise((resolve) =>
+    requestAnimationFrame(() => requestAnimationFrame(resolve))));
+
 // At a phone's width and a desktop's: nothing clipped, by the elements'
-// bounds; screenshots of the top and of a board to look at.
+// bounds; screenshots of the top and of a board to look at, at fixed paths
+// (OUT/page-phone-board.png, OUT/page-desktop-board.png, ...).
 async function checkLayout(page, what, shots) {
     for (const viewport of kViewports) {
         await page.setViewport({ width: viewport.width, height: viewport.height });
         failures.push(...await clippingProblems(page, `${what} at ${viewport.name} width`));
         await page.evaluate(() => window.scrollTo(0, 0));
+        await painted(page);
         await page.screenshot({ path: path.join(out, `${shots}-${viewport.name}.png`) });
         // A board with causes of every severity.
         if (await page.$('.cause.info')) {
             await page.evaluate(() => document.querySelector('.cause.info').closest('section').scrollIntoView());
+            await painted(page);
             await page.screenshot({ path: path.join(out, `${shots}-${viewport.name}-board.png`) });
         }
     }
@@ -433,5 +441,7 @@ failures.push(...problems);
 for (const failure of failures)
     console.error(`FAILED: ${failure}`);
 if (failures.length === 0)
-    console.log(`the page said in ${browserName} what the command line says; screenshots ${path.join(out, '*.png')}`);
+    console.log(`the page said in ${browserName} what the command line says; screenshots of boards ` +
+        `${['phone', 'desktop'].map((name) => path.join(out, `page-${name}-board.png`)).join(' and ')}, more in ` +
+        path.join(out, '*.png'));
 process.exit(failures.length === 0 ? 0 : 1);
