@@ -83,6 +83,12 @@ printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt long-line-utf16le.txt tw
     random-tail.txt cyrillic-utf16le.txt hostile-utf16le.txt cut-short.txt logs.zip mail.eml >"$inputs/order.txt"
 # A log of many slices: a hosts file of 150,000 lines (about 12 MB in UTF-16).
 python3 "$here/make_big_log.py" --hosts-lines 150000 "$golden/troubled-pc.txt" "$inputs/big-hosts.txt"
+# A zip archive of a few MB, read from its file in pieces: a log of 40,000
+# hosts lines deflated (.txt) and stored (.log, which -n leaves unpacked).
+python3 "$here/make_big_log.py" --hosts-lines 40000 "$golden/troubled-pc.txt" "$inputs/mid-hosts.txt"
+cp "$inputs/mid-hosts.txt" "$inputs/mid-hosts.log"
+(cd "$inputs" && zip -q -9 -n .log big-archive.zip mid-hosts.txt mid-hosts.log)
+rm "$inputs/mid-hosts.txt" "$inputs/mid-hosts.log"
 # The folder to drop: every kind that is read, in any letter case, made out
 # of name order so that a page reading in the browser's order shows.
 fleet=$out/fleet
