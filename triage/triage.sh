@@ -100,9 +100,10 @@ triage_fuzz() {  # [SECONDS]
 # tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
 # type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
 # no-break spaces, a mail client's hard wraps at 76 columns, a saved mail
-# with attachments, zip archives, blanks taken off or added at line ends, a
-# Markdown code block, a console window's copy, a printed log's text, a
-# ticket's HTML export, 8-bit text echoed between runs.
+# with attachments, zip archives (one with an entry damaged), blanks taken
+# off or added at line ends, a Markdown code block, a console window's copy,
+# a printed log's text, a ticket's HTML export, 8-bit text echoed between
+# runs.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -143,6 +144,10 @@ for name, method in (('stored', zipfile.ZIP_STORED), ('deflated', zipfile.ZIP_DE
         archive.writestr('pc1/zemlodiag.txt', b'\xff\xfe' + text.decode().encode('utf-16-le'))
         archive.writestr('pc2/zemlodiag.log', other)
         archive.writestr('notes.docx', b'not read')
+# A byte changed after packing: the entry's CRC-32 no longer matches.
+damaged = bytearray(open(sys.argv[3] + '/archive-stored.mangled', 'rb').read())
+damaged[damaged.find(b'Windows')] ^= 0x20
+open(sys.argv[3] + '/archive-damaged.mangled', 'wb').write(damaged)
 PYTHON
     sed -E 's/[ ]+(\r?)$/\1/' "$text" >"$dir/end-blanks-removed.mangled"
     sed 's/\r$/ \r/' "$text" | expand -t 4 | sed 's/^/    /' >"$dir/markdown-code-block.mangled"
