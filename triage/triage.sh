@@ -103,7 +103,7 @@ triage_fuzz() {  # [SECONDS]
 # with attachments, zip archives (one with an entry damaged), blanks taken
 # off or added at line ends, a Markdown code block, a console window's copy,
 # a printed log's text, a ticket's HTML export, 8-bit text echoed between
-# runs.
+# runs, logs joined into one file with UTF-8 and UTF-16LE by turns.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -149,6 +149,9 @@ damaged = bytearray(open(sys.argv[3] + '/archive-stored.mangled', 'rb').read())
 damaged[damaged.find(b'Windows')] ^= 0x20
 open(sys.argv[3] + '/archive-damaged.mangled', 'wb').write(damaged)
 PYTHON
+    # Logs joined into one file, UTF-8 and UTF-16LE by turns.
+    { cat "$text"; iconv -f UTF-8 -t UTF-16LE "$text"; tail -c +4 "$b"; tail -c +4 "$b" | iconv -f UTF-8 -t UTF-16LE; } \
+        >"$dir/joined-by-turns.mangled"
     sed -E 's/[ ]+(\r?)$/\1/' "$text" >"$dir/end-blanks-removed.mangled"
     sed 's/\r$/ \r/' "$text" | expand -t 4 | sed 's/^/    /' >"$dir/markdown-code-block.mangled"
     { printf '%-80s\r\n' 'C:\Users\Ann>zemlodiag.exe'
