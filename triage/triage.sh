@@ -100,10 +100,11 @@ triage_fuzz() {  # [SECONDS]
 # tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
 # type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
 # no-break spaces, a mail client's hard wraps at 76 columns, a saved mail
-# with attachments, zip archives (one with an entry damaged), blanks taken
-# off or added at line ends, a Markdown code block, a console window's copy,
-# a printed log's text, a ticket's HTML export, 8-bit text echoed between
-# runs, logs joined into one file with UTF-8 and UTF-16LE by turns.
+# with attachments (named in encoded words), zip archives (one with an entry
+# damaged), blanks taken off or added at line ends, a Markdown code block, a
+# console window's copy, a printed log's text, a ticket's HTML export, 8-bit
+# text echoed between runs, logs joined into one file with UTF-8 and UTF-16LE
+# by turns.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -148,6 +149,18 @@ for name, method in (('stored', zipfile.ZIP_STORED), ('deflated', zipfile.ZIP_DE
 damaged = bytearray(open(sys.argv[3] + '/archive-stored.mangled', 'rb').read())
 damaged[damaged.find(b'Windows')] ^= 0x20
 open(sys.argv[3] + '/archive-damaged.mangled', 'wb').write(damaged)
+# A name that is not ASCII, in encoded words as older mail programs write it.
+from email.mime.multipart import MIMEMultipart
+from email.mime.application import MIMEApplication
+from email.header import Header
+log16 = b'\xff\xfe' + text.decode().encode('utf-16-le')
+mail = MIMEMultipart()
+mail['From'] = 'user@example.com'
+attached = MIMEApplication(log16, 'octet-stream')
+attached.add_header('Content-Disposition', 'attachment',
+                    filename=Header('\u0436\u0443\u0440\u043d\u0430\u043b zemlodiag.txt', 'utf-8', maxlinelen=30).encode())
+mail.attach(attached)
+open(sys.argv[3] + '/mail-encoded-names.mangled', 'wb').write(mail.as_bytes(policy=policy.compat32.clone(linesep='\r\n')))
 PYTHON
     # Logs joined into one file, UTF-8 and UTF-16LE by turns.
     { cat "$text"; iconv -f UTF-8 -t UTF-16LE "$text"; tail -c +4 "$b"; tail -c +4 "$b" | iconv -f UTF-8 -t UTF-16LE; } \

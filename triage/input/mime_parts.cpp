@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "triage/input/header_words.h"
 #include "triage/input/input_kinds.h"
 
 namespace triage {
@@ -47,26 +48,6 @@ bool LooksLikeMailStart(std::string_view line)
     return false;
 }
 
-// A parameter's value: `name=value` or `name="value"`, searched in the lower
-// case copy and taken from the header as written.
-std::string Parameter(std::string_view header, const std::string& lower, std::string_view name)
-{
-    std::size_t at = 0;
-    while ((at = lower.find(name, at)) != std::string::npos) {
-        const bool whole = at > 0 && (lower[at - 1] == ';' || lower[at - 1] == ' ' || lower[at - 1] == '\t');
-        at += name.size();
-        if (!whole || at >= lower.size() || lower[at] != '=')
-            continue;
-        std::string_view value = header.substr(at + 1);
-        if (!value.empty() && value.front() == '"') {
-            value.remove_prefix(1);
-            return std::string(value.substr(0, value.find('"')));
-        }
-        return std::string(Trimmed(value.substr(0, value.find(';'))));
-    }
-    return {};
-}
-
 int Base64Value(char c)
 {
     if (c >= 'A' && c <= 'Z')
@@ -92,15 +73,16 @@ void MimeParts::Headers::Take(std::string_view header)
         return;
     const std::string_view name = std::string_view(lower).substr(0, colon);
     const std::string_view value = Trimmed(std::string_view(lower).substr(colon + 1));
+    const std::string_view written = header.substr(colon + 1);
     if (name == "content-type") {
         type = std::string(Trimmed(value.substr(0, value.find(';'))));
-        boundary = Parameter(header, lower, "boundary");
+        boundary = HeaderParameter(written, "boundary");
         if (fileName.empty())
-            fileName = Parameter(header, lower, "name");
+            fileName = DecodeEncodedWords(HeaderParameter(written, "name"));
     } else if (name == "content-transfer-encoding") {
         encoding = std::string(value);
     } else if (name == "content-disposition") {
-        const std::string named = Parameter(header, lower, "filename");
+        const std::string named = DecodeEncodedWords(HeaderParameter(written, "filename"));
         if (!named.empty())
             fileName = named;
     }

@@ -10,7 +10,8 @@
 // are dropped, those of a kind this program refuses noted with why. Every
 // other line (headers, part delimiters, quoted-printable and plain bodies)
 // passes unchanged, to the mail text that undoes quoted-printable and reply
-// quoting.
+// quoting. Attachment names that are not ASCII, encoded as mail headers
+// encode such text, are decoded (header_words.h).
 //
 // Text that does not start with a mail's headers passes unchanged, and costs
 // one look at its first line.

@@ -84,7 +84,7 @@ mail['From'] = 'user@example.com'
 mail['Subject'] = 'zemlodiag'
 mail.set_content('The log is attached.')
 mail.add_attachment(open(sys.argv[1], 'rb').read().decode('utf-8-sig').encode('utf-16'), maintype='application',
-                    subtype='octet-stream', filename='zemlodiag.txt')
+                    subtype='octet-stream', filename='zemlodiag (Kopie \u00fc).txt')
 open(sys.argv[2], 'wb').write(mail.as_bytes(policy=policy.SMTP))
 PYTHON
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt long-line-utf16le.txt two-runs-utf8.txt not-a-report.txt \
