@@ -100,11 +100,11 @@ triage_fuzz() {  # [SECONDS]
 # tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
 # type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
 # no-break spaces, a mail client's hard wraps at 76 columns, a saved mail
-# with attachments (named in encoded words), zip archives (one with an entry
-# damaged), blanks taken off or added at line ends, a Markdown code block, a
-# console window's copy, a printed log's text, a ticket's HTML export, 8-bit
-# text echoed between runs, logs joined into one file with UTF-8 and UTF-16LE
-# by turns.
+# with attachments (named in encoded words, quoted-printable UTF-16 too), zip
+# archives (one with an entry damaged), blanks taken off or added at line
+# ends, a Markdown code block, a console window's copy, a printed log's text,
+# a ticket's HTML export, 8-bit text echoed between runs, logs joined into
+# one file with UTF-8 and UTF-16LE by turns.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -149,11 +149,20 @@ for name, method in (('stored', zipfile.ZIP_STORED), ('deflated', zipfile.ZIP_DE
 damaged = bytearray(open(sys.argv[3] + '/archive-stored.mangled', 'rb').read())
 damaged[damaged.find(b'Windows')] ^= 0x20
 open(sys.argv[3] + '/archive-damaged.mangled', 'wb').write(damaged)
-# A name that is not ASCII, in encoded words as older mail programs write it.
+# Names that are not ASCII, encoded as mail programs do, on attachments in
+# quoted-printable UTF-16LE (zeros as "=00", soft breaks inside characters).
 from email.mime.multipart import MIMEMultipart
 from email.mime.application import MIMEApplication
 from email.header import Header
 log16 = b'\xff\xfe' + text.decode().encode('utf-16-le')
+mail = EmailMessage()
+mail['From'] = 'user@example.com'
+mail.set_content('Logs attached.')
+mail.add_attachment(log16, maintype='text', subtype='plain', filename='zemlodiag kopie \u00fc.txt',
+                    cte='quoted-printable')
+mail.add_attachment(other.decode().encode('utf-16-le'), maintype='text', subtype='plain', cte='quoted-printable',
+                    params={'charset': 'utf-16le'})
+open(sys.argv[3] + '/mail-quoted-utf16.mangled', 'wb').write(mail.as_bytes(policy=policy.SMTP))
 mail = MIMEMultipart()
 mail['From'] = 'user@example.com'
 attached = MIMEApplication(log16, 'octet-stream')

@@ -135,6 +135,17 @@ TEST(MimeParts, EachReportInAMailReadsAsTheLogAndNamesItsPart)
           {"3 =?koi8-r?b?1tXSzsHMLnR4dA==?=", "UTF-16LE", troubled},
           {"4 zemlodiag (Kopie).txt", "UTF-16LE", troubled}},
          ""},
+        // Quoted-printable UTF-16: every zero byte "=00", and soft line
+        // breaks between the two bytes of a character.
+        {"the log attached as the program wrote it, quoted-printable",
+         "m.set_content('The log is attached.\\n')\n"
+         "m.add_attachment(b'\\xff\\xfe' + troubled.decode().encode('utf-16-le'), maintype='text', subtype='plain',"
+         " filename='zemlodiag.txt', cte='quoted-printable')",
+         {{"2 zemlodiag.txt", "UTF-16LE", troubled}}, ""},
+        {"a UTF-16LE body, quoted-printable",
+         "m.set_content(clean.decode().encode('utf-16-le'), maintype='text', subtype='plain', cte='quoted-printable',"
+         " params={'charset': 'utf-16le'})",
+         {{"1", "UTF-16LE without BOM", clean}}, ""},
     };
     for (const auto& c : cases) {
         const std::string mail = PythonMail(c.build);
