@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "triage/input/code_pages.h"
+#include "triage/input/transfer_digits.h"
 
 namespace triage {
 
@@ -26,32 +27,6 @@ std::string Lower(std::string_view text)
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-int Base64Value(char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
 }
 
 // `bytes` in `charset` as UTF-8; nothing for a charset not read here.

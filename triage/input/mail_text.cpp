@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "triage/input/transfer_digits.h"
+
 namespace triage {
 
 namespace {
@@ -28,17 +30,6 @@ std::string_view Trimmed(std::string_view text)
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
         text.remove_suffix(1);
     return text;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 

@@ -5,6 +5,7 @@
 #include "triage/input/header_words.h"
 #include "triage/input/input_kinds.h"
 #include "triage/input/mail_text.h"
+#include "triage/input/transfer_digits.h"
 
 namespace triage {
 
@@ -47,21 +48,6 @@ bool LooksLikeMailStart(std::string_view line)
         if (StartsWith(lower, header))
             return true;
     return false;
-}
-
-int Base64Value(char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
 }
 
 }  // namespace
