@@ -369,6 +369,35 @@ TEST(TextDecoder, ZerosAreNeitherALogNorACover)
         EXPECT_EQ(ReadBytes(c.bytes).input.error, c.error) << c.name;
 }
 
+// `copy /b` of a log that a crash or a mail client cut part way through a
+// line, and a whole one: the first reads as the cut log alone, the second as
+// the whole one alone, wherever in its last character the first was cut.
+TEST(TextDecoder, ALogCutInsideALineThenAnotherJoinedReadsAsEachAlone)
+{
+    const std::string first = testing::Transformed(GoldenText("troubled-pc.txt"), "iconv -f UTF-8 -t UTF-16");
+    const std::string second = testing::Transformed(GoldenText("clean-pc.txt"), "iconv -f UTF-8 -t UTF-16");
+    const std::size_t inALine = first.find(testing::Utf16Le("ProxyServer")) + 9;  // even: a whole character
+    const auto whole = ReadBytes(second);
+    ASSERT_EQ(whole.runs.size(), 1u);
+    auto expected = RecordJson(whole.runs[0]);
+    expected["run"] = 2;
+    const struct {
+        const char* name;
+        std::size_t cut;
+    } cases[] = {
+        {"cut after a whole character", inALine - 1},
+        {"cut inside a character", inALine},
+    };
+    for (const auto& c : cases) {
+        const auto alone = ReadBytes(first.substr(0, c.cut));
+        ASSERT_EQ(alone.runs.size(), 1u) << c.name;
+        const auto read = ReadBytes(first.substr(0, c.cut) + second);
+        ASSERT_EQ(read.runs.size(), 2u) << c.name;
+        EXPECT_EQ(RecordJson(read.runs[0]), RecordJson(alone.runs[0])) << c.name;
+        EXPECT_EQ(RecordJson(read.runs[1]), expected) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace triage
 
