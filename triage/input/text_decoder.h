@@ -86,6 +86,8 @@ private:
     // One character's UTF-8 bytes onto the line, unless the line is full.
     void PutCharacter(const char* bytes, std::size_t size);
     void EndLine();
+    // Ends a line that has text as one without its line end: it may be cut anywhere.
+    void EndCutLine();
 
     LineSink sink_;
     Encoding encoding_ = Encoding::Unknown;  // of the stretch; Unknown between stretches
