@@ -34,12 +34,13 @@ struct LogReading::State {
               CompleteRecord(record);
               sink(std::move(record));
           }, options),
-          html([this](std::string_view line, std::uint64_t number) {
+          quoting([this](std::string_view line, std::uint64_t number) {
               if (unended)
                   reader.LastLineUnended(line, number);
               else
                   reader.Line(line, number);
           }),
+          html([this](std::string_view line, std::uint64_t number) { quoting.Line(line, number); }),
           mail([this](std::string_view line, std::uint64_t number) { html.Line(line, number); }),
           parts({[this](std::string_view line, std::uint64_t number) { mail.Line(line, number); },
                  [this](std::string_view line, std::uint64_t number, Encoding encoding) {
@@ -62,6 +63,7 @@ struct LogReading::State {
     ReportReader reader;
     // The input's last line, when it had no line end, may be cut anywhere.
     bool unended = false;
+    ReplyQuoting quoting;
     HtmlText html;
     MailText mail;
     MimeParts parts;
@@ -122,6 +124,7 @@ InputResult LogReading::Finish(const std::string& readError)
     const bool whole = s.decoder.Finish();
     s.parts.Finish();
     s.mail.Finish();
+    s.quoting.Finish();
     result.runs = s.reader.Finish();
     if (!readError.empty()) {
         result.error = readError;

@@ -14,6 +14,8 @@ constexpr std::string_view kBoundary = "boundary=";
 // OS line.
 constexpr std::string_view kBannerRule = "###########################################";
 constexpr std::string_view kConsoleFirst = "OS version: ";
+// Quoted lines held before a quoted report: a reply's few lines before it.
+constexpr std::size_t kHeldQuotedLines = 16;
 
 std::string Lower(std::string_view text)
 {
@@ -111,7 +113,7 @@ void MailText::Line(std::string_view line, std::uint64_t number)
             joining_ = false;
             PassDecoded();
         }
-        Unquote(line, number);
+        sink_(line, number);
         return;
     }
     // Transports may add blanks at the end; encoders never leave any there.
@@ -133,26 +135,23 @@ void MailText::Finish()
         joining_ = false;
         PassDecoded();
     }
-    if (heldBlankNumber_ != 0)
-        sink_(heldBlank_, heldBlankNumber_);
-    heldBlankNumber_ = 0;
 }
 
 void MailText::PassDecoded()
 {
     const std::string bytes = DecodeQuotedPrintable(joined_);
     if (bytes.empty()) {
-        Unquote(bytes, joinedNumber_);
+        sink_(bytes, joinedNumber_);
         return;
     }
     // The bytes are in the body's charset: read them as any text is read.
-    LineDecoder decoder([&](std::string_view decoded, std::uint64_t) { Unquote(decoded, joinedNumber_); });
+    LineDecoder decoder([&](std::string_view decoded, std::uint64_t) { sink_(decoded, joinedNumber_); });
     decoder.Feed(bytes.data(), bytes.size());
     if (!decoder.Finish() && decoder.DetectedEncoding() == Encoding::Unknown)
-        Unquote(joined_, joinedNumber_);  // no text: keep the line as it came
+        sink_(joined_, joinedNumber_);  // no text: keep the line as it came
 }
 
-void MailText::Unquote(std::string_view line, std::uint64_t number)
+void ReplyQuoting::Line(std::string_view line, std::uint64_t number)
 {
     std::size_t textStart = 0;
     if (quoteDepth_ == 0) {
@@ -160,21 +159,16 @@ void MailText::Unquote(std::string_view line, std::uint64_t number)
         const std::string_view text = line.substr(textStart);
         const bool reportStarts =
             marks > 0 && (text == kBannerRule || text.compare(0, kConsoleFirst.size(), kConsoleFirst) == 0);
-        // A quoted blank line may be the report's first line: the next line
-        // tells.
-        if (heldBlankNumber_ != 0) {
-            const bool ours = reportStarts && heldBlankMarks_ == marks;
-            sink_(ours ? std::string_view() : std::string_view(heldBlank_), heldBlankNumber_);
-            heldBlankNumber_ = 0;
-        }
         if (reportStarts) {
             quoteDepth_ = marks;
-        } else if (marks > 0 && text.empty()) {
-            heldBlank_.assign(line);
-            heldBlankMarks_ = marks;
-            heldBlankNumber_ = number;
+            PassHeld(marks);
+        } else if (marks > 0) {
+            if (held_.size() == kHeldQuotedLines)
+                PassHeld(0);
+            held_.push_back({std::string(line), marks, number});
             return;
         } else {
+            PassHeld(0);
             sink_(line, number);
             return;
         }
@@ -183,6 +177,24 @@ void MailText::Unquote(std::string_view line, std::uint64_t number)
     if (QuoteMarks(line, quoteDepth_, textStart) == quoteDepth_)
         line.remove_prefix(textStart);
     sink_(line, number);
+}
+
+void ReplyQuoting::Finish()
+{
+    PassHeld(0);
+}
+
+// The held lines, those quoted `depth` deep without their marks.
+void ReplyQuoting::PassHeld(int depth)
+{
+    for (const HeldLine& held : held_) {
+        std::size_t textStart = 0;
+        std::string_view line = held.text;
+        if (held.marks == depth && QuoteMarks(line, depth, textStart) == depth)
+            line.remove_prefix(textStart);
+        sink_(line, held.number);
+    }
+    held_.clear();
 }
 
 }  // namespace triage

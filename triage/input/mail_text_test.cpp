@@ -136,11 +136,13 @@ TEST(MailText, OtherTextPassesUnchanged)
         "OK",
     };
     std::vector<std::string> passed;
-    MailText mail([&](std::string_view line, std::uint64_t) { passed.emplace_back(line); });
+    ReplyQuoting quoting([&](std::string_view line, std::uint64_t) { passed.emplace_back(line); });
+    MailText mail([&](std::string_view line, std::uint64_t number) { quoting.Line(line, number); });
     std::uint64_t number = 0;
     for (const std::string& line : lines)
         mail.Line(line, ++number);
     mail.Finish();
+    quoting.Finish();
     EXPECT_EQ(passed, lines);
 }
 

@@ -42,7 +42,9 @@ bool WrapBefore(std::string_view line, std::string_view next)
     std::size_t word = 0;
     while (word < next.size() && !IsBlank(next[word]))
         ++word;
-    return Columns(line) + 1 + Columns(next.substr(0, word)) > kNarrowestWrap;
+    // A client that keeps the blank at its wrap (format=flowed) may count
+    // it: the word then did not fit when it would have ended the line.
+    return Columns(line) + 1 + Columns(next.substr(0, word)) >= kNarrowestWrap;
 }
 
 std::vector<const char*> WrapSeparators(std::string_view part)

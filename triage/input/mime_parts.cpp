@@ -140,8 +140,16 @@ void MimeParts::EndHeaders()
     headers_ = {};
     body_ = Body::Passed;
     if (StartsWith(headers.type, "multipart/") && !headers.boundary.empty()) {
-        multiparts_.push_back({headers.boundary, number_, 0});
+        multiparts_.push_back({headers.boundary, number_, 0, headers.type == "multipart/alternative"});
         return;
+    }
+    // The first form of an alternative is read; the others (its HTML twin)
+    // hold the same report again.
+    for (const Multipart& multipart : multiparts_) {
+        if (multipart.alternative && multipart.parts > 1) {
+            body_ = Body::Dropped;
+            return;
+        }
     }
     const std::string number = messageHeaders_ ? (number_.empty() ? "1" : number_ + ".1") : number_;
     if (headers.type == "message/rfc822") {

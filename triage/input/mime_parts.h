@@ -65,6 +65,7 @@ private:
         std::string boundary;
         std::string number;  // of the multipart entity; "" for the message's own body
         int parts = 0;
+        bool alternative = false;  // its parts are one text in several forms
     };
     enum class Body { Passed, Decoded, Dropped };
 

@@ -73,6 +73,11 @@ TEST(MimeParts, EachReportInAMailReadsAsTheLogAndNamesItsPart)
          "m.set_content(clean.decode(), cte='base64')\n"
          "m.add_alternative('<p>log</p>', subtype='html')",
          {{"1", "UTF-8 without BOM", clean}}, ""},
+        {"a body beside its HTML twin holding the same report: one run, not two",
+         "import html\n"
+         "m.set_content(clean.decode(), cte='quoted-printable')\n"
+         "m.add_alternative('<pre>' + html.escape(clean.decode()) + '</pre>', subtype='html')",
+         {{"1", "UTF-8 without BOM", clean}}, ""},
         {"a body and a forwarded message, quoted-printable",
          "f = EmailMessage()\nf['From'] = 'pc@example.com'\n"
          "f.set_content(clean.decode(), cte='quoted-printable')\n"

@@ -157,12 +157,19 @@ bool AsciiByte(unsigned char c)
     return (c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n' || c == '\t';
 }
 
+// Bytes to wait for before judging: the units, or a short line and the
+// start of the UTF-16LE after it.
+constexpr std::size_t kEightBitLookAhead = kEightBitUnits * 2 + 1 + kUtf16Pairs * 2;
+
+// A short line (`echo retry >> zemlodiag.txt`) is fewer units than that:
+// it shows by the program's next run right after it, one byte on, whose
+// ASCII text reads as units of a zero and an ASCII byte.
 bool EightBitFollows(const unsigned char* data, std::size_t size)
 {
     std::size_t units = 0;
     for (std::size_t i = 0; i + 1 < size && units < kEightBitUnits; i += 2, ++units) {
         if (!AsciiByte(data[i]) || !AsciiByte(data[i + 1]))
-            return false;
+            return units > 0 && data[i] == 0 && Utf16LeFollows(data + i + 1, size - i - 1);
     }
     return units == kEightBitUnits;
 }
@@ -215,7 +222,7 @@ std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size
         // after it then starts at an odd offset. Inside a line such units are
         // CJK text (U+4E2D is the bytes 2D 4E).
         if (!bigEndian && line_.empty() && leftOut_ == 0 && AsciiByte(data[i]) && AsciiByte(data[i + 1])) {
-            if (!atEnd && size - i < kEightBitUnits * 2)
+            if (!atEnd && size - i < kEightBitLookAhead)
                 return i;
             if (EightBitFollows(data + i, size - i)) {
                 EndStretch();

@@ -422,6 +422,8 @@ TEST(TextDecoder, ARunAppendedAfterEightBitTextIsRead)
         {"an odd number of bytes", "Diagnose gestartet am 09.12.2026 \r\n"},
         {"an even number of bytes", "Diagnose gestartet am 9.12.2026 \r\n"},
         {"OEM text (CP850)", testing::Transformed("Prüfung läuft \r\n", "iconv -f UTF-8 -t CP850")},
+        {"a short line, odd", "retry\r\n"},
+        {"one letter without a line end", "x"},
     };
     for (const auto& c : cases) {
         const auto read = ReadBytes(first + c.text + second);

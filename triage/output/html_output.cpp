@@ -205,7 +205,7 @@ void WriteBoard(TextOut& out, const FleetRow& r, const Board& b, std::size_t ind
     if (b.localSystem)
         out << " &middot; ran as LocalSystem";
     if (b.fixSeen)
-        out << " &middot; /fix " << (b.fixImported ? "imported the root" : "failed");
+        out << " &middot; /fix " << (b.fixImported ? "imported the root" : b.fixNotFinished ? "not finished" : "failed");
     out << "</div><div class=\"tiles\">";
     for (const auto& [title, status] : b.tiles)
         out << "<div class=\"tile " << StatusClass(status) << "\"><b>" << Escaped(title) << "</b>"
@@ -255,6 +255,7 @@ PageRun ForPage(const RunRecord& record)
     board.localSystem = record.localSystem;
     board.fixSeen = record.Reached(Check::Fix);
     board.fixImported = record.fix.imported == Verdict::Ok;
+    board.fixNotFinished = record.StatusOf(Check::Fix) == Status::NotFinished;
     board.consoleCapture = record.consoleCapture;
     board.notes = record.notes;
     for (const CheckRow& row : kChecks) {

@@ -37,6 +37,7 @@ struct Board {
     bool localSystem = false;
     bool fixSeen = false;
     bool fixImported = false;
+    bool fixNotFinished = false;  // the text stops before the import's result
     bool consoleCapture = false;
     std::vector<std::string> notes;
     std::vector<std::pair<const char*, Status>> tiles;  // check title, status

@@ -235,6 +235,9 @@ const char* FixOutcome(const RunRecord& r)
 {
     if (!r.Reached(Check::Fix))
         return "";
+    // A copy cut before the import's result says nothing of how it went.
+    if (r.StatusOf(Check::Fix) == Status::NotFinished)
+        return "not finished";
     return r.fix.imported == Verdict::Ok ? "imported" : "failed";
 }
 

@@ -91,6 +91,8 @@ TEST(CopiedText, BlanksAtLineEndsAndIndentationAreNoFacts)
         {"a Markdown code block", "sed 's/^/    /'"},
         {"a Markdown quote", "sed 's/^/> /'"},
         {"a console margin, tabs expanded, ends trimmed", "expand -t 8 | sed -E 's/^/  /; s/[ ]+(\\r?)$/\\1/'"},
+        {"wrapped at 72 by a client that keeps and counts the blank at each wrap",
+         "tr -d '\\r' | fold -s -w 72 | sed 's/$/\\r/'"},
     });
 }
 
@@ -110,8 +112,30 @@ TEST(CopiedText, AConsoleWindowsCopyReadsAsTheConsoleText)
     const std::string consoleText = "grep -v -e '^####' -e '^Log start time' -e '^Log end time'";
     ExpectSameRecords({{"80 columns", ConsoleCopy(80), true},
                        {"100 columns", ConsoleCopy(100), true},
-                       {"120 columns", ConsoleCopy(120), true}},
+                       {"120 columns", ConsoleCopy(120), true},
+                       {"90 columns: broken where a blank stood", ConsoleCopy(90), true},
+                       {"100 columns, in a quoted-printable mail body",
+                        ConsoleCopy(100) + " | python3 -c 'import sys; from email.message import EmailMessage; "
+                                           "m = EmailMessage(); m[\"Subject\"] = \"log\"; "
+                                           "m.set_content(sys.stdin.read(), cte=\"quoted-printable\"); "
+                                           "sys.stdout.write(m.as_string())'",
+                        true, {"Subject: log", "Content-Type:", "Content-Transfer-Encoding:", "MIME-Version:"}},
+                       {"80 columns, quoted in a reply", ConsoleCopy(80) + " | sed 's/^/> /'", true}},
                       consoleText);
+}
+
+// A line broken twice, first at a blank and then mid-word: the old PC's
+// product name ("Microsoft Wi" / "ndows XP" at 80 columns) is joined whole.
+TEST(CopiedText, ALineBrokenTwiceAtTheConsolesWidthIsJoinedWhole)
+{
+    const std::string consoleText = Transformed(testing::GoldenText("old-windows-pc.txt"),
+                                                "grep -v -e '^####' -e '^Log start time' -e '^Log end time'");
+    const auto original = ReadBytes(consoleText);
+    const auto read = ReadBytes(Transformed(consoleText, ConsoleCopy(80)));
+    ASSERT_EQ(read.runs.size(), 1u);
+    ASSERT_EQ(original.runs.size(), 1u);
+    EXPECT_EQ(read.runs[0].os.productName, "Microsoft Windows XP");
+    EXPECT_EQ(Mismatch(Facts(read.runs[0]), Facts(original.runs[0])), "");
 }
 
 // A log printed to PDF (enscript, ghostscript) and its text taken back with
@@ -129,11 +153,34 @@ TEST(CopiedText, APrintedLogReadsAsTheLog)
         {"a header naming the file, the date and the page",
          printed("--header='zemlodiag.txt|Printed 2026-12-09|Page $% of $='"), false, {"zemlodiag.txt"}},
         {"in a smaller font", printed("-f Courier8 --header='zemlodiag.txt||Page $% of $='"), false, {"zemlodiag.txt"}},
+        {"in a larger font: 76 columns", printed("-f Courier12 --header='zemlodiag.txt||Page $% of $='"), false,
+         {"zemlodiag.txt"}},
+        {"pr's pages of text folded at 72: empty lines around each header",
+         "tr -d '\\r' | fold -w 72 | pr -f -l 30 -h zemlodiag.txt", false, {"zemlodiag.txt"}},
         {"a page break inside the hosts file's text", printed("-L 44 --header='zemlodiag.txt||Page $% of $='"), false,
          {"zemlodiag.txt"}},
         {"a page break before its last lines", printed("-L 46 --header='zemlodiag.txt||Page $% of $='"), false,
          {"zemlodiag.txt"}},
     });
+}
+
+// A page's header between the two parts of a line broken at the page's
+// width: the second run's OS lines of this log are where page 2 starts.
+TEST(CopiedText, ALineBrokenAcrossAPrintedPageIsJoined)
+{
+    const std::string log = testing::GoldenText("two-runs-one-log.txt");
+    const auto original = ReadBytes(log);
+    ASSERT_EQ(original.runs.size(), 2u);
+    const std::string printed = Transformed(log, "tr -d '\\r' | enscript -q --header='zemlodiag.txt||Page $% of $=' "
+                                                 "-p - | ps2pdf - - | pdftotext -layout - -");
+    ASSERT_NE(printed.find("BuildLabEx:\n\fzemlodiag.txt"), std::string::npos) << "the page breaks elsewhere";
+    const auto read = ReadBytes(printed);
+    ASSERT_EQ(read.runs.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(Mismatch(Facts(read.runs[i]), Facts(original.runs[i])), "") << "run " << i + 1;
+        for (const Unrecognised& line : read.runs[i].unrecognised)
+            EXPECT_NE(line.text.find("zemlodiag.txt"), std::string::npos) << "run " << i + 1 << ": " << line.text;
+    }
 }
 
 // A ticket's export: the text HTML-escaped in a .txt, or in a page.
@@ -154,6 +201,7 @@ TEST(CopiedText, AnHtmlEscapedReportReadsAsItsText)
         {"escaped, characters as numbers", escape + " | sed \"s/&quot;/\\&#34;/g; s/&#x27;/\\&#39;/g\""},
         {"a page with the text in <pre>", page, false, {"Ticket 4711", "The user wrote:"}},
         {"a page with a <br> after each line, &nbsp; for blanks", lines},
+        {"a quoted reply, escaped in a .txt", "sed 's/^/> /' | " + escape},
     });
 }
 

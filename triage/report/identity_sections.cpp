@@ -116,8 +116,11 @@ bool ReadsFix(std::string_view line, SectionState& state)
 {
     const IdentityLines& known = Known();
     FixFacts& fix = state.run.fix;
-    if (line == known.importSubject || line == known.importSerial || line == known.afterImportRule ||
-        line == known.afterImport)
+    if (line == known.afterImport) {
+        fix.testAfterImport = true;
+        return true;
+    }
+    if (line == known.importSubject || line == known.importSerial || line == known.afterImportRule)
         return true;
     if (line == known.importSucceeded) {
         fix.imported = Verdict::Ok;

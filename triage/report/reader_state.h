@@ -21,8 +21,9 @@ namespace triage {
 enum class Mark { None, Error, Warning };
 
 // Lines at least this wide may have been broken at a console's or a printed
-// page's width (a console is 80 columns or more, a printed page about as wide).
-inline constexpr std::size_t kNarrowestColumnBreak = 80;
+// page's width (a console is 80 columns or more; a page printed in a larger
+// font holds fewer, 76 in 12-point Courier).
+inline constexpr std::size_t kNarrowestColumnBreak = 60;
 
 // Where a line as wide as the console or the page may have been broken: in
 // its text (what it holds reaches the last column), or where a blank stood
@@ -43,16 +44,22 @@ struct ReportReader::State {
     // next line continues it (a mail client's hard wrap).
     struct LastLine {
         std::string text;          // joined over the continuations found so far
+        std::string otherText;     // joined the other way at its first uncertain break, if any
         std::uint64_t number = 0;  // of its last physical line
+        // When its last physical line came, in the order lines reach the
+        // reader: a quoted-printable mail's line numbers skip its soft breaks.
+        std::uint64_t sequence = 0;
         std::string lastPart;      // its last physical line
         ColumnBreak columnBreak = ColumnBreak::None;  // of its last physical line
         Mark mark = Mark::None;    // the mark it came under
         std::size_t listed = 0;    // its physical lines listed as unrecognised
+        std::size_t pageLines = 0;  // a printed page's header or footer listed after them
         RunRecord before;
         Section section = Section::None;
         int proxyKey = -1;
         SectionState::ChainPart chainPart = SectionState::ChainPart::None;
     };
+    std::uint64_t sequence = 0;  // lines that reached the reader
     LastLine lineSlots[2];  // the last line's, and the one being read
     int lastSlot = -1;      // which holds the last line, if any
     Mark markForNextLine = Mark::None;
@@ -63,6 +70,7 @@ struct ReportReader::State {
     // where longer lines were broken.
     std::size_t widest = 0;
     bool pageStart = false;  // the line being read starts a printed page
+    bool printed = false;    // a page's form feed or number was seen: lines break at its width
 
     void StartRun(OptText start, bool fromCapture)
     {
@@ -151,9 +159,15 @@ struct ReportReader::State {
     void Unknown(std::string_view line, std::uint64_t number)
     {
         const SectionParser& parser = ParserOf(parse->section);
+        // After a start banner, the lines before the first section are the
+        // OS line's (and the user's before it), as are those after /fix's
+        // "Test after import".
+        const bool osPlace =
+            (!capture && (parse->section == Section::None || parse->section == Section::User)) ||
+            (parse->section == Section::Fix && run->fix.testAfterImport);
         // A printed page's header is no line of the section it interrupts.
-        if (parser.hasCheck && !pageStart)
-            ++run->unplacedLines[Index(parser.check)];
+        if ((parser.hasCheck || osPlace) && !pageStart)
+            ++run->unplacedLines[Index(osPlace ? Check::Os : parser.check)];
         Listed(line, number);
     }
 

@@ -24,6 +24,7 @@ inline bool Failed(Verdict verdict) { return verdict == Verdict::Failed; }
 struct FixFacts {  // where the /fix import ran (Reached(Check::Fix))
     Verdict imported = Verdict::NotSaid;
     OptText error;
+    bool testAfterImport = false;  // its "Test after import" banner was read: the OS line is next
 };
 
 struct OsFacts {

@@ -67,16 +67,28 @@ int ReportReader::Finish()
 // it is kept, listed and framed.
 void ReportReader::State::Line(std::string_view line, std::uint64_t number)
 {
+    ++sequence;
     // A printed page starts with a form feed, then its header or its text.
     pageStart = StartsPrintedPage(line);
-    if (pageStart)
+    if (pageStart) {
         line.remove_prefix(1);
+        printed = true;
+    }
     if (IsCmdPromptLine(line))
         return;  // the console's, before or after the report
     if (IsPageNumberLine(line)) {
+        printed = true;
         if (!run)
             StartRun(std::nullopt, true);
         Listed(WithoutEndBlanks(line), number);
+        // A line broken at the page's width goes on past the header or the
+        // footer between its parts.
+        if (lastSlot >= 0 && lineSlots[lastSlot].columnBreak != ColumnBreak::None) {
+            LastLine& broken = lineSlots[lastSlot];
+            broken.sequence = sequence;
+            if (!run->unrecognised.empty() && run->unrecognised.back().line == number)
+                ++broken.pageLines;
+        }
         return;
     }
     // Columns are at most the bytes but where tabs stand: only a line that
@@ -178,6 +190,10 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         // An empty line passes an earlier mark on, unless it brings its own.
         if (markForNextLine == Mark::None)
             markForNextLine = mark;
+        // A page break leaves empty lines around its header, also inside a
+        // line broken at the page's width.
+        if (printed && lastSlot >= 0 && lineSlots[lastSlot].columnBreak != ColumnBreak::None)
+            lineSlots[lastSlot].sequence = sequence;
         return;
     }
     // A console window shows a second run after the first one's prompt.
@@ -191,7 +207,10 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
     if (markForNextLine == Mark::None && (FitsMailLine(body) || columnBreak != ColumnBreak::None)) {
         current = &lineSlots[previous == &lineSlots[0] ? 1 : 0];
         current->text.assign(line);
+        current->otherText.clear();
+        current->pageLines = 0;
         current->number = number;
+        current->sequence = sequence;
         current->lastPart.assign(body);
         current->columnBreak = columnBreak;
         current->mark = mark;
@@ -214,18 +233,30 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
     // A mail client's wrap, or a break at the console's or the page's last
     // column, mid-word, or where a blank stood.
     std::vector<const char*> separators;
-    if (previous && previous->number + 1 == number && previous->text.size() + line.size() < kMaxJoinedBytes) {
-        if (WrapBefore(previous->lastPart, body))
+    if (previous && previous->sequence + 1 == sequence && previous->text.size() + line.size() < kMaxJoinedBytes) {
+        // Not a line indented on its own.
+        const bool brokenAtWidth = previous->columnBreak != ColumnBreak::None && Indentation(body) <= 1;
+        // A printed page as narrow as a mail breaks at its width, not at a blank.
+        if (WrapBefore(previous->lastPart, body) && !(printed && brokenAtWidth))
             separators = WrapSeparators(previous->lastPart);
-        else if (previous->columnBreak != ColumnBreak::None && Indentation(body) <= 1)  // not a line indented on its own
-            separators = previous->columnBreak == ColumnBreak::InText ? std::vector<const char*>{"", " "}
-                                                                      : std::vector<const char*>{" ", ""};
+        else if (brokenAtWidth)
+            // A part that starts with a blank was broken where the blank stood.
+            separators = previous->columnBreak == ColumnBreak::InText && Indentation(body) == 0
+                             ? std::vector<const char*>{"", " "}
+                             : std::vector<const char*>{" ", ""};
     }
-    if (!separators.empty() && Rejoin(*previous, line, number, separators))
+    if (!separators.empty() && Rejoin(*previous, line, number, separators)) {
+        previous->columnBreak = columnBreak;  // the joined line ends where this part does
         return;
-    if (!separators.empty() && previous->listed > 0) {
+    }
+    if (!separators.empty() && previous->listed > 0 && previous->pageLines == 0) {
         // A line cut by a wrap and not yet whole: its parts stay unknown
-        // until a later one completes it.
+        // until a later one completes it. Where the first uncertain break
+        // may have taken a blank or not, both readings are kept.
+        if (!previous->otherText.empty())
+            previous->otherText += separators.front() + std::string(line);
+        else if (separators.size() > 1)
+            previous->otherText = previous->text + separators[1] + std::string(line);
         previous->text += separators.front();
         previous->text += line;
         previous->lastPart.assign(body);
@@ -237,6 +268,7 @@ void ReportReader::State::ReportLine(std::string_view body, std::uint64_t number
         if (!run->unrecognised.empty() && run->unrecognised.back().line == number)
             ++current->listed;
         current->number = number;
+        current->sequence = sequence;
         lastSlot = static_cast<int>(current - lineSlots);
     }
 }

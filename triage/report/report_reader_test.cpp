@@ -380,6 +380,28 @@ TEST(ReportReader, MailWrappedLinesArePutTogetherOrLeftUnknown)
     EXPECT_EQ(run.verdict, RunVerdict::Incomplete);
 }
 
+// After a start banner the next line is the OS line: when it cannot be
+// read, the Windows check cannot pass. A console capture may have other text
+// before its OS line (a mail's or a chat's), which says nothing of Windows.
+TEST(ReportReader, AnOsLineThatCannotBeReadLeavesWindowsUnreadable)
+{
+    const std::string log = GoldenText("clean-pc.txt");
+    const std::string broken = Edited(log, {{"ProductType: 0x00000001, SuiteMask", "ProductType:\r\n\r\n0x00000001, SuiteMask"}});
+    const auto read = ReadBytes(broken);
+    ASSERT_EQ(read.runs.size(), 1u);
+    EXPECT_EQ(read.runs[0].StatusOf(Check::Os), Status::Unreadable);
+    const std::string fix = Edited(GoldenText("fix-on-clean-pc.txt"),
+                                   {{"ProductType: 0x00000001, SuiteMask", "ProductType:\r\n\r\n0x00000001, SuiteMask"}});
+    const auto afterImport = ReadBytes(fix);
+    ASSERT_EQ(afterImport.runs.size(), 1u);
+    EXPECT_EQ(afterImport.runs[0].StatusOf(Check::Os), Status::Unreadable);
+    EXPECT_EQ(afterImport.runs[0].StatusOf(Check::Fix), Status::Passed);
+    const std::string capture = "Hi, the log:\r\n\r\n" + log.substr(log.find("OS version: "));
+    const auto pasted = ReadBytes(capture);
+    ASSERT_EQ(pasted.runs.size(), 1u);
+    EXPECT_EQ(pasted.runs[0].StatusOf(Check::Os), Status::Passed);
+}
+
 // A run records the encoding of the stretch it opens in: at its start
 // banner, or at a console capture's first line.
 TEST(ReportReader, EachRunCarriesTheEncodingItWasReadIn)
