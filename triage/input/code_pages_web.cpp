@@ -1,0 +1,46 @@
+#include <emscripten/emscripten.h>
+
+#include <string>
+
+#include "triage/input/code_page_converter.h"
+
+// The browser's decoder of the page, kept per page; -1 when the browser
+// has none (it reads no OEM page but 866). Replacement characters stand for
+// what the page does not map, one per sequence.
+// clang-format off
+EM_JS(int, DecodeInBrowser, (unsigned number, const unsigned char* bytes, int size, char32_t* out), {
+    const labels = {874: "windows-874", 866: "ibm866", 932: "shift_jis", 936: "gbk", 949: "euc-kr", 950: "big5"};
+    const label = labels[number] || (number >= 1250 && number <= 1258 ? "windows-" + number : "");
+    const decoders = Module.codePageDecoders || (Module.codePageDecoders = {});
+    if (!(number in decoders)) {
+        try {
+            decoders[number] = label ? new TextDecoder(label) : null;
+        } catch (e) {
+            decoders[number] = null;
+        }
+    }
+    const decoder = decoders[number];
+    if (!decoder)
+        return -1;
+    let count = 0;
+    for (const character of decoder.decode(HEAPU8.subarray(bytes, bytes + size)))
+        HEAPU32[(out >> 2) + count++] = character.codePointAt(0);
+    return count;
+});
+// clang-format on
+
+namespace triage {
+
+bool PlatformDecode(unsigned number, std::string_view bytes, std::u32string& out)
+{
+    // No page gives more characters than bytes.
+    std::u32string decoded(bytes.size(), U'\0');
+    const int count = DecodeInBrowser(number, reinterpret_cast<const unsigned char*>(bytes.data()),
+                                      static_cast<int>(bytes.size()), decoded.data());
+    if (count < 0)
+        return false;
+    out.append(decoded, 0, static_cast<std::size_t>(count));
+    return true;
+}
+
+}  // namespace triage
