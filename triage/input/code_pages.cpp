@@ -199,6 +199,21 @@ bool IsEastAsianPunctuation(std::uint32_t c)
     return (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF65) || c == 0x30FB;
 }
 
+// Half-width katakana: old terminals' Japanese, rare in text since; the
+// bytes of other double-byte pages' characters read as them in 932.
+bool IsHalfWidthKana(std::uint32_t c)
+{
+    return c >= 0xFF61 && c <= 0xFF9F;
+}
+
+// Cyrillic letters that make a syllable, and the short i that follows one.
+bool IsCyrillicVowel(std::uint32_t c)
+{
+    constexpr std::u32string_view kVowels = U"\u0430\u0435\u0451\u0438\u043E\u0443\u044B\u044D\u044E\u044F\u0456\u0457\u0454";
+    const std::uint32_t lower = c >= 0x410 && c <= 0x42F ? c + 0x20 : c >= 0x400 && c <= 0x40F ? c + 0x50 : c;
+    return kVowels.find(static_cast<char32_t>(lower)) != std::u32string_view::npos;
+}
+
 enum class LetterCase : std::uint8_t { None, Upper, Lower };
 
 LetterCase CaseOf(std::uint32_t c)
@@ -237,7 +252,8 @@ constexpr std::u32string_view kAlphabets[] = {
     U"\u0101\u010D\u0113\u0123\u012B\u0137\u013C\u0146\u0161\u016B\u017E",                       // Latvian
     U"\u00E4\u00F6\u00F5\u00FC\u0161\u017E",                                                     // Estonian
     U"\u00E7\u011F\u0131\u00F6\u015F\u00FC\u00E2\u00EE\u00FB",                                   // Turkish
-    U"\u00E0\u00E1\u00E2\u00E3\u00E8\u00E9\u00EA\u00EC\u00ED\u00F2\u00F3\u00F4\u00F5\u00F9\u00FA\u00FD\u0103\u0111\u01A1\u01B0",  // Vietnamese
+    // Vietnamese as 1258 writes it: other letters take their tone as a mark apart.
+    U"\u00E0\u00E1\u00E2\u0103\u00E8\u00E9\u00EA\u00ED\u00F3\u00F4\u01A1\u00F9\u00FA\u01B0\u0111",
 };
 
 // Latin-1 and Latin Extended-A letters in lower case; others as they are.
@@ -297,9 +313,8 @@ class Implausibility {
 public:
     void Add(std::uint32_t c)
     {
-        if (c < 0x80 && !IsLetter(c)) {
-            previous_ = Script::None;
-            previousCase_ = LetterCase::None;
+        if (c < 0x80 && !IsAsciiLetter(c)) {
+            EndWord();
             return;
         }
         if (IsCombiningMark(c)) {
@@ -313,27 +328,73 @@ public:
                 total_ += 4;
             else if (c >= 0x2500 && c <= 0x25FF)  // box drawing and blocks: no report draws
                 total_ += 2;
-            else if (script == Script::None && c != 0xA0 && !IsEastAsianPunctuation(c))
+            else if ((script == Script::None && c != 0xA0 && !IsEastAsianPunctuation(c)) || IsHalfWidthKana(c))
                 total_ += 1;
         }
-        if (script != Script::None && previous_ != Script::None && script != previous_)
+        if (script == Script::None) {
+            EndWord();
+            return;
+        }
+        if (previous_ != Script::None && script != previous_)
             total_ += 2;
         const LetterCase letterCase = CaseOf(c);
-        if (c >= 0x80 && letterCase == LetterCase::Upper && previousCase_ == LetterCase::Lower && previous_ == script)
-            total_ += 1;
+        if (c >= 0x80 && previous_ == script) {
+            // "abC" and "ABc" outside ASCII: letters of another script's page.
+            if (letterCase == LetterCase::Upper && previousCase_ == LetterCase::Lower)
+                total_ += 1;
+            if (letterCase == LetterCase::Lower && capitals_ >= 2)
+                total_ += 1;
+        }
+        if (previousLetter_ == 0x3C2 && previous_ == Script::Greek)
+            total_ += 1;  // the final sigma ends a word
+        if (script == Script::Cyrillic) {
+            // The short i follows a vowel; Hebrew's yod read as it follows anything.
+            if (c == 0x439 && previousCyrillic_ && !IsCyrillicVowel(previousLetter_))
+                total_ += 1;
+            vowels_ += IsCyrillicVowel(c) ? 1 : 0;
+            ++cyrillicLetters_;
+            lowerCyrillic_ |= letterCase == LetterCase::Lower;
+        }
         if (script == Script::Latin && c >= 0x80)
             latin_.Add(c);
+        capitals_ = letterCase == LetterCase::Upper ? capitals_ + 1 : 0;
+        previousCyrillic_ = script == Script::Cyrillic;
+        previousLetter_ = c;
         previous_ = script;
         previousCase_ = letterCase;
     }
-    int Total() const { return total_ + 2 * latin_.Strangers(); }
+    int Total()
+    {
+        EndWord();
+        return total_ + 2 * latin_.Strangers();
+    }
 
 private:
-    static bool IsLetter(std::uint32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+    static bool IsAsciiLetter(std::uint32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+    void EndWord()
+    {
+        // A word of small Cyrillic letters without a vowel is no word.
+        if (cyrillicLetters_ >= 2 && vowels_ == 0 && lowerCyrillic_)
+            total_ += 1;
+        previous_ = Script::None;
+        previousCase_ = LetterCase::None;
+        capitals_ = 0;
+        previousCyrillic_ = false;
+        cyrillicLetters_ = 0;
+        vowels_ = 0;
+        lowerCyrillic_ = false;
+    }
 
     int total_ = 0;
     Script previous_ = Script::None;
     LetterCase previousCase_ = LetterCase::None;
+    std::uint32_t previousLetter_ = 0;
+    int capitals_ = 0;
+    bool previousCyrillic_ = false;
+    int cyrillicLetters_ = 0;
+    int vowels_ = 0;
+    bool lowerCyrillic_ = false;
     LatinLetters latin_;
 };
 

@@ -27,13 +27,13 @@ enum class CodePage : std::uint8_t {
     Windows1256,
     Windows1257,
     Windows1258,
+    Windows932,
+    Windows949,
+    Windows950,
+    Windows936,
     Windows874,
     Oem852,
     Oem855,
-    Windows932,
-    Windows936,
-    Windows949,
-    Windows950,
 };
 
 struct CodePageRow {
@@ -57,13 +57,13 @@ inline constexpr CodePageRow kCodePages[] = {
     {CodePage::Windows1256, 1256, "Windows-1256", false},
     {CodePage::Windows1257, 1257, "Windows-1257", false},
     {CodePage::Windows1258, 1258, "Windows-1258", false},
+    {CodePage::Windows932, 932, "CP932", true},
+    {CodePage::Windows949, 949, "CP949", true},
+    {CodePage::Windows950, 950, "CP950", true},
+    {CodePage::Windows936, 936, "CP936", true},
     {CodePage::Windows874, 874, "Windows-874", false},
     {CodePage::Oem852, 852, "CP852", false},
     {CodePage::Oem855, 855, "CP855", false},
-    {CodePage::Windows932, 932, "CP932", true},
-    {CodePage::Windows936, 936, "CP936", true},
-    {CodePage::Windows949, 949, "CP949", true},
-    {CodePage::Windows950, 950, "CP950", true},
 };
 
 constexpr const CodePageRow& RowOf(CodePage page)
