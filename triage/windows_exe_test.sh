@@ -34,6 +34,33 @@ mail.add_attachment(open(sys.argv[1], 'rb').read().decode('utf-8-sig').encode('u
 open(sys.argv[2], 'wb').write(mail.as_bytes(policy=policy.SMTP))
 PYTHON
 names+=(stored.zip deflated.zip mail.eml)
+# A log in each code page a re-save can produce: the Windows build decodes
+# them with MultiByteToWideChar, the native one with iconv.
+while read -r page product; do
+    tail -c +4 "$repo/tests/golden/troubled-pc.txt" | sed "s/Windows 7 Professional/Windows 7 $product/" |
+        iconv -f UTF-8 -t "CP$page" >"cp$page.txt"
+    names+=("cp$page.txt")
+done <<'PAGES'
+1252 Édition Intégrale
+437 Édition Intégrale
+850 Edição Profissional
+866 Профессиональная
+1250 Profesionální Přemysl Dvořák
+1251 Профессиональная
+1253 Επαγγελματική
+1254 Profesyonel Sürüm İşyeri
+1255 מקצועי
+1256 احترافي
+1257 Profesionalioji Jūratė Įmonė
+1258 Chuyên nghiệp
+874 รุ่นมืออาชีพ
+852 Profesjonalny Łódź gęś
+855 Професионално љубљана
+932 プロフェッショナル
+936 专业版
+949 프로페셔널
+950 專業版
+PAGES
 
 "$native_exe" --json "${names[@]}" >native.jsonl
 native_status=$?

@@ -184,12 +184,31 @@ Script ScriptOf(std::uint32_t c)
     return Script::None;
 }
 
-// Marks that sit on the letter before them: accents (1258 writes them
-// apart), Hebrew points, Arabic vowels, Thai vowels and tones.
-bool IsCombiningMark(std::uint32_t c)
+// Marks that sit on the letter before them, and the script of the letters
+// they sit on: accents (1258 writes them apart), Hebrew points, Arabic
+// vowels, Thai vowels and tones; None for no mark.
+Script MarkedScript(std::uint32_t c)
 {
-    return (c >= 0x300 && c <= 0x36F) || (c >= 0x591 && c <= 0x5C7) || (c >= 0x64B && c <= 0x65F) || c == 0xE31 ||
-           (c >= 0xE34 && c <= 0xE3A) || (c >= 0xE47 && c <= 0xE4E);
+    if (c >= 0x300 && c <= 0x36F)
+        return Script::Latin;
+    if (c >= 0x591 && c <= 0x5C7)
+        return Script::Hebrew;
+    if (c >= 0x64B && c <= 0x65F)
+        return Script::Arabic;
+    if (c == 0xE31 || (c >= 0xE34 && c <= 0xE3A) || (c >= 0xE47 && c <= 0xE4E))
+        return Script::Thai;
+    return Script::None;
+}
+
+// Thai vowels written before the consonant they follow in speech.
+bool IsThaiLeadingVowel(std::uint32_t c)
+{
+    return c >= 0xE40 && c <= 0xE44;
+}
+
+bool IsThaiConsonant(std::uint32_t c)
+{
+    return c >= 0xE01 && c <= 0xE2E;
 }
 
 // Punctuation that East Asian text is full of: the ideographic space, its
@@ -317,9 +336,15 @@ public:
             EndWord();
             return;
         }
-        if (IsCombiningMark(c)) {
-            if (previous_ == Script::None)
+        if (const Script marked = MarkedScript(c); marked != Script::None) {
+            // A mark on no letter, on another script's letter, or on a Thai
+            // vowel that comes before its consonant.
+            const bool onItsLetter = marked == Script::Latin ? previous_ == Script::Latin || previous_ == Script::Greek ||
+                                                                   previous_ == Script::Cyrillic
+                                                             : previous_ == marked;
+            if (!onItsLetter || IsThaiLeadingVowel(previousLetter_))
                 total_ += 1;
+            thaiConsonants_ = 0;
             return;
         }
         const Script script = ScriptOf(c);
@@ -357,6 +382,11 @@ public:
         }
         if (script == Script::Latin && c >= 0x80)
             latin_.Add(c);
+        // Thai writes a vowel or a mark within a few consonants; the bytes of
+        // Korean or Chinese text read as Thai run on without.
+        thaiConsonants_ = IsThaiConsonant(c) ? thaiConsonants_ + 1 : 0;
+        if (thaiConsonants_ == 4)
+            total_ += 1;
         capitals_ = letterCase == LetterCase::Upper ? capitals_ + 1 : 0;
         previousCyrillic_ = script == Script::Cyrillic;
         previousLetter_ = c;
@@ -384,6 +414,7 @@ private:
         cyrillicLetters_ = 0;
         vowels_ = 0;
         lowerCyrillic_ = false;
+        thaiConsonants_ = 0;
     }
 
     int total_ = 0;
@@ -395,15 +426,51 @@ private:
     int cyrillicLetters_ = 0;
     int vowels_ = 0;
     bool lowerCyrillic_ = false;
+    int thaiConsonants_ = 0;
     LatinLetters latin_;
 };
+
+// Where each double-byte page keeps its everyday characters, by lead byte:
+// its punctuation, and its syllables or the level of its most frequent
+// ideographs. Text of another such page reads as their rarer levels.
+struct EverydayLeads {
+    CodePage page;
+    unsigned char punctuationFrom, punctuationTo;
+    unsigned char from, to;
+};
+constexpr EverydayLeads kEverydayLeads[] = {
+    {CodePage::Windows932, 0x81, 0x83, 0x88, 0x98},  // symbols and kana; level 1 kanji
+    {CodePage::Windows949, 0xA1, 0xA3, 0xB0, 0xC8},  // symbols; Hangul
+    {CodePage::Windows950, 0xA1, 0xA3, 0xA4, 0xC6},  // symbols; frequent hanzi
+    {CodePage::Windows936, 0xA1, 0xA3, 0xB0, 0xD7},  // symbols; level 1 hanzi (trail bytes from 0xA1)
+};
+
+int RareCharacters(CodePage page, std::string_view bytes)
+{
+    const auto* leads = std::find_if(std::begin(kEverydayLeads), std::end(kEverydayLeads),
+                                     [page](const EverydayLeads& row) { return row.page == page; });
+    const PageTable& table = TableOf(page);
+    int rare = 0;
+    for (std::size_t at = 0; at + 1 < bytes.size(); ++at) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        const auto trail = static_cast<unsigned char>(bytes[at + 1]);
+        if (!table.lead[lead] || trail < kLowestTrail)
+            continue;
+        const bool everyday = (lead >= leads->punctuationFrom && lead <= leads->punctuationTo) ||
+                              (lead >= leads->from && lead <= leads->to &&
+                               (page != CodePage::Windows936 || trail >= 0xA1));
+        rare += everyday ? 0 : 1;
+        ++at;
+    }
+    return rare;
+}
 
 int ImplausibilityOf(CodePage page, std::string_view bytes)
 {
     Implausibility score;
     if (RowOf(page).doubleByte) {
         ForEachDoubleByteCharacter(page, bytes, [&](std::uint32_t c) { score.Add(c); });
-        return score.Total();
+        return score.Total() + RareCharacters(page, bytes);
     }
     const auto& high = TableOf(page).high;
     for (const char byte : bytes) {

@@ -29,9 +29,9 @@ enum class CodePage : std::uint8_t {
     Windows1258,
     Windows932,
     Windows949,
+    Windows874,
     Windows950,
     Windows936,
-    Windows874,
     Oem852,
     Oem855,
 };
@@ -59,9 +59,9 @@ inline constexpr CodePageRow kCodePages[] = {
     {CodePage::Windows1258, 1258, "Windows-1258", false},
     {CodePage::Windows932, 932, "CP932", true},
     {CodePage::Windows949, 949, "CP949", true},
+    {CodePage::Windows874, 874, "Windows-874", false},
     {CodePage::Windows950, 950, "CP950", true},
     {CodePage::Windows936, 936, "CP936", true},
-    {CodePage::Windows874, 874, "Windows-874", false},
     {CodePage::Oem852, 852, "CP852", false},
     {CodePage::Oem855, 855, "CP855", false},
 };
