@@ -5,14 +5,17 @@
 // Windows (code_pages_win32.cpp), the browser's TextDecoder in the page
 // (code_pages_web.cpp).
 
-#include <string>
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace triage {
 
-// `bytes` in Windows code page `number` as UTF-32, U+FFFD for each sequence
+using CodePoints = std::vector<std::uint32_t>;
+
+// `bytes` in Windows code page `number` as code points, U+FFFD for each sequence
 // the page does not map (a character cut off at the end is one). False, and
 // `out` untouched, when the platform cannot read the page.
-bool PlatformDecode(unsigned number, std::string_view bytes, std::u32string& out);
+bool PlatformDecode(unsigned number, std::string_view bytes, CodePoints& out);
 
 }  // namespace triage

@@ -35,7 +35,7 @@ constexpr BuiltTable kBuiltTables[] = {
     {0, {}},  // no page is numbered 0
 };
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr std::uint32_t kReplacement = 0xFFFD;
 
 // What the platform makes of one page, asked once.
 struct PageTable {
@@ -46,9 +46,9 @@ struct PageTable {
 
 // C1 controls are no text: a page that maps bytes to them (Windows' 1252
 // does for its holes) leaves those bytes undefined.
-std::uint32_t Defined(char32_t c)
+std::uint32_t Defined(std::uint32_t c)
 {
-    return c >= 0x80 && c < 0xA0 ? kReplacement : static_cast<std::uint32_t>(c);
+    return c >= 0x80 && c < 0xA0 ? kReplacement : c;
 }
 
 PageTable SingleBytePage(unsigned number)
@@ -64,7 +64,7 @@ PageTable SingleBytePage(unsigned number)
     // A byte at a time: a page that composes (1258) must not join two.
     for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
         const char one = static_cast<char>(byte);
-        std::u32string decoded;
+        CodePoints decoded;
         if (!PlatformDecode(number, std::string_view(&one, 1), decoded))
             return {};
         table.high[byte - 0x80] = decoded.size() == 1 ? Defined(decoded[0]) : kReplacement;
@@ -78,7 +78,7 @@ PageTable SingleBytePage(unsigned number)
 PageTable DoubleBytePage(unsigned number)
 {
     PageTable table;
-    std::u32string decoded;
+    CodePoints decoded;
     if (!PlatformDecode(number, "A", decoded))
         return {};
     table.available = true;
@@ -122,7 +122,7 @@ template <typename Put>
 void ForEachDoubleByteCharacter(CodePage page, std::string_view bytes, Put put)
 {
     const PageTable& table = TableOf(page);
-    std::u32string decoded;
+    CodePoints decoded;
     std::size_t at = 0;
     while (at < bytes.size()) {
         const auto c = static_cast<unsigned char>(bytes[at]);
@@ -146,7 +146,7 @@ void ForEachDoubleByteCharacter(CodePage page, std::string_view bytes, Put put)
         }
         decoded.clear();
         PlatformDecode(RowOf(page).number, bytes.substr(at, end - at), decoded);
-        for (const char32_t d : decoded)
+        for (const std::uint32_t d : decoded)
             put(Defined(d));
         at = end;
     }
@@ -225,12 +225,20 @@ bool IsHalfWidthKana(std::uint32_t c)
     return c >= 0xFF61 && c <= 0xFF9F;
 }
 
+// Whether UTF-8 `letters` hold `c`.
+bool Holds(std::string_view letters, std::uint32_t c)
+{
+    char encoded[4];
+    const char* end = utf8::append(c, encoded);
+    return letters.find(std::string_view(encoded, static_cast<std::size_t>(end - encoded))) != std::string_view::npos;
+}
+
 // Cyrillic letters that make a syllable, and the short i that follows one.
 bool IsCyrillicVowel(std::uint32_t c)
 {
-    constexpr std::u32string_view kVowels = U"\u0430\u0435\u0451\u0438\u043E\u0443\u044B\u044D\u044E\u044F\u0456\u0457\u0454";
+    constexpr std::string_view kVowels = "\u0430\u0435\u0451\u0438\u043E\u0443\u044B\u044D\u044E\u044F\u0456\u0457\u0454";
     const std::uint32_t lower = c >= 0x410 && c <= 0x42F ? c + 0x20 : c >= 0x400 && c <= 0x40F ? c + 0x50 : c;
-    return kVowels.find(static_cast<char32_t>(lower)) != std::u32string_view::npos;
+    return Holds(kVowels, lower);
 }
 
 enum class LetterCase : std::uint8_t { None, Upper, Lower };
@@ -250,29 +258,29 @@ LetterCase CaseOf(std::uint32_t c)
 // Latin letters outside ASCII, in lower case, that each family of languages
 // writes: text in a Latin page reads as one of them, the same bytes under
 // the wrong page as letters no one language has together.
-constexpr std::u32string_view kAlphabets[] = {
-    U"\u00E4\u00F6\u00FC\u00DF\u00E9",                                                          // German
-    U"\u00E0\u00E2\u00E6\u00E7\u00E8\u00E9\u00EA\u00EB\u00EE\u00EF\u00F4\u0153\u00F9\u00FB\u00FC\u00FF",  // French
-    U"\u00E1\u00E9\u00ED\u00F1\u00F3\u00FA\u00FC\u00E0\u00E8\u00F2\u00E7\u00EF",               // Spanish, Catalan
-    U"\u00E0\u00E1\u00E2\u00E3\u00E7\u00E9\u00EA\u00ED\u00F3\u00F4\u00F5\u00FA",               // Portuguese
-    U"\u00E0\u00E8\u00E9\u00EC\u00ED\u00EE\u00F2\u00F3\u00F9",                                   // Italian
-    U"\u00E9\u00EB\u00EF\u00F3\u00F6\u00FC\u00E8",                                               // Dutch
-    U"\u00E6\u00F8\u00E5\u00E9\u00F3",                                                           // Danish, Norwegian
-    U"\u00E5\u00E4\u00F6\u00E9\u0161\u017E",                                                     // Swedish, Finnish
-    U"\u00E1\u00F0\u00E9\u00ED\u00F3\u00FA\u00FD\u00FE\u00E6\u00F6",                             // Icelandic
-    U"\u00E1\u010D\u010F\u00E9\u011B\u00ED\u0148\u00F3\u0159\u0161\u0165\u00FA\u016F\u00FD\u017E",  // Czech
-    U"\u00E1\u00E4\u010D\u010F\u00E9\u00ED\u013A\u013E\u0148\u00F3\u00F4\u0155\u0161\u0165\u00FA\u00FD\u017E",  // Slovak
-    U"\u0105\u0107\u0119\u0142\u0144\u00F3\u015B\u017A\u017C",                                   // Polish
-    U"\u00E1\u00E9\u00ED\u00F3\u00F6\u0151\u00FA\u00FC\u0171",                                   // Hungarian
-    U"\u010D\u0107\u0111\u0161\u017E",                                                           // Croatian, Slovenian
-    U"\u0103\u00E2\u00EE\u0219\u021B\u015F\u0163",                                               // Romanian
-    U"\u00E7\u00EB",                                                                             // Albanian
-    U"\u0105\u010D\u0119\u0117\u012F\u0161\u0173\u016B\u017E",                                   // Lithuanian
-    U"\u0101\u010D\u0113\u0123\u012B\u0137\u013C\u0146\u0161\u016B\u017E",                       // Latvian
-    U"\u00E4\u00F6\u00F5\u00FC\u0161\u017E",                                                     // Estonian
-    U"\u00E7\u011F\u0131\u00F6\u015F\u00FC\u00E2\u00EE\u00FB",                                   // Turkish
+constexpr std::string_view kAlphabets[] = {
+    "\u00E4\u00F6\u00FC\u00DF\u00E9",                                                          // German
+    "\u00E0\u00E2\u00E6\u00E7\u00E8\u00E9\u00EA\u00EB\u00EE\u00EF\u00F4\u0153\u00F9\u00FB\u00FC\u00FF",  // French
+    "\u00E1\u00E9\u00ED\u00F1\u00F3\u00FA\u00FC\u00E0\u00E8\u00F2\u00E7\u00EF",               // Spanish, Catalan
+    "\u00E0\u00E1\u00E2\u00E3\u00E7\u00E9\u00EA\u00ED\u00F3\u00F4\u00F5\u00FA",               // Portuguese
+    "\u00E0\u00E8\u00E9\u00EC\u00ED\u00EE\u00F2\u00F3\u00F9",                                   // Italian
+    "\u00E9\u00EB\u00EF\u00F3\u00F6\u00FC\u00E8",                                               // Dutch
+    "\u00E6\u00F8\u00E5\u00E9\u00F3",                                                           // Danish, Norwegian
+    "\u00E5\u00E4\u00F6\u00E9\u0161\u017E",                                                     // Swedish, Finnish
+    "\u00E1\u00F0\u00E9\u00ED\u00F3\u00FA\u00FD\u00FE\u00E6\u00F6",                             // Icelandic
+    "\u00E1\u010D\u010F\u00E9\u011B\u00ED\u0148\u00F3\u0159\u0161\u0165\u00FA\u016F\u00FD\u017E",  // Czech
+    "\u00E1\u00E4\u010D\u010F\u00E9\u00ED\u013A\u013E\u0148\u00F3\u00F4\u0155\u0161\u0165\u00FA\u00FD\u017E",  // Slovak
+    "\u0105\u0107\u0119\u0142\u0144\u00F3\u015B\u017A\u017C",                                   // Polish
+    "\u00E1\u00E9\u00ED\u00F3\u00F6\u0151\u00FA\u00FC\u0171",                                   // Hungarian
+    "\u010D\u0107\u0111\u0161\u017E",                                                           // Croatian, Slovenian
+    "\u0103\u00E2\u00EE\u0219\u021B\u015F\u0163",                                               // Romanian
+    "\u00E7\u00EB",                                                                             // Albanian
+    "\u0105\u010D\u0119\u0117\u012F\u0161\u0173\u016B\u017E",                                   // Lithuanian
+    "\u0101\u010D\u0113\u0123\u012B\u0137\u013C\u0146\u0161\u016B\u017E",                       // Latvian
+    "\u00E4\u00F6\u00F5\u00FC\u0161\u017E",                                                     // Estonian
+    "\u00E7\u011F\u0131\u00F6\u015F\u00FC\u00E2\u00EE\u00FB",                                   // Turkish
     // Vietnamese as 1258 writes it: other letters take their tone as a mark apart.
-    U"\u00E0\u00E1\u00E2\u0103\u00E8\u00E9\u00EA\u00ED\u00F3\u00F4\u01A1\u00F9\u00FA\u01B0\u0111",
+    "\u00E0\u00E1\u00E2\u0103\u00E8\u00E9\u00EA\u00ED\u00F3\u00F4\u01A1\u00F9\u00FA\u01B0\u0111",
 };
 
 // Latin-1 and Latin Extended-A letters in lower case; others as they are.
@@ -308,10 +316,10 @@ public:
         if (seen_.none())
             return 0;
         int fewest = static_cast<int>(seen_.count());
-        for (const std::u32string_view alphabet : kAlphabets) {
+        for (const std::string_view alphabet : kAlphabets) {
             int missing = 0;
             for (std::size_t i = 0; i < kRange; ++i) {
-                if (seen_[i] && alphabet.find(static_cast<char32_t>(0xC0 + i)) == std::u32string_view::npos)
+                if (seen_[i] && !Holds(alphabet, static_cast<std::uint32_t>(0xC0 + i)))
                     ++missing;
             }
             fewest = std::min(fewest, missing);
@@ -497,10 +505,10 @@ bool LeadByte(CodePage page, unsigned char byte)
     return TableOf(page).lead[byte];
 }
 
-std::u32string DecodeDoubleBytes(CodePage page, std::string_view bytes)
+std::vector<std::uint32_t> DecodeDoubleBytes(CodePage page, std::string_view bytes)
 {
-    std::u32string decoded;
-    ForEachDoubleByteCharacter(page, bytes, [&](std::uint32_t c) { decoded += static_cast<char32_t>(c); });
+    std::vector<std::uint32_t> decoded;
+    ForEachDoubleByteCharacter(page, bytes, [&](std::uint32_t c) { decoded.push_back(c); });
     return decoded;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace triage {
 
@@ -81,9 +82,9 @@ std::uint32_t CodePoint(CodePage page, unsigned char byte);
 
 // Double-byte pages: whether `byte` starts a character of two bytes.
 bool LeadByte(CodePage page, unsigned char byte);
-// Whole characters of a double-byte page to UTF-32, U+FFFD for each
+// Whole characters of a double-byte page to code points, U+FFFD for each
 // sequence the page does not map.
-std::u32string DecodeDoubleBytes(CodePage page, std::string_view bytes);
+std::vector<std::uint32_t> DecodeDoubleBytes(CodePage page, std::string_view bytes);
 
 // `bytes` (whole characters) as UTF-8 text.
 std::string DecodedText(CodePage page, std::string_view bytes);

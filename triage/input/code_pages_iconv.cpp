@@ -28,7 +28,7 @@ IconvHandle Open(unsigned number)
 
 }  // namespace
 
-bool PlatformDecode(unsigned number, std::string_view bytes, std::u32string& out)
+bool PlatformDecode(unsigned number, std::string_view bytes, CodePoints& out)
 {
     const IconvHandle converter = Open(number);
     if (!converter)
@@ -39,7 +39,7 @@ bool PlatformDecode(unsigned number, std::string_view bytes, std::u32string& out
     unsigned char buffer[4096];
     const auto take = [&](const unsigned char* end) {
         for (const unsigned char* at = buffer; at + 4 <= end; at += 4)
-            out += static_cast<char32_t>(at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<std::uint32_t>(at[3]) << 24));
+            out.push_back(at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<std::uint32_t>(at[3]) << 24));
     };
     const auto convert = [&](char** from, std::size_t* fromLeft) {
         char* outAt = reinterpret_cast<char*>(buffer);
@@ -55,7 +55,7 @@ bool PlatformDecode(unsigned number, std::string_view bytes, std::u32string& out
             continue;
         // An unmapped byte, or a character cut off at the end: one U+FFFD,
         // and on from the next byte.
-        out += U'\xFFFD';
+        out.push_back(0xFFFD);
         if (error == EINVAL)
             break;
         ++in;

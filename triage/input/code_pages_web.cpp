@@ -1,6 +1,6 @@
 #include <emscripten/emscripten.h>
 
-#include <string>
+#include <cstdint>
 
 #include "triage/input/code_page_converter.h"
 
@@ -8,7 +8,7 @@
 // has none (it reads no OEM page but 866). Replacement characters stand for
 // what the page does not map, one per sequence.
 // clang-format off
-EM_JS(int, DecodeInBrowser, (unsigned number, const unsigned char* bytes, int size, char32_t* out), {
+EM_JS(int, DecodeInBrowser, (unsigned number, const unsigned char* bytes, int size, std::uint32_t* out), {
     const labels = {874: "windows-874", 866: "ibm866", 932: "shift_jis", 936: "gbk", 949: "euc-kr", 950: "big5"};
     const label = labels[number] || (number >= 1250 && number <= 1258 ? "windows-" + number : "");
     const decoders = Module.codePageDecoders || (Module.codePageDecoders = {});
@@ -31,16 +31,15 @@ EM_JS(int, DecodeInBrowser, (unsigned number, const unsigned char* bytes, int si
 
 namespace triage {
 
-bool PlatformDecode(unsigned number, std::string_view bytes, std::u32string& out)
+bool PlatformDecode(unsigned number, std::string_view bytes, CodePoints& out)
 {
     // No page gives more characters than bytes.
-    std::u32string decoded(bytes.size(), U'\0');
+    const std::size_t before = out.size();
+    out.resize(before + bytes.size());
     const int count = DecodeInBrowser(number, reinterpret_cast<const unsigned char*>(bytes.data()),
-                                      static_cast<int>(bytes.size()), decoded.data());
-    if (count < 0)
-        return false;
-    out.append(decoded, 0, static_cast<std::size_t>(count));
-    return true;
+                                      static_cast<int>(bytes.size()), out.data() + before);
+    out.resize(before + static_cast<std::size_t>(count < 0 ? 0 : count));
+    return count >= 0;
 }
 
 }  // namespace triage

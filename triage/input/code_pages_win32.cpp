@@ -18,27 +18,27 @@ bool Convert(unsigned number, const char* bytes, int size, std::wstring& wide)
     return MultiByteToWideChar(number, MB_ERR_INVALID_CHARS, bytes, size, wide.data(), length) == length;
 }
 
-void AppendUtf32(const std::wstring& wide, std::u32string& out)
+void AppendCodePoints(const std::wstring& wide, CodePoints& out)
 {
     for (std::size_t i = 0; i < wide.size(); ++i) {
-        const char32_t unit = wide[i];
+        const std::uint32_t unit = wide[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-            out += 0x10000 + ((unit - 0xD800) << 10) + (wide[++i] - 0xDC00);
+            out.push_back(0x10000 + ((unit - 0xD800) << 10) + (wide[++i] - 0xDC00u));
             continue;
         }
-        out += unit >= 0xD800 && unit <= 0xDFFF ? U'\xFFFD' : unit;
+        out.push_back(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
     }
 }
 
 }  // namespace
 
-bool PlatformDecode(unsigned number, std::string_view bytes, std::u32string& out)
+bool PlatformDecode(unsigned number, std::string_view bytes, CodePoints& out)
 {
     if (!IsValidCodePage(number))
         return false;
     std::wstring wide;
     if (bytes.empty() || Convert(number, bytes.data(), static_cast<int>(bytes.size()), wide)) {
-        AppendUtf32(wide, out);
+        AppendCodePoints(wide, out);
         return true;
     }
     // Something in it is not mapped: character by character, U+FFFD for each
@@ -48,10 +48,10 @@ bool PlatformDecode(unsigned number, std::string_view bytes, std::u32string& out
         const bool lead = IsDBCSLeadByteEx(number, static_cast<BYTE>(bytes[at])) && at + 1 < bytes.size();
         const int length = lead ? 2 : 1;
         if (Convert(number, bytes.data() + at, length, wide)) {
-            AppendUtf32(wide, out);
+            AppendCodePoints(wide, out);
             at += static_cast<std::size_t>(length);
         } else {
-            out += U'\xFFFD';
+            out.push_back(0xFFFD);
             ++at;
         }
     }

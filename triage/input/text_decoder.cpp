@@ -359,7 +359,7 @@ std::size_t LineDecoder::DecodeDoubleByte(const unsigned char* data, std::size_t
         }
         if (end == i)
             return i;
-        for (const char32_t d : DecodeDoubleBytes(page, std::string_view(reinterpret_cast<const char*>(data + i), end - i)))
+        for (const std::uint32_t d : DecodeDoubleBytes(page, std::string_view(reinterpret_cast<const char*>(data + i), end - i)))
             PutCodePoint(d);
         i = end;
     }
