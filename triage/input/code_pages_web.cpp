@@ -9,21 +9,20 @@
 // what the page does not map, one per sequence.
 // clang-format off
 EM_JS(int, DecodeInBrowser, (unsigned number, const unsigned char* bytes, int size, std::uint32_t* out), {
-    const labels = {874: "windows-874", 866: "ibm866", 932: "shift_jis", 936: "gbk", 949: "euc-kr", 950: "big5"};
-    const label = labels[number] || (number >= 1250 && number <= 1258 ? "windows-" + number : "");
-    const decoders = Module.codePageDecoders || (Module.codePageDecoders = {});
+    const decoders = Module.pageDecoders || (Module.pageDecoders = {});
     if (!(number in decoders)) {
+        const label = {874: "windows-874", 866: "ibm866", 932: "shift_jis", 936: "gbk", 949: "euc-kr", 950: "big5"}[number] ||
+                      (number > 1249 && number < 1259 ? "windows-" + number : "");
         try {
-            decoders[number] = label ? new TextDecoder(label) : null;
+            decoders[number] = label && new TextDecoder(label);
         } catch (e) {
             decoders[number] = null;
         }
     }
-    const decoder = decoders[number];
-    if (!decoder)
+    if (!decoders[number])
         return -1;
     let count = 0;
-    for (const character of decoder.decode(HEAPU8.subarray(bytes, bytes + size)))
+    for (const character of decoders[number].decode(HEAPU8.subarray(bytes, bytes + size)))
         HEAPU32[(out >> 2) + count++] = character.codePointAt(0);
     return count;
 });
