@@ -106,7 +106,8 @@ const PageTable& TableOf(CodePage page)
     static const std::array<PageTable, std::size(kCodePages)> tables = [] {
         std::array<PageTable, std::size(kCodePages)> all;
         for (const CodePageRow& row : kCodePages)
-            all[static_cast<std::size_t>(row.page)] = row.doubleByte ? DoubleBytePage(row.number) : SingleBytePage(row.number);
+            all[static_cast<std::size_t>(row.page)] =
+                row.doubleByte ? DoubleBytePage(row.number) : SingleBytePage(row.number);
         return all;
     }();
     return tables[static_cast<std::size_t>(page)];
@@ -236,7 +237,8 @@ bool Holds(std::string_view letters, std::uint32_t c)
 // Cyrillic letters that make a syllable, and the short i that follows one.
 bool IsCyrillicVowel(std::uint32_t c)
 {
-    constexpr std::string_view kVowels = "\u0430\u0435\u0451\u0438\u043E\u0443\u044B\u044D\u044E\u044F\u0456\u0457\u0454";
+    constexpr std::string_view kVowels =
+        "\u0430\u0435\u0451\u0438\u043E\u0443\u044B\u044D\u044E\u044F\u0456\u0457\u0454";
     const std::uint32_t lower = c >= 0x410 && c <= 0x42F ? c + 0x20 : c >= 0x400 && c <= 0x40F ? c + 0x50 : c;
     return Holds(kVowels, lower);
 }
@@ -347,9 +349,9 @@ public:
         if (const Script marked = MarkedScript(c); marked != Script::None) {
             // A mark on no letter, on another script's letter, or on a Thai
             // vowel that comes before its consonant.
-            const bool onItsLetter = marked == Script::Latin ? previous_ == Script::Latin || previous_ == Script::Greek ||
-                                                                   previous_ == Script::Cyrillic
-                                                             : previous_ == marked;
+            const bool onLetter = previous_ == Script::Latin || previous_ == Script::Greek ||
+                                  previous_ == Script::Cyrillic;
+            const bool onItsLetter = marked == Script::Latin ? onLetter : previous_ == marked;
             if (!onItsLetter || IsThaiLeadingVowel(previousLetter_))
                 total_ += 1;
             thaiConsonants_ = 0;

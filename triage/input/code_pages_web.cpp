@@ -11,8 +11,8 @@
 EM_JS(int, DecodeInBrowser, (unsigned number, const unsigned char* bytes, int size, std::uint32_t* out), {
     const decoders = Module.pageDecoders || (Module.pageDecoders = {});
     if (!(number in decoders)) {
-        const label = {874: "windows-874", 866: "ibm866", 932: "shift_jis", 936: "gbk", 949: "euc-kr", 950: "big5"}[number] ||
-                      (number > 1249 && number < 1259 ? "windows-" + number : "");
+        const labels = {874: "windows-874", 866: "ibm866", 932: "shift_jis", 936: "gbk", 949: "euc-kr", 950: "big5"};
+        const label = labels[number] || (number > 1249 && number < 1259 ? "windows-" + number : "");
         try {
             decoders[number] = label && new TextDecoder(label);
         } catch (e) {

@@ -359,7 +359,8 @@ std::size_t LineDecoder::DecodeDoubleByte(const unsigned char* data, std::size_t
         }
         if (end == i)
             return i;
-        for (const std::uint32_t d : DecodeDoubleBytes(page, std::string_view(reinterpret_cast<const char*>(data + i), end - i)))
+        const std::string_view characters(reinterpret_cast<const char*>(data + i), end - i);
+        for (const std::uint32_t d : DecodeDoubleBytes(page, characters))
             PutCodePoint(d);
         i = end;
     }
