@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "triage/input/crc32.h"
+
 #ifndef __EMSCRIPTEN__
 #include "triage/input/inflate.h"
 #endif
@@ -78,7 +80,7 @@ std::string EntryName(const std::string& archiveName, const ZipEntry& entry)
 
 EntryReading::EntryReading(const std::string& archiveName, const ZipEntry& entry, const ReaderOptions& options,
                            const ReportReader::RunSink& sink)
-    : reading_(EntryName(archiveName, entry), options, sink), statedSize_(entry.size)
+    : reading_(EntryName(archiveName, entry), options, sink), statedSize_(entry.size), statedCrc_(entry.crc)
 {
 }
 
@@ -91,6 +93,7 @@ bool EntryReading::Feed(const char* data, std::size_t size)
         return false;
     }
     made_ += size;
+    crc_ = UpdateCrc32(crc_, data, size);
     stopped_ = !reading_.Feed(data, size);
     return !stopped_;
 }
@@ -102,6 +105,12 @@ InputResult EntryReading::Finish(const std::string& readError)
         error = "damaged in the archive: it unpacks to more than its stated size";
     else if (error.empty() && !stopped_ && made_ != statedSize_)
         error = "damaged in the archive: it unpacks to less than its stated size";
+    // Known only at the entry's end: its runs are written by then, as those
+    // before any failure part way through an input are, and this line says
+    // they may be wrong.
+    else if (error.empty() && !stopped_ && crc_ != statedCrc_)
+        error = "damaged in the archive (CRC mismatch): the runs read from it may hold wrong values; send the"
+                " log again";
     return reading_.Finish(error);
 }
 

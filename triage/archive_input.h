@@ -26,7 +26,8 @@ std::string EntryName(const std::string& archiveName, const ZipEntry& entry);
 // One entry's unpacked bytes through a LogReading, held to the size the
 // archive's directory states: an entry that unpacks to more is stopped there
 // (damaged, or made to exhaust the reader), one that unpacks to less is
-// damaged. The command line inflates with zlib, the page with the browser.
+// damaged, and so is one whose bytes do not match the CRC-32 the directory
+// states. The command line inflates with zlib, the page with the browser.
 class EntryReading {
 public:
     EntryReading(const std::string& archiveName, const ZipEntry& entry, const ReaderOptions& options,
@@ -39,7 +40,9 @@ public:
 private:
     LogReading reading_;
     std::uint64_t statedSize_;
+    std::uint32_t statedCrc_;
     std::uint64_t made_ = 0;
+    std::uint32_t crc_ = 0;
     bool tooLong_ = false;
     bool stopped_ = false;
 };

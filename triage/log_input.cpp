@@ -46,7 +46,7 @@ struct LogReading::State {
                      reader.SetEncoding(EncodingName(encoding));
                      const bool outerUnended = unended;
                      unended = false;  // an attachment's lines are whole
-                     mail.Line(line, number);
+                     mail.Decoded(line, number);
                      unended = outerUnended;
                  },
                  [this](const std::string& part) { reader.SetPart(part); }}),

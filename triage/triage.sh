@@ -101,9 +101,11 @@ triage_fuzz() {  # [SECONDS]
 # type on OEM code pages, an "ANSI" re-save in a double-byte page, text
 # double-encoded through Latin-1, a quoted-printable mail, reply quoting, a web form's
 # no-break spaces, a mail client's hard wraps at 76 columns, a saved mail
-# with attachments, zip archives, blanks taken off or added at line ends, a
-# Markdown code block, a console window's copy, a printed log's text, a
-# ticket's HTML export, 8-bit text echoed between runs.
+# with attachments (named in encoded words, quoted-printable UTF-16 too), zip
+# archives (one with an entry damaged), blanks taken off or added at line
+# ends, a Markdown code block, a console window's copy, a printed log's text,
+# a ticket's HTML export, 8-bit text echoed between runs, logs joined into
+# one file with UTF-8 and UTF-16LE by turns.
 triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     local a=$1 b=$2 dir=$3
     local text
@@ -147,7 +149,35 @@ for name, method in (('stored', zipfile.ZIP_STORED), ('deflated', zipfile.ZIP_DE
         archive.writestr('pc1/zemlodiag.txt', b'\xff\xfe' + text.decode().encode('utf-16-le'))
         archive.writestr('pc2/zemlodiag.log', other)
         archive.writestr('notes.docx', b'not read')
+# A byte changed after packing: the entry's CRC-32 no longer matches.
+damaged = bytearray(open(sys.argv[3] + '/archive-stored.mangled', 'rb').read())
+damaged[damaged.find(b'Windows')] ^= 0x20
+open(sys.argv[3] + '/archive-damaged.mangled', 'wb').write(damaged)
+# Names that are not ASCII, encoded as mail programs do, on attachments in
+# quoted-printable UTF-16LE (zeros as "=00", soft breaks inside characters).
+from email.mime.multipart import MIMEMultipart
+from email.mime.application import MIMEApplication
+from email.header import Header
+log16 = b'\xff\xfe' + text.decode().encode('utf-16-le')
+mail = EmailMessage()
+mail['From'] = 'user@example.com'
+mail.set_content('Logs attached.')
+mail.add_attachment(log16, maintype='text', subtype='plain', filename='zemlodiag kopie \u00fc.txt',
+                    cte='quoted-printable')
+mail.add_attachment(other.decode().encode('utf-16-le'), maintype='text', subtype='plain', cte='quoted-printable',
+                    params={'charset': 'utf-16le'})
+open(sys.argv[3] + '/mail-quoted-utf16.mangled', 'wb').write(mail.as_bytes(policy=policy.SMTP))
+mail = MIMEMultipart()
+mail['From'] = 'user@example.com'
+attached = MIMEApplication(log16, 'octet-stream')
+attached.add_header('Content-Disposition', 'attachment',
+                    filename=Header('\u0436\u0443\u0440\u043d\u0430\u043b zemlodiag.txt', 'utf-8', maxlinelen=30).encode())
+mail.attach(attached)
+open(sys.argv[3] + '/mail-encoded-names.mangled', 'wb').write(mail.as_bytes(policy=policy.compat32.clone(linesep='\r\n')))
 PYTHON
+    # Logs joined into one file, UTF-8 and UTF-16LE by turns.
+    { cat "$text"; iconv -f UTF-8 -t UTF-16LE "$text"; tail -c +4 "$b"; tail -c +4 "$b" | iconv -f UTF-8 -t UTF-16LE; } \
+        >"$dir/joined-by-turns.mangled"
     sed -E 's/[ ]+(\r?)$/\1/' "$text" >"$dir/end-blanks-removed.mangled"
     sed 's/\r$/ \r/' "$text" | expand -t 4 | sed 's/^/    /' >"$dir/markdown-code-block.mangled"
     { printf '%-80s\r\n' 'C:\Users\Ann>zemlodiag.exe'

@@ -33,7 +33,12 @@ mail.add_attachment(open(sys.argv[1], 'rb').read().decode('utf-8-sig').encode('u
                     subtype='octet-stream', filename='zemlodiag.txt')
 open(sys.argv[2], 'wb').write(mail.as_bytes(policy=policy.SMTP))
 PYTHON
-names+=(stored.zip deflated.zip mail.eml)
+# A stored entry with a byte changed after packing: each build's CRC-32
+# (zlib's, linked into each) names it damaged, and only it.
+cp stored.zip damaged.zip
+python3 -c "import sys; b = bytearray(open(sys.argv[1], 'rb').read()); b[b.find(b'Windows')] ^= 0x20
+open(sys.argv[1], 'wb').write(b)" damaged.zip
+names+=(stored.zip deflated.zip mail.eml damaged.zip)
 # A log in each code page a re-save can produce: the Windows build decodes
 # them with MultiByteToWideChar, the native one with iconv.
 while read -r page product; do
@@ -62,10 +67,16 @@ done <<'PAGES'
 950 專業版
 PAGES
 
-"$native_exe" --json "${names[@]}" >native.jsonl
-native_status=$?
+native_status=0
+"$native_exe" --json "${names[@]}" >native.jsonl 2>native.err || native_status=$?
 windows_status=0
 "$repo/tests/harness/wine-run.sh" "$windows_exe" --json "${names[@]}" >windows.jsonl 2>windows.err || windows_status=$?
+crc_lines() { grep -c 'damaged in the archive (CRC mismatch)' "$1" || true; }
+if [ "$(crc_lines native.err)" != 1 ] || [ "$(crc_lines windows.err)" != 1 ]; then
+    echo "the damaged entry was named $(crc_lines native.err) time(s) natively, $(crc_lines windows.err) under Wine" >&2
+    cat native.err windows.err >&2
+    exit 1
+fi
 if [ "$windows_status" -ne "$native_status" ]; then
     echo "exit code $windows_status under Wine, $native_status natively" >&2
     cat windows.err >&2

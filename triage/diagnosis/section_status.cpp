@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "certs/chain_codes.h"
 #include "network/service_names.h"
@@ -29,12 +30,17 @@ HostsMatchKind KindOf(const std::string& line)
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const std::size_t hash = lower.find('#');
-    std::istringstream entry(lower.substr(0, hash));
-    std::string address;
-    std::string name;
+    const std::string_view entry = std::string_view(lower).substr(0, hash);
     HostsMatchKind kind = HostsMatchKind::OtherText;
-    entry >> address;
-    while (entry >> name) {
+    // The words between blanks: the address, then the names.
+    constexpr std::string_view kBlanks = " \t\n\v\f\r";
+    bool address = true;
+    for (std::size_t at = entry.find_first_not_of(kBlanks); at != std::string_view::npos;) {
+        const std::size_t end = std::min(entry.find_first_of(kBlanks, at), entry.size());
+        const std::string name(entry.substr(at, end - at));
+        at = entry.find_first_not_of(kBlanks, end);
+        if (std::exchange(address, false))
+            continue;
         if (name == kServiceHostA)
             return HostsMatchKind::ServiceHost;
         if (UnderDomain(name, kPrimaryDomainA) || UnderDomain(name, kRegionalDomainA))

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "triage/input/transfer_digits.h"
+
 namespace triage {
 
 namespace {
@@ -30,35 +32,6 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// "=XX" becomes its byte; an "=" without two hex digits stays as it is.
-std::string DecodeQuotedPrintable(std::string_view line)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '=' && i + 2 < line.size()) {
-            const int high = HexValue(line[i + 1]);
-            const int low = HexValue(line[i + 2]);
-            if (high >= 0 && low >= 0) {
-                bytes.push_back(static_cast<char>(high * 16 + low));
-                i += 2;
-                continue;
-            }
-        }
-        bytes.push_back(line[i]);
-    }
-    return bytes;
-}
 
 // The number of quote marks a line starts with, and where its text begins
 // after at most `limit` of them (each '>' with one space after it).
@@ -76,6 +49,24 @@ int QuoteMarks(std::string_view line, int limit, std::size_t& textStart)
 }
 
 }  // namespace
+
+std::string DecodeQuotedPrintable(std::string_view line)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '=' && i + 2 < line.size()) {
+            const int high = HexValue(line[i + 1]);
+            const int low = HexValue(line[i + 2]);
+            if (high >= 0 && low >= 0) {
+                bytes.push_back(static_cast<char>(high * 16 + low));
+                i += 2;
+                continue;
+            }
+        }
+        bytes.push_back(line[i]);
+    }
+    return bytes;
+}
 
 void MailText::Header(std::string_view line)
 {

@@ -15,11 +15,17 @@
 
 namespace triage {
 
+// "=XX" becomes its byte; an "=" without two hex digits stays as it is.
+std::string DecodeQuotedPrintable(std::string_view line);
+
 class MailText {
 public:
     explicit MailText(LineDecoder::LineSink sink) : sink_(std::move(sink)) {}
 
     void Line(std::string_view line, std::uint64_t number);
+    // A line of a part the mail's parts decoded themselves (base64, a
+    // quoted-printable file): only reply quoting is taken off.
+    void Decoded(std::string_view line, std::uint64_t number) { Unquote(line, number); }
     // Passes on what is held: a line whose soft break had no continuation,
     // a quoted blank line at the end.
     void Finish();

@@ -2,7 +2,10 @@
 
 #include <cctype>
 
+#include "triage/input/header_words.h"
 #include "triage/input/input_kinds.h"
+#include "triage/input/mail_text.h"
+#include "triage/input/transfer_digits.h"
 
 namespace triage {
 
@@ -47,41 +50,6 @@ bool LooksLikeMailStart(std::string_view line)
     return false;
 }
 
-// A parameter's value: `name=value` or `name="value"`, searched in the lower
-// case copy and taken from the header as written.
-std::string Parameter(std::string_view header, const std::string& lower, std::string_view name)
-{
-    std::size_t at = 0;
-    while ((at = lower.find(name, at)) != std::string::npos) {
-        const bool whole = at > 0 && (lower[at - 1] == ';' || lower[at - 1] == ' ' || lower[at - 1] == '\t');
-        at += name.size();
-        if (!whole || at >= lower.size() || lower[at] != '=')
-            continue;
-        std::string_view value = header.substr(at + 1);
-        if (!value.empty() && value.front() == '"') {
-            value.remove_prefix(1);
-            return std::string(value.substr(0, value.find('"')));
-        }
-        return std::string(Trimmed(value.substr(0, value.find(';'))));
-    }
-    return {};
-}
-
-int Base64Value(char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-
 }  // namespace
 
 void MimeParts::Headers::Take(std::string_view header)
@@ -92,15 +60,17 @@ void MimeParts::Headers::Take(std::string_view header)
         return;
     const std::string_view name = std::string_view(lower).substr(0, colon);
     const std::string_view value = Trimmed(std::string_view(lower).substr(colon + 1));
+    const std::string_view written = header.substr(colon + 1);
     if (name == "content-type") {
         type = std::string(Trimmed(value.substr(0, value.find(';'))));
-        boundary = Parameter(header, lower, "boundary");
+        boundary = HeaderParameter(written, "boundary");
+        charset = Lower(HeaderParameter(written, "charset"));
         if (fileName.empty())
-            fileName = Parameter(header, lower, "name");
+            fileName = DecodeEncodedWords(HeaderParameter(written, "name"));
     } else if (name == "content-transfer-encoding") {
         encoding = std::string(value);
     } else if (name == "content-disposition") {
-        const std::string named = Parameter(header, lower, "filename");
+        const std::string named = DecodeEncodedWords(HeaderParameter(written, "filename"));
         if (!named.empty())
             fileName = named;
     }
@@ -132,7 +102,12 @@ void MimeParts::Line(std::string_view line, std::uint64_t number)
     }
     switch (body_) {
     case Body::Passed: sinks_.passed(line, number); break;
-    case Body::Decoded: DecodeBase64(line, number); break;
+    case Body::Decoded:
+        if (quotedPrintable_)
+            DecodeQuotedPrintableLine(line, number);
+        else
+            DecodeBase64(line, number);
+        break;
     case Body::Dropped: break;
     }
 }
@@ -175,11 +150,15 @@ void MimeParts::EndHeaders()
     }
     sinks_.part(headers.fileName.empty() ? number : number + " " + headers.fileName);
     partName_ = "part " + number + (headers.fileName.empty() ? "" : " (" + headers.fileName + ")");
-    if (headers.encoding != "base64")
+    const bool named = !headers.fileName.empty();
+    // A quoted-printable file is bytes like a base64 one, and UTF-16 text
+    // is no text the mail's own lines can carry; a quoted-printable body in
+    // an 8-bit charset goes on to the mail text.
+    const bool quotedPrintable = headers.encoding == "quoted-printable";
+    if (headers.encoding != "base64" && !(quotedPrintable && (named || StartsWith(headers.charset, "utf-16"))))
         return;
     const bool text = StartsWith(headers.type, "text/") || headers.type.empty() ||
                       headers.type == "application/octet-stream";
-    const bool named = !headers.fileName.empty();
     std::optional<std::string> refused = named ? RefusedName(headers.fileName) : std::nullopt;
     if (named && IsZipName(headers.fileName))
         refused = "a zip archive: save the attachment and read the archive itself";
@@ -193,6 +172,8 @@ void MimeParts::EndHeaders()
         return;
     }
     body_ = Body::Decoded;
+    quotedPrintable_ = quotedPrintable;
+    lineBreakHeld_ = false;
     quantum_ = 0;
     quantumChars_ = 0;
     head_.clear();
@@ -267,6 +248,23 @@ void MimeParts::DecodeBase64(std::string_view line, std::uint64_t number)
         quantum_ = 0;
         quantumChars_ = 0;
     }
+    lineNumber_ = number;
+    if (!bytes.empty())
+        FeedDecoded(std::move(bytes));
+}
+
+// Soft line breaks (a last "=") join; a hard one is the bytes' own CRLF,
+// but the one before the part's delimiter belongs to the delimiter.
+void MimeParts::DecodeQuotedPrintableLine(std::string_view line, std::uint64_t number)
+{
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);  // blanks a transport added
+    const bool soft = !line.empty() && line.back() == '=';
+    if (soft)
+        line.remove_suffix(1);
+    std::string bytes = lineBreakHeld_ ? "\r\n" : "";
+    bytes += DecodeQuotedPrintable(line);
+    lineBreakHeld_ = !soft;
     lineNumber_ = number;
     if (!bytes.empty())
         FeedDecoded(std::move(bytes));

@@ -6,11 +6,13 @@
 // message's parts under its own number) and named by the reader so that the
 // runs read from it say which part they came from. A base64 part that holds
 // text (a zemlodiag.txt attached as UTF-16LE, say) is decoded and read
-// through a decoder of its own; base64 parts of other kinds are not text and
-// are dropped, those of a kind this program refuses noted with why. Every
-// other line (headers, part delimiters, quoted-printable and plain bodies)
+// through a decoder of its own, and so is a quoted-printable attachment or
+// UTF-16 text; such parts of other kinds are not text and are dropped, those
+// of a kind this program refuses noted with why. Every other line (headers,
+// part delimiters, quoted-printable and plain bodies in 8-bit charsets)
 // passes unchanged, to the mail text that undoes quoted-printable and reply
-// quoting.
+// quoting. Attachment names that are not ASCII, encoded as mail headers
+// encode such text, are decoded (header_words.h).
 //
 // Text that does not start with a mail's headers passes unchanged, and costs
 // one look at its first line.
@@ -54,6 +56,7 @@ private:
     struct Headers {
         std::string type;  // lower case, "text/plain"
         std::string boundary;
+        std::string charset;   // lower case
         std::string encoding;  // Content-Transfer-Encoding, lower case
         std::string fileName;
         void Take(std::string_view header);
@@ -70,6 +73,7 @@ private:
     bool Delimiter(std::string_view line);
     void EndPart();
     void DecodeBase64(std::string_view line, std::uint64_t number);
+    void DecodeQuotedPrintableLine(std::string_view line, std::uint64_t number);
     void FeedDecoded(std::string bytes);
 
     Sinks sinks_;
@@ -82,6 +86,8 @@ private:
     Headers headers_;
     std::vector<Multipart> multiparts_;  // outermost first
     Body body_ = Body::Passed;
+    bool quotedPrintable_ = false;  // a decoded part's transfer encoding; else base64
+    bool lineBreakHeld_ = false;    // a hard line break, unless the part ends after it
     std::unique_ptr<LineDecoder> decoder_;  // of a decoded part
     std::uint64_t lineNumber_ = 0;
     std::uint32_t quantum_ = 0;  // base64 bits not yet a byte

@@ -35,8 +35,9 @@ std::string PythonMail(const std::string& build)
                                       "clean = open(sys.argv[1] + '/clean.txt', 'rb').read()\n"
                                       "m = EmailMessage()\n"
                                       "m['From'] = 'user@example.com'\nm['Subject'] = 'zemlodiag'\n"
+                                      "writer = policy.SMTP\n"
                                    << build
-                                   << "\nsys.stdout.buffer.write(m.as_bytes(policy=policy.SMTP))\n";
+                                   << "\nsys.stdout.buffer.write(m.as_bytes(policy=writer))\n";
     const std::string command = "python3 " + dir + "/make.py " + dir + " > " + dir + "/mail.eml";
     std::string bytes;
     if (std::system(command.c_str()) == 0) {
@@ -100,6 +101,51 @@ TEST(MimeParts, EachReportInAMailReadsAsTheLogAndNamesItsPart)
          " save the attached log file itself, or save the mail as .eml"},
         {"no report at all", "m.set_content('Hello, the program did not start.')", {},
          "a mail holding no zemlodiag report"},
+        // Names that are not ASCII, as the package writes them: an extended
+        // value, and one continued over two parameters.
+        {"attachment names encoded as parameter values",
+         "log = b'\\xff\\xfe' + troubled.decode().encode('utf-16-le')\n"
+         "m.set_content('Logs attached.\\n')\n"
+         "m.add_attachment(log, maintype='application', subtype='octet-stream', filename='zemlodiag kopie \u00fc.txt')\n"
+         "m.add_attachment(log, maintype='application', subtype='octet-stream',"
+         " filename='zemlodiag \u2013 Protokoll vom Dienstag f\u00fcr den Support, Kopie zwei.txt')",
+         {{"2 zemlodiag kopie \u00fc.txt", "UTF-16LE", troubled},
+          {"3 zemlodiag \u2013 Protokoll vom Dienstag f\u00fcr den Support, Kopie zwei.txt", "UTF-16LE", troubled}},
+         ""},
+        // As older mail programs write them: encoded words in quoted values,
+        // split over folded lines; a charset not read here stays as it came.
+        {"attachment names in encoded words",
+         "from email.mime.multipart import MIMEMultipart\n"
+         "from email.mime.application import MIMEApplication\n"
+         "from email.header import Header\n"
+         "log = b'\\xff\\xfe' + troubled.decode().encode('utf-16-le')\n"
+         "m = MIMEMultipart()\nm['From'] = 'user@example.com'\n"
+         "writer = policy.compat32.clone(linesep='\\r\\n')\n"
+         "names = [('utf-8', '\u0436\u0443\u0440\u043d\u0430\u043b zemlodiag \u043f\u0440\u043e\u0432\u0435\u0440\u043a\u0438.txt'),"
+         " ('iso-8859-1', 'zemlodiag_kopie_\u00e4.txt'), ('koi8-r', '\u0436\u0443\u0440\u043d\u0430\u043b.txt')]\n"
+         "for charset, name in names:\n"
+         "    a = MIMEApplication(log, 'octet-stream')\n"
+         "    a.add_header('Content-Disposition', 'attachment', filename=Header(name, charset, maxlinelen=40).encode())\n"
+         "    m.attach(a)\n"
+         "a = MIMEApplication(log, 'octet-stream')\n"
+         "a.set_param('name', Header('zemlodiag (Kopie).txt', 'iso-8859-1').encode())\n"
+         "m.attach(a)",
+         {{"1 \u0436\u0443\u0440\u043d\u0430\u043b zemlodiag \u043f\u0440\u043e\u0432\u0435\u0440\u043a\u0438.txt", "UTF-16LE", troubled},
+          {"2 zemlodiag_kopie_\u00e4.txt", "UTF-16LE", troubled},
+          {"3 =?koi8-r?b?1tXSzsHMLnR4dA==?=", "UTF-16LE", troubled},
+          {"4 zemlodiag (Kopie).txt", "UTF-16LE", troubled}},
+         ""},
+        // Quoted-printable UTF-16: every zero byte "=00", and soft line
+        // breaks between the two bytes of a character.
+        {"the log attached as the program wrote it, quoted-printable",
+         "m.set_content('The log is attached.\\n')\n"
+         "m.add_attachment(b'\\xff\\xfe' + troubled.decode().encode('utf-16-le'), maintype='text', subtype='plain',"
+         " filename='zemlodiag.txt', cte='quoted-printable')",
+         {{"2 zemlodiag.txt", "UTF-16LE", troubled}}, ""},
+        {"a UTF-16LE body, quoted-printable",
+         "m.set_content(clean.decode().encode('utf-16-le'), maintype='text', subtype='plain', cte='quoted-printable',"
+         " params={'charset': 'utf-16le'})",
+         {{"1", "UTF-16LE without BOM", clean}}, ""},
     };
     for (const auto& c : cases) {
         const std::string mail = PythonMail(c.build);

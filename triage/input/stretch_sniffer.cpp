@@ -12,10 +12,18 @@ namespace {
 
 // UTF-16 text holds no run of three zero bytes (that needs a U+0000).
 constexpr std::size_t kZeroRun = 3;
+// Nor, in a report, this many bytes of ASCII text in a row: 8-bit text does,
+// and the UTF-16 stretch ends where it starts (logs joined into one file).
+constexpr std::size_t kEightBitRun = 16;
 
 bool IsTextControl(std::uint32_t c)
 {
     return c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool IsAsciiText(unsigned char c)
+{
+    return (c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n' || c == '\t';
 }
 
 bool IsUtf16(Encoding encoding)
@@ -106,12 +114,25 @@ StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEn
     std::size_t firstZero = 0;
     while (firstZero < rest && text[firstZero] != 0 && (firstZero == 0 || !ByteOrderMarkAt(text, rest, firstZero)))
         ++firstZero;
-    // UTF-16 text as far as a sample of its zeros goes: up to a zero run.
+    // UTF-16 text as far as a sample of its zeros goes: up to a zero run, a
+    // byte order mark or 8-bit text, where the stretch ends. Zeros past that
+    // belong to the next stretch, which may start at the other parity.
     std::size_t utf16End = 0;
     const auto sampleUtf16 = [&] {
         const std::size_t sample = std::min(rest, kSampleBytes);
-        for (std::size_t zeros = 0; utf16End < sample && zeros < kZeroRun; ++utf16End)
+        std::size_t textBytes = 0;
+        for (std::size_t zeros = 0; utf16End < sample && zeros < kZeroRun; ++utf16End) {
+            if (utf16End > 0 && ByteOrderMarkAt(text, sample, utf16End))
+                break;
+            // After UTF-16 units, not in place of them: a stretch that starts
+            // with one zero and goes on as 8-bit text is judged whole.
+            if (textBytes >= kEightBitRun && utf16End - textBytes >= kUtf16Pairs * 2) {
+                utf16End -= textBytes;
+                break;
+            }
             zeros = text[utf16End] == 0 ? zeros + 1 : 0;
+            textBytes = IsAsciiText(text[utf16End]) ? textBytes + 1 : 0;
+        }
     };
     const auto judged = [&](StretchStart start) {
         start.examined = used + std::max(std::min(firstZero + 1, rest), utf16End);

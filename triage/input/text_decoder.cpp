@@ -56,12 +56,17 @@ bool LineDecoder::Finish()
     if (highSurrogate_ != 0)
         PutCodePoint(0xFFFD);
     highSurrogate_ = 0;
-    if (!line_.empty() || leftOut_ != 0) {
-        unended_ = true;
-        EndLine();
-        unended_ = false;
-    }
+    EndCutLine();
     return true;
+}
+
+void LineDecoder::EndCutLine()
+{
+    if (line_.empty() && leftOut_ == 0)
+        return;
+    unended_ = true;
+    EndLine();
+    unended_ = false;
 }
 
 void LineDecoder::Process(bool atEnd)
@@ -170,8 +175,24 @@ std::size_t LineDecoder::DecodeUtf16(const unsigned char* data, std::size_t size
             PutCharacter(&c, 1);
             continue;
         }
-        if (unit == 0xFEFF)
-            continue;  // the mark of a second file joined by `copy /b`
+        // The mark of a second file joined by `copy /b`; a line the first
+        // file was cut in ends there, unended.
+        if (unit == 0xFEFF) {
+            EndCutLine();
+            continue;
+        }
+        // The first file cut inside a character: the second's mark starts at
+        // the odd byte. The lone byte, half a character, is dropped as at the
+        // end of a file.
+        if (!bigEndian && data[i + 1] == 0xFF) {
+            if (!atEnd && size - i < 3 + kUtf16Pairs * 2)
+                return i;
+            if (i + 2 < size && data[i + 2] == 0xFE && Utf16LeFollows(data + i + 3, size - i - 3)) {
+                EndCutLine();
+                EndStretch();
+                return i + 1;
+            }
+        }
         if (unit == 0) {
             EndStretch();  // zeros: what follows them is detected anew
             return i + 2;

@@ -109,6 +109,8 @@ private:
     // Latin-1 and encoded again) made whole, where that decodes cleanly.
     void RepairDoubleEncoding();
     void EndLine();
+    // Ends a line that has text as one without its line end: it may be cut anywhere.
+    void EndCutLine();
 
     LineSink sink_;
     Encoding encoding_ = Encoding::Unknown;  // of the stretch; Unknown between stretches

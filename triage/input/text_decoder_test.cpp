@@ -252,6 +252,15 @@ TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
     const std::string zeros(512, '\0');
     const std::string product = "Windows 7 Professional";
     auto withProduct = [&](const std::string& name) { return testing::Edited(a, {{product, name}}); };
+    // Logs joined into one file, by turns a UTF-8 copy and the program's
+    // UTF-16LE: short enough that the 4 KiB judging a UTF-16LE copy reaches
+    // past the short UTF-8 copy after it (an odd number of bytes) into the
+    // next UTF-16LE copy, whose zeros then fall on the other bytes.
+    const std::string old = GoldenText("old-windows-pc.txt");
+    const std::string clean = GoldenText("clean-pc.txt");
+    const std::string fix = GoldenText("fix-without-root-store.txt");
+    const std::string troubled = GoldenText("troubled-pc.txt");
+    const std::string joined = old + testing::Utf16Le(clean) + fix;
     const struct {
         const char* name;
         std::string bytes;
@@ -269,6 +278,11 @@ TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
         {"copy /b of two logs", "\xFF\xFE" + ua + "\xFF\xFE" + ub, a + b, {"UTF-16LE", "UTF-16LE"}},
         {"copy /b of a UTF-8 copy and a log", "\xEF\xBB\xBF" + a + "\xFF\xFE" + ub, a + b, {"UTF-8", "UTF-16LE"}},
         {"copy /b of a log and a UTF-8 copy", "\xFF\xFE" + ua + "\xEF\xBB\xBF" + b, a + b, {"UTF-16LE", "UTF-8"}},
+        {"logs joined, UTF-8 and UTF-16LE by turns", joined + testing::Utf16Le(troubled), old + clean + fix + troubled,
+         {"UTF-8 without BOM", "UTF-16LE without BOM", "UTF-8 without BOM", "UTF-16LE without BOM"}},
+        {"logs joined, UTF-8 and UTF-16LE by turns, the last with its mark",
+         joined + "\xFF\xFE" + testing::Utf16Le(troubled), old + clean + fix + troubled,
+         {"UTF-8 without BOM", "UTF-16LE without BOM", "UTF-8 without BOM", "UTF-16LE"}},
         {"cmd type on code page 866",
          withProduct("Windows 7 \x8F\xE0\xAE\xE4\xA5\xE1\xE1\xA8\xAE\xAD\xA0\xAB\xEC\xAD\xA0\xEF"),
          withProduct("Windows 7 \xD0\x9F\xD1\x80\xD0\xBE\xD1\x84\xD0\xB5\xD1\x81\xD1\x81\xD0\xB8\xD0\xBE\xD0\xBD\xD0\xB0"
@@ -366,6 +380,35 @@ TEST(TextDecoder, ZerosAreNeitherALogNorACover)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ReadBytes(c.bytes).input.error, c.error) << c.name;
+}
+
+// `copy /b` of a log that a crash or a mail client cut part way through a
+// line, and a whole one: the first reads as the cut log alone, the second as
+// the whole one alone, wherever in its last character the first was cut.
+TEST(TextDecoder, ALogCutInsideALineThenAnotherJoinedReadsAsEachAlone)
+{
+    const std::string first = testing::Transformed(GoldenText("troubled-pc.txt"), "iconv -f UTF-8 -t UTF-16");
+    const std::string second = testing::Transformed(GoldenText("clean-pc.txt"), "iconv -f UTF-8 -t UTF-16");
+    const std::size_t inALine = first.find(testing::Utf16Le("ProxyServer")) + 9;  // even: a whole character
+    const auto whole = ReadBytes(second);
+    ASSERT_EQ(whole.runs.size(), 1u);
+    auto expected = RecordJson(whole.runs[0]);
+    expected["run"] = 2;
+    const struct {
+        const char* name;
+        std::size_t cut;
+    } cases[] = {
+        {"cut after a whole character", inALine - 1},
+        {"cut inside a character", inALine},
+    };
+    for (const auto& c : cases) {
+        const auto alone = ReadBytes(first.substr(0, c.cut));
+        ASSERT_EQ(alone.runs.size(), 1u) << c.name;
+        const auto read = ReadBytes(first.substr(0, c.cut) + second);
+        ASSERT_EQ(read.runs.size(), 2u) << c.name;
+        EXPECT_EQ(RecordJson(read.runs[0]), RecordJson(alone.runs[0])) << c.name;
+        EXPECT_EQ(RecordJson(read.runs[1]), expected) << c.name;
+    }
 }
 
 }  // namespace

@@ -130,6 +130,7 @@ ZipListing ListZip(std::uint64_t archiveSize, const ReadAt& readAt, const std::s
         ZipEntry entry;
         flags.push_back(static_cast<std::uint16_t>(Little(directory, at + 8, 2)));
         entry.method = static_cast<std::uint16_t>(Little(directory, at + 10, 2));
+        entry.crc = Little(directory, at + 16, 4);
         entry.packedSize = Little(directory, at + 20, 4);
         entry.size = Little(directory, at + 24, 4);
         const std::size_t nameSize = Little(directory, at + 28, 2);

@@ -25,6 +25,7 @@ struct ZipEntry {
     std::uint64_t dataOffset = 0;  // the entry's packed bytes, past its local header
     std::uint64_t packedSize = 0;
     std::uint64_t size = 0;        // unpacked, as the directory says
+    std::uint32_t crc = 0;         // CRC-32 of the unpacked bytes, as the directory says
     std::string refusal;           // why it is not read; empty for a log to read
 };
 

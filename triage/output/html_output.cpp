@@ -117,7 +117,7 @@ svg text{font-size:12px;fill:#1d2430}
 constexpr std::size_t kRowsPerTable = 100;
 constexpr const char* kRunColumns = "<colgroup><col><col><col><col><col><col><col></colgroup>";
 
-void WriteFleet(std::ostream& out, const std::vector<PageRun>& runs, std::size_t boards)
+void WriteFleet(TextOut& out, const std::vector<PageRun>& runs, std::size_t boards)
 {
     std::map<std::string, int> counts;
     std::map<std::string, std::string> severities;
@@ -189,7 +189,7 @@ const char* EndMissing(Ending ending)
     return "none: the run was cut short inside a section";
 }
 
-void WriteBoard(std::ostream& out, const FleetRow& r, const Board& b, std::size_t index)
+void WriteBoard(TextOut& out, const FleetRow& r, const Board& b, std::size_t index)
 {
     out << "<section id=\"run-" << index << "\" aria-labelledby=\"run-" << index << "-title\"><h2 id=\"run-" << index
         << "-title\"" << NameBytes(r.file) << ">" << Isolated(r.file) << ", run " << r.run
@@ -280,7 +280,7 @@ void HtmlPage::Add(PageRun run)
     runs_.push_back(std::move(run));
 }
 
-void HtmlPage::WriteHead(std::ostream& out) const
+void HtmlPage::WriteHead(TextOut& out) const
 {
     if (runs_.empty())
         out << "<p>No run was found in the input.</p>";
@@ -288,7 +288,7 @@ void HtmlPage::WriteHead(std::ostream& out) const
         WriteFleet(out, runs_, boards_);
 }
 
-void HtmlPage::WriteBoards(std::ostream& out, std::size_t from) const
+void HtmlPage::WriteBoards(TextOut& out, std::size_t from) const
 {
     for (std::size_t i = from; i < runs_.size(); ++i) {
         if (runs_[i].board)
@@ -296,19 +296,19 @@ void HtmlPage::WriteBoards(std::ostream& out, std::size_t from) const
     }
 }
 
-void HtmlPage::WriteNewBoards(std::ostream& out)
+void HtmlPage::WriteNewBoards(TextOut& out)
 {
     WriteBoards(out, boardsWritten_);
     boardsWritten_ = runs_.size();
 }
 
-void HtmlPage::WriteBody(std::ostream& out) const
+void HtmlPage::WriteBody(TextOut& out) const
 {
     WriteHead(out);
     WriteBoards(out, 0);
 }
 
-void HtmlPage::Write(std::ostream& out) const
+void HtmlPage::Write(TextOut& out) const
 {
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"

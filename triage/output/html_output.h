@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "triage/output/text_out.h"
 #include "triage/report/record.h"
 
 namespace triage {
@@ -62,19 +63,24 @@ public:
 
     // Runs in the order the page lists them; past the boards only the row is kept.
     void Add(PageRun run);
-    void Write(std::ostream& out) const;
+    void Write(TextOut& out) const;
     // The fleet view and boards alone, for a page that hosts them in its own
     // document with HtmlStyle().
-    void WriteBody(std::ostream& out) const;
+    void WriteBody(TextOut& out) const;
     // The body in parts, for a page that shows boards while runs are still
     // read: each call of WriteNewBoards writes the boards added since the
     // last; WriteHead (the fleet view, or that no run was found) goes before
     // them all once every run is added.
-    void WriteNewBoards(std::ostream& out);
-    void WriteHead(std::ostream& out) const;
+    void WriteNewBoards(TextOut& out);
+    void WriteHead(TextOut& out) const;
+
+    void Write(std::ostream& out) const { ToStream(out, [this](TextOut& to) { Write(to); }); }
+    void WriteBody(std::ostream& out) const { ToStream(out, [this](TextOut& to) { WriteBody(to); }); }
+    void WriteNewBoards(std::ostream& out) { ToStream(out, [this](TextOut& to) { WriteNewBoards(to); }); }
+    void WriteHead(std::ostream& out) const { ToStream(out, [this](TextOut& to) { WriteHead(to); }); }
 
 private:
-    void WriteBoards(std::ostream& out, std::size_t from) const;
+    void WriteBoards(TextOut& out, std::size_t from) const;
 
     std::size_t boards_;
     std::vector<PageRun> runs_;

@@ -179,7 +179,7 @@ std::string CsvField(const std::string& given)
     return out + "\"";
 }
 
-void WriteCsvHeader(std::ostream& out)
+void WriteCsvHeader(TextOut& out)
 {
     out << "file,run,start,ended,os_version,arch,product_version,verdict,causes";
     for (const CheckRow& row : kChecks) {
@@ -189,7 +189,7 @@ void WriteCsvHeader(std::ostream& out)
     out << ",fix,local_system,reader_version\r\n";
 }
 
-void WriteCsvRow(std::ostream& out, const RunRecord& r)
+void WriteCsvRow(TextOut& out, const RunRecord& r)
 {
     std::vector<std::string> ids;
     for (const Cause& c : r.causes)

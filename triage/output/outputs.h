@@ -9,14 +9,23 @@
 
 #include <nlohmann/json.hpp>
 
+#include "triage/output/text_out.h"
 #include "triage/report/record.h"
 
 namespace triage {
 
 nlohmann::ordered_json RecordJson(const RunRecord& record);
 
-void WriteCsvHeader(std::ostream& out);
-void WriteCsvRow(std::ostream& out, const RunRecord& record);
+void WriteCsvHeader(TextOut& out);
+void WriteCsvRow(TextOut& out, const RunRecord& record);
+inline void WriteCsvHeader(std::ostream& out)
+{
+    ToStream(out, [](TextOut& to) { WriteCsvHeader(to); });
+}
+inline void WriteCsvRow(std::ostream& out, const RunRecord& record)
+{
+    ToStream(out, [&record](TextOut& to) { WriteCsvRow(to, record); });
+}
 // RFC 4180: quoted when it holds a comma, a quote or a line break; a cell
 // that a spreadsheet would take as a formula gets a leading '.
 std::string CsvField(const std::string& text);

@@ -17,6 +17,10 @@ var kBatchFiles = 32;  // files handed to the reader in one message at most
 var kSliceBytes = 256 * 1024;
 var worker = null;
 var spare = null;  // the next reading's worker, started when the last one ended
+// The downloads of the last reading, which its worker sends as it ends:
+// {json, csv}, each {bytes} or {error}; and the one asked for before they came.
+var outputs = null;
+var wanted = null;
 var busy = false;
 var readingId = 0;  // a reading's loads stop when a newer one starts
 var reportStyle = null;
@@ -32,9 +36,9 @@ var readingName = 'zemlotriage';
 // The invisible format characters the reader shows as "<U+202E>" in what a
 // person reads (text_util.h), here for the names of files it could not read.
 var kHiddenFormatCharacters = /[\u061C\u180E\u200B\u200E\u200F\u202A-\u202E\u2060-\u2064\u2066-\u206F\uFEFF]/g;
-// For the benchmark: when the reader was first ready, and its memory after
-// the last reading.
-window.zemlotriagePage = { readyAt: undefined, wasmMemoryBytes: 0 };
+// For the benchmark: when the module was compiled and the reader first
+// ready, and the reader's memory at the end of the last reading.
+window.zemlotriagePage = { compiledAt: undefined, readyAt: undefined, wasmMemoryBytes: 0 };
 
 // The reader's module is compiled once, at once, while the page opens: its
 // bytes are in the page gzipped, as base64.
@@ -43,7 +47,11 @@ var compiled = (function () {
     var gzipped = new Uint8Array(text.length);
     for (var i = 0; i < text.length; ++i) gzipped[i] = text.charCodeAt(i);
     var bytes = new Blob([gzipped]).stream().pipeThrough(new DecompressionStream('gzip'));
-    return new Response(bytes).arrayBuffer().then(function (wasm) { return WebAssembly.compile(wasm); });
+    return new Response(bytes).arrayBuffer().then(function (wasm) { return WebAssembly.compile(wasm); })
+        .then(function (module) {
+            window.zemlotriagePage.compiledAt = performance.now();
+            return module;
+        });
 })();
 
 function startWorker() {
@@ -110,6 +118,8 @@ function read(items) {
     }
     worker.used = true;
     busy = true;
+    outputs = null;
+    wanted = null;
     readingId += 1;
     elements.errors.textContent = '';
     elements['fleet-view'].textContent = '';
@@ -185,15 +195,34 @@ function handle(message) {
         elements['fleet-view'].insertAdjacentHTML('afterbegin', message.head);
         elements.downloads.hidden = message.runs === 0;
         window.zemlotriagePage.wasmMemoryBytes = message.wasmMemoryBytes;
+        // The downloads once the boards are laid out; then the worker ends.
+        var reader = worker;
+        requestAnimationFrame(function () {
+            setTimeout(function () { if (reader === worker) reader.postMessage({ outputs: true }); });
+        });
         if (!spare) spare = startWorker();
         setProgress('Read ' + plural(message.files, 'file') + ': ' + plural(message.runs, 'run') +
             (message.errors.length ? ', ' + message.errors.length + ' not read' : ''), 'done');
-    } else if (message.type === 'output') {
-        var download = downloads[message.name];
-        var file = readingName + download.extension;
-        if (message.error) setProgress('The download of ' + file + ' failed: ' + message.error, 'failed');
-        else save(new Blob([message.bytes], { type: download.type }), file);
+    } else if (message.type === 'outputs') {
+        // All the reading held is now in the page: its worker and memory go.
+        outputs = message;
+        worker.terminate();
+        worker = spare || startWorker();
+        spare = null;
+        if (wanted) offer(wanted);
     }
+}
+
+function offer(name) {
+    if (!outputs) {
+        wanted = name;
+        return;
+    }
+    wanted = null;
+    var download = downloads[name];
+    var file = readingName + download.extension;
+    if (outputs[name].error) setProgress('The download of ' + file + ' failed: ' + outputs[name].error, 'failed');
+    else save(new Blob([outputs[name].bytes], { type: download.type }), file);
 }
 
 function save(blob, name) {
@@ -303,8 +332,8 @@ elements['show-input'].addEventListener('click', function () {
     elements.input.classList.remove('collapsed');
     elements.paste.focus();
 });
-elements['download-json'].addEventListener('click', function () { worker.postMessage({ output: 'json' }); });
-elements['download-csv'].addEventListener('click', function () { worker.postMessage({ output: 'csv' }); });
+elements['download-json'].addEventListener('click', function () { offer('json'); });
+elements['download-csv'].addEventListener('click', function () { offer('csv'); });
 
 // A drop anywhere is taken, so that a near miss does not open the file instead.
 window.addEventListener('dragover', function (event) {

@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -74,11 +73,12 @@ std::string JsonLines(const std::vector<RunRecord>& records)
 
 std::string Csv(const std::vector<RunRecord>& records)
 {
-    std::ostringstream csv;
+    std::string text;
+    TextOut csv(text);
     WriteCsvHeader(csv);
     for (const RunRecord& record : records)
         WriteCsvRow(csv, record);
-    return csv.str();
+    return text;
 }
 
 }  // namespace
@@ -96,6 +96,24 @@ ReaderOptions PageOptions()
     return options;
 }
 
+namespace {
+
+// The archive's plan for the page: what becomes of each entry, and where its
+// packed bytes are.
+void ListArchive(Reading& reading, const char* name, std::uint64_t size, const ReadAt& readAt)
+{
+    reading.archiveName = name;
+    reading.archive = ListZip(size, readAt, name);
+    nlohmann::json plan = {{"error", reading.archive.error}, {"entries", nlohmann::json::array()}};
+    for (const ZipEntry& entry : reading.archive.entries)
+        plan["entries"].push_back({{"name", EntryName(name, entry)}, {"refusal", entry.refusal},
+                                   {"offset", entry.dataOffset}, {"packed", entry.packedSize},
+                                   {"deflated", entry.method == static_cast<std::uint16_t>(ZipMethod::Deflated)}});
+    reading.archivePlan = plan.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
 // Reads one file. Returns its number of runs; PageLastError() then says why
 // the file failed, in the command line's words, or is empty. A zip archive
 // returns -1: PageArchivePlan() says what becomes of its entries, which the
@@ -112,14 +130,7 @@ PAGE_EXPORT int PageReadFile(const char* name, const char* bytes, std::size_t le
             into.assign(bytes + offset, size);
             return true;
         };
-        reading.archiveName = name;
-        reading.archive = ListZip(length, readAt, name);
-        nlohmann::json plan = {{"error", reading.archive.error}, {"entries", nlohmann::json::array()}};
-        for (const ZipEntry& entry : reading.archive.entries)
-            plan["entries"].push_back({{"name", EntryName(name, entry)}, {"refusal", entry.refusal},
-                                       {"offset", entry.dataOffset}, {"packed", entry.packedSize},
-                                       {"deflated", entry.method == static_cast<std::uint16_t>(ZipMethod::Deflated)}});
-        reading.archivePlan = plan.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        ListArchive(reading, name, length, readAt);
         return -1;
     }
     // ReadLogBytes makes a failure inside the reader the file's error; what
@@ -200,6 +211,25 @@ PAGE_EXPORT int PageEndFile(const char* readError)
     return reading.fileRuns;
 }
 
+#ifdef __EMSCRIPTEN__
+// A zip archive too large to hand over whole stays a Blob in the worker,
+// which reads the bytes asked for here at once (FileReaderSync): the
+// archive's directory from its end, then each entry's header.
+EM_JS(int, ReadArchiveBytes, (double offset, std::size_t size, char* into),
+      { return Module.readArchiveBytes(offset, size, into); });
+
+// Lists the archive of `size` bytes that the worker holds; PageArchivePlan()
+// then says what becomes of its entries, read as those of PageReadFile.
+PAGE_EXPORT void PageListArchive(const char* name, double size)
+{
+    const ReadAt readAt = [](std::uint64_t offset, std::size_t length, std::string& into) {
+        into.resize(length);
+        return ReadArchiveBytes(static_cast<double>(offset), length, into.data()) != 0;
+    };
+    ListArchive(Current(), name, static_cast<std::uint64_t>(size), readAt);
+}
+#endif
+
 // The last archive's entries as JSON: {"error": why the archive cannot be
 // read, or "", "entries": [{name, refusal, offset, packed, deflated}]}, in
 // the order they are read.
@@ -248,12 +278,12 @@ PAGE_EXPORT const char* PageOutput(int kind)
     switch (kind) {
     case kPageHead:
     case kPageNewBoards: {
-        std::ostringstream html;
+        reading.output.clear();
+        TextOut html(reading.output);
         if (kind == kPageHead)
             reading.page.WriteHead(html);
         else
             reading.page.WriteNewBoards(html);
-        reading.output = html.str();
         break;
     }
     case kPageJsonLines: reading.output = JsonLines(reading.records); break;

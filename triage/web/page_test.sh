@@ -3,7 +3,7 @@
 # the command line on the same logs:
 # the golden transcripts in each encoding the page must read, one with a
 # Cyrillic product name, a file that is not a report, a console capture to
-# paste, a zip archive and a saved mail, and a folder of every kind dropped on it. Installs the browser driver into OUT at the first run.
+# paste, a zip archive (and one with an entry damaged) and a saved mail, and a folder of every kind dropped on it. Installs the browser driver into OUT at the first run.
 #   page_test.sh PAGE ZEMLOTRIAGE REPO OUT
 set -euo pipefail
 page=$1
@@ -78,6 +78,14 @@ cp "$golden/clean-pc.txt" "$inputs/archive/pc-1/zemlodiag.LOG"
 printf 'not read' >"$inputs/archive/notes.docx"
 (cd "$inputs/archive" && zip -q -9 -r ../logs.zip pc-2 notes.docx pc-1)
 rm -rf "$inputs/archive"
+# A stored entry with a byte changed after packing: its CRC-32 no longer
+# matches, which the page must say as the command line does.
+mkdir -p "$inputs/damaged"
+cp "$golden/fix-on-clean-pc.txt" "$inputs/damaged/zemlodiag.txt"
+(cd "$inputs/damaged" && zip -q -0 ../damaged.zip zemlodiag.txt)
+rm -rf "$inputs/damaged"
+python3 -c "import sys; b = bytearray(open(sys.argv[1], 'rb').read()); i = b.find(b'Windows'); b[i] ^= 0x20
+open(sys.argv[1], 'wb').write(b)" "$inputs/damaged.zip"
 python3 - "$golden/old-windows-pc.txt" "$inputs/mail.eml" <<'PYTHON'
 import sys
 from email.message import EmailMessage
@@ -87,14 +95,20 @@ mail['From'] = 'user@example.com'
 mail['Subject'] = 'zemlodiag'
 mail.set_content('The log is attached.')
 mail.add_attachment(open(sys.argv[1], 'rb').read().decode('utf-8-sig').encode('utf-16'), maintype='application',
-                    subtype='octet-stream', filename='zemlodiag.txt')
+                    subtype='octet-stream', filename='zemlodiag (Kopie \u00fc).txt')
 open(sys.argv[2], 'wb').write(mail.as_bytes(policy=policy.SMTP))
 PYTHON
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt long-line-utf16le.txt two-runs-utf8.txt not-a-report.txt \
-    random-tail.txt cyrillic-utf16le.txt hostile-utf16le.txt cut-short.txt logs.zip mail.eml ansi-cp1251.txt oem-cp852.txt \
-    ansi-cp932.txt double-encoded-utf8.txt >"$inputs/order.txt"
+    random-tail.txt cyrillic-utf16le.txt hostile-utf16le.txt cut-short.txt logs.zip mail.eml damaged.zip \
+    ansi-cp1251.txt oem-cp852.txt ansi-cp932.txt double-encoded-utf8.txt >"$inputs/order.txt"
 # A log of many slices: a hosts file of 150,000 lines (about 12 MB in UTF-16).
 python3 "$here/make_big_log.py" --hosts-lines 150000 "$golden/troubled-pc.txt" "$inputs/big-hosts.txt"
+# A zip archive of a few MB, read from its file in pieces: a log of 40,000
+# hosts lines deflated (.txt) and stored (.log, which -n leaves unpacked).
+python3 "$here/make_big_log.py" --hosts-lines 40000 "$golden/troubled-pc.txt" "$inputs/mid-hosts.txt"
+cp "$inputs/mid-hosts.txt" "$inputs/mid-hosts.log"
+(cd "$inputs" && zip -q -9 -n .log big-archive.zip mid-hosts.txt mid-hosts.log)
+rm "$inputs/mid-hosts.txt" "$inputs/mid-hosts.log"
 # The folder to drop: every kind that is read, in any letter case, made out
 # of name order so that a page reading in the browser's order shows.
 fleet=$out/fleet

@@ -4,20 +4,20 @@
 // reading gets a worker of its own, so its memory goes with it.
 // The page loads small files and sends their bytes (a File sent here would
 // cost a round trip to the browser per file before the first is read); a
-// file larger than a slice comes as a Blob, read here a slice at a time (a
-// zip archive that large is loaded whole: its entries are found from its end).
-// A zip archive's entries are inflated here, by the browser's own
-// DecompressionStream, and handed to the module in pieces as they come; the
-// module says which entries to read and reads them.
+// file larger than a slice comes as a Blob, read here a slice at a time.
+// A zip archive's entries are read from a Blob (a small archive's bytes are
+// made one) a piece at a time, inflated by the browser's own
+// DecompressionStream and handed to the module as they come; the module
+// finds the entries from the archive's end and says which to read.
 // Messages in: {module} first; then, in order, {begin: total}, {files: [{name,
-// bytes} or {name, blob} or {name, error}]} any number of times, {end: true};
-// {output: "json" or "csv"} for a download of the reading. Messages are
-// handled one after another, each once the one before has finished. Messages
-// out: "ready" with the report style, "progress" with the boards of the runs
-// read since the last (at most every kShowEveryMs, and at the last file: each
-// showing costs the page a layout) and the bytes read of a big file, "done"
-// with the fleet view that goes before the boards, "output" with the bytes of
-// a download.
+// bytes} or {name, blob} or {name, error}]} any number of times, {end: true},
+// {outputs: true} once the page has shown the reading; messages are handled one after another, each once the one before has
+// finished. Messages out: "ready" with the report style, "progress" with the
+// boards of the runs read since the last (at most every kShowEveryMs, and at
+// the last file: each showing costs the page a layout) and the bytes read of
+// a big file, "done" with the fleet view that goes before the boards,
+// "outputs" with the bytes of both downloads, after which the page ends this
+// worker and the memory of the reading with it.
 'use strict';
 
 var kShowEveryMs = 100;
@@ -26,6 +26,7 @@ var pending = [];
 var queue = Promise.resolve();  // a big file's slices are read asynchronously
 var encoder = new TextEncoder();
 var reading = null;
+var archive = null;  // the Blob of the zip archive being listed
 var instantiate = null;
 var Module = {
     // The module comes compiled from the page.
@@ -61,7 +62,7 @@ function handle(request) {
     if (request.begin !== undefined) return begin(request.begin);
     if (request.files) return readFiles(request.files);
     if (request.end) return end();
-    if (request.output) return sendOutput(request.output);
+    if (request.outputs) return sendOutputs();
 }
 
 function begin(total) {
@@ -104,8 +105,12 @@ function feedEntry(bytes) {
     return true;
 }
 
-async function inflateEntry(packed) {
-    var reader = new Blob([packed]).stream().pipeThrough(new DecompressionStream('deflate-raw')).getReader();
+// Hands an entry's bytes to the module as they are read (and inflated);
+// returns why they stopped coming, or ''.
+async function readEntry(source, entry) {
+    var stream = source.slice(entry.offset, entry.offset + entry.packed).stream();
+    if (entry.deflated) stream = stream.pipeThrough(new DecompressionStream('deflate-raw'));
+    var reader = stream.getReader();
     try {
         while (true) {
             var piece = await reader.read();
@@ -116,11 +121,24 @@ async function inflateEntry(packed) {
             }
         }
     } catch (error) {
-        return 'damaged in the archive: its packed bytes do not inflate';
+        return entry.deflated ? 'damaged in the archive: its packed bytes do not inflate' : 'read error: ' + error.message;
     }
 }
 
-async function readArchive(bytes) {
+// What the module asks for while it lists an archive held as a Blob.
+Module.readArchiveBytes = function (offset, size, into) {
+    try {
+        var bytes = new FileReaderSync().readAsArrayBuffer(archive.slice(offset, offset + size));
+        if (bytes.byteLength !== size) return 0;
+        Module.HEAPU8.set(new Uint8Array(bytes), into);
+        return 1;
+    } catch (error) {
+        return 0;
+    }
+};
+
+// The archive's entries, as the module's plan (PageReadFile, PageListArchive) says.
+async function readArchive(source) {
     var plan = JSON.parse(Module.UTF8ToString(Module._PageArchivePlan()));
     for (var i = 0; i < plan.entries.length; ++i) {
         var entry = plan.entries[i];
@@ -128,9 +146,8 @@ async function readArchive(bytes) {
             reading.errors.push({ name: entry.name, message: entry.refusal });
             continue;
         }
-        var packed = bytes.subarray(entry.offset, entry.offset + entry.packed);
         Module._PageEntryBegin(i);
-        var stopped = entry.deflated ? await inflateEntry(packed) : (feedEntry(packed), '');
+        var stopped = await readEntry(source, entry);
         var why = toHeap(encoder.encode(stopped));
         Module._PageEntryEnd(why);
         Module._free(why);
@@ -157,7 +174,7 @@ async function readWhole(name, bytes) {
     if (runs >= 0) {
         noteError(name);
     } else {
-        var error = await readArchive(bytes);
+        var error = await readArchive(new Blob([bytes]));
         if (error) reading.errors.push({ name: name, message: error });
     }
 }
@@ -179,7 +196,7 @@ async function readSlices(file) {
         for (var at = 0; at < size;) {
             var bytes = new Uint8Array(await next);
             if (at === 0 && startsLikeZip(bytes)) {
-                await readWhole(file.name, new Uint8Array(await file.blob.arrayBuffer()));
+                await readBigArchive(file);
                 return;
             }
             if (at === 0) {
@@ -206,6 +223,23 @@ async function readSlices(file) {
     Module._PageEndFile(why);
     Module._free(why);
     noteError(file.name);
+}
+
+// A zip archive larger than a slice: listed and read from its Blob, never whole.
+async function readBigArchive(file) {
+    var name = toHeap(encoder.encode(file.name));
+    archive = file.blob;
+    try {
+        Module._PageListArchive(name, file.blob.size);
+    } catch (error) {
+        reading.errors.push({ name: file.name, message: 'the reader failed on this file: ' + error });
+        return;
+    } finally {
+        archive = null;
+        Module._free(name);
+    }
+    var error = await readArchive(file.blob);
+    if (error) reading.errors.push({ name: file.name, message: error });
 }
 
 async function readFile(file) {
@@ -243,11 +277,18 @@ function end() {
     });
 }
 
-function sendOutput(name) {
-    try {
-        var bytes = output(name === 'json' ? 1 : 2);
-        postMessage({ type: 'output', name: name, bytes: bytes }, [bytes.buffer]);
-    } catch (error) {
-        postMessage({ type: 'output', name: name, error: String(error) });
-    }
+// Both downloads, written once the page has laid out the boards (not while
+// it does), so that the page can end this worker and give its memory back.
+function sendOutputs() {
+    var outputs = { type: 'outputs' };
+    var buffers = [];
+    [['json', 1], ['csv', 2]].forEach(function (kind) {
+        try {
+            outputs[kind[0]] = { bytes: output(kind[1]) };
+            buffers.push(outputs[kind[0]].bytes.buffer);
+        } catch (error) {
+            outputs[kind[0]] = { error: String(error) };
+        }
+    });
+    postMessage(outputs, buffers);
 }

@@ -56,8 +56,9 @@ async function launchChromium(profile, downloads) {
     return browser;
 }
 
-// `where` is the page's file, or its http:// URL when served.
-export async function openPage(where, { downloads } = {}) {
+// `where` is the page's file, or its http:// URL when served;
+// `beforeNavigation(page)` runs once the page is made, before it is opened.
+export async function openPage(where, { downloads, beforeNavigation } = {}) {
     const profile = browserName === 'chromium' ? fs.mkdtempSync(path.join(os.tmpdir(), 'zemlotriage-page-')) : null;
     const browser = profile ? await launchChromium(profile, downloads) : await launchFirefox(downloads);
     const page = await browser.newPage();
@@ -98,6 +99,7 @@ export async function openPage(where, { downloads } = {}) {
         request.abort();
     });
     await recordViolations(page);
+    if (beforeNavigation) await beforeNavigation(page);
     await page.goto(url, { waitUntil: 'load' });
     const close = async () => {
         await browser.close();
@@ -136,12 +138,24 @@ export async function waitForReading(page, start, timeout = 120000) {
         observer.observe(progress, { childList: true, characterData: true, subtree: true });
     });
     await start();
-    await page.waitForFunction(() => window.shownAt !== undefined, { timeout });
+    await waitInPage(page, () => window.shownAt !== undefined, timeout);
     return page.evaluate(() => ({
         state: document.getElementById('progress').dataset.state,
         seen: window.progressSeen,
         seconds: (window.shownAt - (window.givenAt ?? window.progressTimes[0])) / 1000,
     }));
+}
+
+// Waits until `predicate` holds in the page, asking it every 50 ms. Not
+// puppeteer's waitForFunction: that one compiles the predicate inside the
+// page with Function(), which a page whose policy allows no eval refuses
+// (Firefox reports it as the page's own violation). An evaluation the
+// driver sends runs as the driver's code in both browsers.
+export async function waitInPage(page, predicate, timeout) {
+    for (const began = Date.now(); !(await page.evaluate(predicate));) {
+        if (Date.now() - began > timeout) throw new Error(`waited ${timeout / 1000} s in vain for ${predicate}`);
+        await new Promise((resolve) => setTimeout(resolve, 50));
+    }
 }
 
 // Drops files and folders (paths) on the page's drop zone, as a user's drag

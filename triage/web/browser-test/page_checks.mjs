@@ -81,13 +81,15 @@ export async function axeProblems(page, what) {
     return violations.map((violation) => `${what}: axe: ${violation}`);
 }
 
-// Collects the page's policy violation reports from its first script on.
+// Collects the page's policy violation reports from its first script on,
+// with where the refused code was, so a report tells the page's own scripts
+// (the page's file, or the worker's blob:) from anything else.
 export async function recordViolations(page) {
     await page.evaluateOnNewDocument(() => {
         window.policyViolations = [];
         document.addEventListener('securitypolicyviolation', (event) => {
             window.policyViolations.push({ directive: event.effectiveDirective, blocked: event.blockedURI,
-                policy: event.originalPolicy });
+                policy: event.originalPolicy, source: `${event.sourceFile}:${event.lineNumber}`, sample: event.sample });
         });
     });
 }
@@ -106,7 +108,8 @@ export async function policyProblems(page, what, probeUrl) {
     const before = await takeViolations(page);
     // What the browser logs of the refusals below is expected.
     page.probingPolicy = true;
-    const problems = before.map((v) => `${what}: the page itself broke its policy (${v.directive} ${v.blocked})`);
+    const problems = before.map((v) => `${what}: the page itself broke its policy (${v.directive} ${v.blocked} at ` +
+        `${v.source}${v.sample ? `: ${v.sample}` : ''})`);
     const outcome = await page.evaluate(async (url) => {
         const ran = { script: false, handler: false };
         window.probeRan = ran;
