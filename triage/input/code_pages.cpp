@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <cstddef>
 #include <iterator>
 
@@ -41,7 +40,7 @@ constexpr std::uint32_t kReplacement = 0xFFFD;
 struct PageTable {
     bool available = false;
     std::array<std::uint32_t, 128> high{};  // single-byte pages
-    std::bitset<256> lead;                   // double-byte pages
+    std::array<bool, 256> lead{};            // double-byte pages
 };
 
 // C1 controls are no text: a page that maps bytes to them (Windows' 1252
@@ -93,7 +92,7 @@ PageTable DoubleBytePage(unsigned number)
             decoded.clear();
             PlatformDecode(number, std::string_view(pair, 2), decoded);
             if (decoded.size() == 1 && decoded[0] != kReplacement) {
-                table.lead.set(byte);
+                table.lead[byte] = true;
                 break;
             }
         }
@@ -310,14 +309,14 @@ public:
     {
         c = LowerLatin(c);
         if (c >= 0xC0 && c < 0xC0 + kRange)
-            seen_.set(c - 0xC0);
+            seen_[c - 0xC0] = true;
     }
     // Letters that the alphabet holding most of them lacks.
     int Strangers() const
     {
-        if (seen_.none())
+        int fewest = static_cast<int>(std::count(seen_.begin(), seen_.end(), true));
+        if (fewest == 0)
             return 0;
-        int fewest = static_cast<int>(seen_.count());
         for (const std::string_view alphabet : kAlphabets) {
             int missing = 0;
             for (std::size_t i = 0; i < kRange; ++i) {
@@ -331,7 +330,7 @@ public:
 
 private:
     static constexpr std::size_t kRange = 0x220 - 0xC0;
-    std::bitset<kRange> seen_;
+    std::array<bool, kRange> seen_{};
 };
 
 // The cost of a decoding, character by character: nothing for a letter,
