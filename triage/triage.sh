@@ -98,7 +98,8 @@ triage_fuzz() {  # [SECONDS]
 
 # A log as the tools between the user and support leave it: a crash's zero
 # tail, a re-save as UTF-8 with a run appended in UTF-16LE, copy /b, cmd's
-# type on OEM code pages, a quoted-printable mail, reply quoting, a web form's
+# type on OEM code pages, an "ANSI" re-save in a double-byte page, text
+# double-encoded through Latin-1, a quoted-printable mail, reply quoting, a web form's
 # no-break spaces, a mail client's hard wraps at 76 columns, a saved mail
 # with attachments (named in encoded words, quoted-printable UTF-16 too), zip
 # archives (one with an entry damaged), blanks taken off or added at line
@@ -116,6 +117,9 @@ triage_mangled_seeds() {  # TRANSCRIPT OTHER_TRANSCRIPT DIR
     sed 's/Windows 7 Professional/Windows 7 Профессиональная/' "$text" | iconv -f UTF-8 -t CP866 >"$dir/type-cp866.mangled"
     sed 's/Windows 7 Professional/Windows 7 Edição Profissional/' "$text" | iconv -f UTF-8 -t CP850 >"$dir/type-cp850.mangled"
     sed 's/proxy.corp.example/proxy.zürich.example/' "$text" | iconv -f UTF-8 -t CP437 >"$dir/type-cp437.mangled"
+    sed 's/Windows 7 Professional/Windows 7 プロフェッショナル/' "$text" | iconv -f UTF-8 -t CP932 >"$dir/ansi-cp932.mangled"
+    sed 's/Windows 7 Professional/Windows 7 Édition Intégrale/' "$text" | iconv -f UTF-8 -t CP1252 | iconv -f CP1252 -t UTF-8 |
+        iconv -f LATIN1 -t UTF-8 >"$dir/double-encoded.mangled"
     { printf 'Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n'
       tr -d '\r' <"$text" | perl -MMIME::QuotedPrint -0777 -ne 'print encode_qp($_, "\r\n")'; } >"$dir/mail-qp.mangled"
     { printf 'On Tue, user wrote:\r\n'; sed 's/^\r$/>\r/; t; s/^/> /' "$text"; } >"$dir/reply-quoted.mangled"

@@ -39,6 +39,33 @@ cp stored.zip damaged.zip
 python3 -c "import sys; b = bytearray(open(sys.argv[1], 'rb').read()); b[b.find(b'Windows')] ^= 0x20
 open(sys.argv[1], 'wb').write(b)" damaged.zip
 names+=(stored.zip deflated.zip mail.eml damaged.zip)
+# A log in each code page a re-save can produce: the Windows build decodes
+# them with MultiByteToWideChar, the native one with iconv.
+while read -r page product; do
+    tail -c +4 "$repo/tests/golden/troubled-pc.txt" | sed "s/Windows 7 Professional/Windows 7 $product/" |
+        iconv -f UTF-8 -t "CP$page" >"cp$page.txt"
+    names+=("cp$page.txt")
+done <<'PAGES'
+1252 Édition Intégrale
+437 Édition Intégrale
+850 Edição Profissional
+866 Профессиональная
+1250 Profesionální Přemysl Dvořák
+1251 Профессиональная
+1253 Επαγγελματική
+1254 Profesyonel Sürüm İşyeri
+1255 מקצועי
+1256 احترافي
+1257 Profesionalioji Jūratė Įmonė
+1258 Chuyên nghiệp
+874 รุ่นมืออาชีพ
+852 Profesjonalny Łódź gęś
+855 Професионално љубљана
+932 プロフェッショナル
+936 专业版
+949 프로페셔널
+950 專業版
+PAGES
 
 native_status=0
 "$native_exe" --json "${names[@]}" >native.jsonl 2>native.err || native_status=$?

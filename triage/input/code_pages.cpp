@@ -1,129 +1,543 @@
 #include "triage/input/code_pages.h"
 
+#include <utf8.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <iterator>
+
+#include "triage/input/code_page_converter.h"
+
 namespace triage {
 
 namespace {
 
-using HighHalf = std::uint16_t[128];
-
-// Bytes 0x80..0xFF of each page, 16 a row; U+FFFD where Windows-1252 has a
-// hole (Windows maps those to C1 controls, which no output may carry).
-constexpr HighHalf kWindows1252 = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,  // 80
-    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,  // 90
-    0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00AF,  // A0
-    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00BF,  // B0
-    0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7, 0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,  // C0
-    0x00D0, 0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7, 0x00D8, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x00DD, 0x00DE, 0x00DF,  // D0
-    0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7, 0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF,  // E0
-    0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7, 0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,  // F0
-};
-constexpr HighHalf kOem437 = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 80
-    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,  // 90
-    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A0
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B0
-    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C0
-    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D0
-    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,  // E0
-    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F0
-};
-constexpr HighHalf kOem850 = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 80
-    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192,  // 90
-    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A0
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510,  // B0
-    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4,  // C0
-    0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580,  // D0
-    0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE, 0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4,  // E0
-    0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8, 0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0,  // F0
-};
-constexpr HighHalf kOem866 = {
-    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,  // 80
-    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,  // 90
-    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437, 0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,  // A0
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B0
-    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C0
-    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D0
-    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,  // E0
-    0x0401, 0x0451, 0x0404, 0x0454, 0x0407, 0x0457, 0x040E, 0x045E, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,  // F0
-};
-
-const HighHalf& Table(CodePage page)
+constexpr bool InEnumOrder()
 {
-    switch (page) {
-    case CodePage::Oem437: return kOem437;
-    case CodePage::Oem850: return kOem850;
-    case CodePage::Oem866: return kOem866;
-    case CodePage::Windows1252: break;
+    for (std::size_t i = 0; i < std::size(kCodePages); ++i) {
+        if (static_cast<std::size_t>(kCodePages[i].page) != i)
+            return false;
     }
-    return kWindows1252;
+    return true;
+}
+static_assert(InEnumOrder(), "kCodePages has one row per CodePage, in its order");
+
+// The high half of single-byte pages this build's converter may lack, made
+// from the build host's iconv when the program was built.
+struct BuiltTable {
+    unsigned number;
+    std::uint16_t high[128];
+};
+constexpr BuiltTable kBuiltTables[] = {
+#include "code_page_tables.inc"
+    {0, {}},  // no page is numbered 0
+};
+
+constexpr std::uint32_t kReplacement = 0xFFFD;
+
+// What the platform makes of one page, asked once.
+struct PageTable {
+    bool available = false;
+    std::array<std::uint32_t, 128> high{};  // single-byte pages
+    std::array<bool, 256> lead{};            // double-byte pages
+};
+
+// C1 controls are no text: a page that maps bytes to them (Windows' 1252
+// does for its holes) leaves those bytes undefined.
+std::uint32_t Defined(std::uint32_t c)
+{
+    return c >= 0x80 && c < 0xA0 ? kReplacement : c;
 }
 
-enum class Script { None, Latin, Greek, Cyrillic };
+PageTable SingleBytePage(unsigned number)
+{
+    PageTable table;
+    for (const BuiltTable& built : kBuiltTables) {
+        if (built.number == number) {
+            table.available = true;
+            std::transform(std::begin(built.high), std::end(built.high), table.high.begin(), Defined);
+            return table;
+        }
+    }
+    // A byte at a time: a page that composes (1258) must not join two.
+    for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
+        const char one = static_cast<char>(byte);
+        CodePoints decoded;
+        if (!PlatformDecode(number, std::string_view(&one, 1), decoded))
+            return {};
+        table.high[byte - 0x80] = decoded.size() == 1 ? Defined(decoded[0]) : kReplacement;
+    }
+    table.available = true;
+    return table;
+}
+
+// Lead bytes as the platform's decoder shows them: the byte alone is no
+// character, and with a common trail byte it makes one.
+PageTable DoubleBytePage(unsigned number)
+{
+    PageTable table;
+    CodePoints decoded;
+    if (!PlatformDecode(number, "A", decoded))
+        return {};
+    table.available = true;
+    for (unsigned byte = 0x81; byte <= 0xFE; ++byte) {
+        const char alone = static_cast<char>(byte);
+        decoded.clear();
+        PlatformDecode(number, std::string_view(&alone, 1), decoded);
+        if (decoded.size() == 1 && decoded[0] != kReplacement)
+            continue;
+        for (const char trail : {'\x41', '\xA1', '\x81', '\x61'}) {
+            const char pair[] = {alone, trail};
+            decoded.clear();
+            PlatformDecode(number, std::string_view(pair, 2), decoded);
+            if (decoded.size() == 1 && decoded[0] != kReplacement) {
+                table.lead[byte] = true;
+                break;
+            }
+        }
+    }
+    return table;
+}
+
+const PageTable& TableOf(CodePage page)
+{
+    static const std::array<PageTable, std::size(kCodePages)> tables = [] {
+        std::array<PageTable, std::size(kCodePages)> all;
+        for (const CodePageRow& row : kCodePages)
+            all[static_cast<std::size_t>(row.page)] =
+                row.doubleByte ? DoubleBytePage(row.number) : SingleBytePage(row.number);
+        return all;
+    }();
+    return tables[static_cast<std::size_t>(page)];
+}
+
+// No trail byte of a double-byte page is below 0x40: a lead byte before a
+// line end, a zero or a digit is a character cut off.
+constexpr unsigned char kLowestTrail = 0x40;
+
+// Calls `put` with each character of `bytes` in a double-byte page: ASCII
+// as it is, runs of other characters decoded by the platform.
+template <typename Put>
+void ForEachDoubleByteCharacter(CodePage page, std::string_view bytes, Put put)
+{
+    const PageTable& table = TableOf(page);
+    CodePoints decoded;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[at]);
+        if (c < 0x80) {
+            put(c);
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x80) {
+            const bool pair = table.lead[static_cast<unsigned char>(bytes[end])] && end + 1 < bytes.size() &&
+                              static_cast<unsigned char>(bytes[end + 1]) >= kLowestTrail;
+            if (!pair && table.lead[static_cast<unsigned char>(bytes[end])])
+                break;  // a lead byte without its trail
+            end += pair ? 2 : 1;
+        }
+        if (end == at) {
+            put(kReplacement);
+            ++at;
+            continue;
+        }
+        decoded.clear();
+        PlatformDecode(RowOf(page).number, bytes.substr(at, end - at), decoded);
+        for (const std::uint32_t d : decoded)
+            put(Defined(d));
+        at = end;
+    }
+}
+
+// --- How much a decoding reads like text --------------------------------
+
+enum class Script : std::uint8_t { None, Latin, Greek, Cyrillic, Hebrew, Arabic, Thai, Han, Hangul };
 
 Script ScriptOf(std::uint32_t c)
 {
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
         return Script::Latin;
-    if ((c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || c == 0xAA || c == 0xBA || c == 0xB5)
+    if (c < 0x80)
+        return Script::None;
+    if ((c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || c == 0xAA || c == 0xBA || c == 0xB5 ||
+        (c >= 0x1E00 && c <= 0x1EFF))
         return Script::Latin;
-    if (c >= 0x370 && c <= 0x3FF)
+    if (c >= 0x370 && c <= 0x3FF && c != 0x37E && c != 0x387)
         return Script::Greek;
     if (c >= 0x400 && c <= 0x4FF)
         return Script::Cyrillic;
+    if (c >= 0x5D0 && c <= 0x5F2)
+        return Script::Hebrew;
+    if ((c >= 0x620 && c <= 0x64A) || (c >= 0x66E && c <= 0x6D3))
+        return Script::Arabic;
+    if ((c >= 0xE01 && c <= 0xE30) || c == 0xE32 || c == 0xE33 || (c >= 0xE40 && c <= 0xE46))
+        return Script::Thai;
+    // Japanese mixes kanji and kana inside a word.
+    if ((c >= 0x3040 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+        (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF66 && c <= 0xFF9F))
+        return Script::Han;
+    if ((c >= 0xAC00 && c <= 0xD7A3) || (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F))
+        return Script::Hangul;
     return Script::None;
 }
 
-// What a character outside ASCII costs: nothing for a letter, more for a
-// symbol, most for a character the page does not have.
-int Cost(std::uint32_t c)
+// Marks that sit on the letter before them, and the script of the letters
+// they sit on: accents (1258 writes them apart), Hebrew points, Arabic
+// vowels, Thai vowels and tones; None for no mark.
+Script MarkedScript(std::uint32_t c)
 {
-    if (c == 0xFFFD)
-        return 4;
-    if (ScriptOf(c) != Script::None || c == 0xA0)  // a no-break space is a space
-        return 0;
-    if (c >= 0x2500 && c <= 0x25FF)  // box drawing and blocks: no report draws
-        return 2;
-    return 1;
+    if (c >= 0x300 && c <= 0x36F)
+        return Script::Latin;
+    if (c >= 0x591 && c <= 0x5C7)
+        return Script::Hebrew;
+    if (c >= 0x64B && c <= 0x65F)
+        return Script::Arabic;
+    if (c == 0xE31 || (c >= 0xE34 && c <= 0xE3A) || (c >= 0xE47 && c <= 0xE4E))
+        return Script::Thai;
+    return Script::None;
 }
 
-int Implausibility(CodePage page, std::string_view bytes)
+// Thai vowels written before the consonant they follow in speech.
+bool IsThaiLeadingVowel(std::uint32_t c)
 {
-    int total = 0;
-    Script previous = Script::None;
-    for (char byte : bytes) {
-        const auto b = static_cast<unsigned char>(byte);
-        const std::uint32_t c = CodePoint(page, b);
-        const Script script = ScriptOf(c);
-        if (b >= 0x80) {
-            total += Cost(c);
-            // A word that changes script in the middle is a wrong page.
-            if (script != Script::None && previous != Script::None && script != previous)
-                total += 2;
-        } else if (script != Script::None && previous != Script::None && script != previous) {
-            total += 2;
-        }
-        previous = script;
+    return c >= 0xE40 && c <= 0xE44;
+}
+
+bool IsThaiConsonant(std::uint32_t c)
+{
+    return c >= 0xE01 && c <= 0xE2E;
+}
+
+// Punctuation that East Asian text is full of: the ideographic space, its
+// brackets and stops, full-width forms.
+bool IsEastAsianPunctuation(std::uint32_t c)
+{
+    return (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF65) || c == 0x30FB;
+}
+
+// Half-width katakana: old terminals' Japanese, rare in text since; the
+// bytes of other double-byte pages' characters read as them in 932.
+bool IsHalfWidthKana(std::uint32_t c)
+{
+    return c >= 0xFF61 && c <= 0xFF9F;
+}
+
+// Whether UTF-8 `letters` hold `c`.
+bool Holds(std::string_view letters, std::uint32_t c)
+{
+    char encoded[4];
+    const char* end = utf8::append(c, encoded);
+    return letters.find(std::string_view(encoded, static_cast<std::size_t>(end - encoded))) != std::string_view::npos;
+}
+
+// Cyrillic letters that make a syllable, and the short i that follows one.
+bool IsCyrillicVowel(std::uint32_t c)
+{
+    constexpr std::string_view kVowels =
+        "\u0430\u0435\u0451\u0438\u043E\u0443\u044B\u044D\u044E\u044F\u0456\u0457\u0454";
+    const std::uint32_t lower = c >= 0x410 && c <= 0x42F ? c + 0x20 : c >= 0x400 && c <= 0x40F ? c + 0x50 : c;
+    return Holds(kVowels, lower);
+}
+
+enum class LetterCase : std::uint8_t { None, Upper, Lower };
+
+LetterCase CaseOf(std::uint32_t c)
+{
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB) || (c >= 0x386 && c <= 0x38F) ||
+        (c >= 0x400 && c <= 0x42F))
+        return LetterCase::Upper;
+    if ((c >= 0xDF && c <= 0xFF && c != 0xF7) || (c >= 0x3AC && c <= 0x3CE) || (c >= 0x430 && c <= 0x45F))
+        return LetterCase::Lower;
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? LetterCase::Upper : c >= 'a' && c <= 'z' ? LetterCase::Lower : LetterCase::None;
+    return LetterCase::None;
+}
+
+// Latin letters outside ASCII, in lower case, that each family of languages
+// writes: text in a Latin page reads as one of them, the same bytes under
+// the wrong page as letters no one language has together.
+constexpr std::string_view kAlphabets[] = {
+    "\u00E4\u00F6\u00FC\u00DF\u00E9",                                                          // German
+    "\u00E0\u00E2\u00E6\u00E7\u00E8\u00E9\u00EA\u00EB\u00EE\u00EF\u00F4\u0153\u00F9\u00FB\u00FC\u00FF",  // French
+    "\u00E1\u00E9\u00ED\u00F1\u00F3\u00FA\u00FC\u00E0\u00E8\u00F2\u00E7\u00EF",               // Spanish, Catalan
+    "\u00E0\u00E1\u00E2\u00E3\u00E7\u00E9\u00EA\u00ED\u00F3\u00F4\u00F5\u00FA",               // Portuguese
+    "\u00E0\u00E8\u00E9\u00EC\u00ED\u00EE\u00F2\u00F3\u00F9",                                   // Italian
+    "\u00E9\u00EB\u00EF\u00F3\u00F6\u00FC\u00E8",                                               // Dutch
+    "\u00E6\u00F8\u00E5\u00E9\u00F3",                                                           // Danish, Norwegian
+    "\u00E5\u00E4\u00F6\u00E9\u0161\u017E",                                                     // Swedish, Finnish
+    "\u00E1\u00F0\u00E9\u00ED\u00F3\u00FA\u00FD\u00FE\u00E6\u00F6",                             // Icelandic
+    "\u00E1\u010D\u010F\u00E9\u011B\u00ED\u0148\u00F3\u0159\u0161\u0165\u00FA\u016F\u00FD\u017E",  // Czech
+    "\u00E1\u00E4\u010D\u010F\u00E9\u00ED\u013A\u013E\u0148\u00F3\u00F4\u0155\u0161\u0165\u00FA\u00FD\u017E",  // Slovak
+    "\u0105\u0107\u0119\u0142\u0144\u00F3\u015B\u017A\u017C",                                   // Polish
+    "\u00E1\u00E9\u00ED\u00F3\u00F6\u0151\u00FA\u00FC\u0171",                                   // Hungarian
+    "\u010D\u0107\u0111\u0161\u017E",                                                           // Croatian, Slovenian
+    "\u0103\u00E2\u00EE\u0219\u021B\u015F\u0163",                                               // Romanian
+    "\u00E7\u00EB",                                                                             // Albanian
+    "\u0105\u010D\u0119\u0117\u012F\u0161\u0173\u016B\u017E",                                   // Lithuanian
+    "\u0101\u010D\u0113\u0123\u012B\u0137\u013C\u0146\u0161\u016B\u017E",                       // Latvian
+    "\u00E4\u00F6\u00F5\u00FC\u0161\u017E",                                                     // Estonian
+    "\u00E7\u011F\u0131\u00F6\u015F\u00FC\u00E2\u00EE\u00FB",                                   // Turkish
+    // Vietnamese as 1258 writes it: other letters take their tone as a mark apart.
+    "\u00E0\u00E1\u00E2\u0103\u00E8\u00E9\u00EA\u00ED\u00F3\u00F4\u01A1\u00F9\u00FA\u01B0\u0111",
+};
+
+// Latin-1 and Latin Extended-A letters in lower case; others as they are.
+std::uint32_t LowerLatin(std::uint32_t c)
+{
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        return c + 0x20;
+    if (c == 0x130)
+        return 0x131;  // Turkish capital I with dot, as the dotless small i's alphabet
+    const bool evenUpper = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
+    const bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if ((evenUpper && c % 2 == 0) || (oddUpper && c % 2 == 1))
+        return c + 1;
+    if (c == 0x178)
+        return 0xFF;
+    if (c == 0x218 || c == 0x21A)
+        return c + 1;
+    return c;
+}
+
+// The Latin letters a decoding shows, as few as one alphabet holds all.
+class LatinLetters {
+public:
+    void Add(std::uint32_t c)
+    {
+        c = LowerLatin(c);
+        if (c >= 0xC0 && c < 0xC0 + kRange)
+            seen_[c - 0xC0] = true;
     }
-    return total;
+    // Letters that the alphabet holding most of them lacks.
+    int Strangers() const
+    {
+        int fewest = static_cast<int>(std::count(seen_.begin(), seen_.end(), true));
+        if (fewest == 0)
+            return 0;
+        for (const std::string_view alphabet : kAlphabets) {
+            int missing = 0;
+            for (std::size_t i = 0; i < kRange; ++i) {
+                if (seen_[i] && !Holds(alphabet, static_cast<std::uint32_t>(0xC0 + i)))
+                    ++missing;
+            }
+            fewest = std::min(fewest, missing);
+        }
+        return fewest;
+    }
+
+private:
+    static constexpr std::size_t kRange = 0x220 - 0xC0;
+    std::array<bool, kRange> seen_{};
+};
+
+// The cost of a decoding, character by character: nothing for a letter,
+// more for a symbol, most for a character the page does not have; a word
+// that changes script, or from small letters to a capital outside ASCII,
+// is a wrong page.
+class Implausibility {
+public:
+    void Add(std::uint32_t c)
+    {
+        if (c < 0x80 && !IsAsciiLetter(c)) {
+            EndWord();
+            return;
+        }
+        if (const Script marked = MarkedScript(c); marked != Script::None) {
+            // A mark on no letter, on another script's letter, or on a Thai
+            // vowel that comes before its consonant.
+            const bool onLetter = previous_ == Script::Latin || previous_ == Script::Greek ||
+                                  previous_ == Script::Cyrillic;
+            const bool onItsLetter = marked == Script::Latin ? onLetter : previous_ == marked;
+            if (!onItsLetter || IsThaiLeadingVowel(previousLetter_))
+                total_ += 1;
+            thaiConsonants_ = 0;
+            return;
+        }
+        const Script script = ScriptOf(c);
+        if (c >= 0x80) {
+            if (c == kReplacement)
+                total_ += 4;
+            else if (c >= 0x2500 && c <= 0x25FF)  // box drawing and blocks: no report draws
+                total_ += 2;
+            else if ((script == Script::None && c != 0xA0 && !IsEastAsianPunctuation(c)) || IsHalfWidthKana(c))
+                total_ += 1;
+        }
+        if (script == Script::None) {
+            EndWord();
+            return;
+        }
+        if (previous_ != Script::None && script != previous_)
+            total_ += 2;
+        const LetterCase letterCase = CaseOf(c);
+        if (c >= 0x80 && previous_ == script) {
+            // "abC" and "ABc" outside ASCII: letters of another script's page.
+            if (letterCase == LetterCase::Upper && previousCase_ == LetterCase::Lower)
+                total_ += 1;
+            if (letterCase == LetterCase::Lower && capitals_ >= 2)
+                total_ += 1;
+        }
+        if (previousLetter_ == 0x3C2 && previous_ == Script::Greek)
+            total_ += 1;  // the final sigma ends a word
+        if (script == Script::Cyrillic) {
+            // The short i follows a vowel; Hebrew's yod read as it follows anything.
+            if (c == 0x439 && previousCyrillic_ && !IsCyrillicVowel(previousLetter_))
+                total_ += 1;
+            vowels_ += IsCyrillicVowel(c) ? 1 : 0;
+            ++cyrillicLetters_;
+            lowerCyrillic_ |= letterCase == LetterCase::Lower;
+        }
+        if (script == Script::Latin && c >= 0x80)
+            latin_.Add(c);
+        // Thai writes a vowel or a mark within a few consonants; the bytes of
+        // Korean or Chinese text read as Thai run on without.
+        thaiConsonants_ = IsThaiConsonant(c) ? thaiConsonants_ + 1 : 0;
+        if (thaiConsonants_ == 4)
+            total_ += 1;
+        capitals_ = letterCase == LetterCase::Upper ? capitals_ + 1 : 0;
+        previousCyrillic_ = script == Script::Cyrillic;
+        previousLetter_ = c;
+        previous_ = script;
+        previousCase_ = letterCase;
+    }
+    int Total()
+    {
+        EndWord();
+        return total_ + 2 * latin_.Strangers();
+    }
+
+private:
+    static bool IsAsciiLetter(std::uint32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+    void EndWord()
+    {
+        // A word of small Cyrillic letters without a vowel is no word.
+        if (cyrillicLetters_ >= 2 && vowels_ == 0 && lowerCyrillic_)
+            total_ += 1;
+        previous_ = Script::None;
+        previousCase_ = LetterCase::None;
+        capitals_ = 0;
+        previousCyrillic_ = false;
+        cyrillicLetters_ = 0;
+        vowels_ = 0;
+        lowerCyrillic_ = false;
+        thaiConsonants_ = 0;
+    }
+
+    int total_ = 0;
+    Script previous_ = Script::None;
+    LetterCase previousCase_ = LetterCase::None;
+    std::uint32_t previousLetter_ = 0;
+    int capitals_ = 0;
+    bool previousCyrillic_ = false;
+    int cyrillicLetters_ = 0;
+    int vowels_ = 0;
+    bool lowerCyrillic_ = false;
+    int thaiConsonants_ = 0;
+    LatinLetters latin_;
+};
+
+// Where each double-byte page keeps its everyday characters, by lead byte:
+// its punctuation, and its syllables or the level of its most frequent
+// ideographs. Text of another such page reads as their rarer levels.
+struct EverydayLeads {
+    CodePage page;
+    unsigned char punctuationFrom, punctuationTo;
+    unsigned char from, to;
+};
+constexpr EverydayLeads kEverydayLeads[] = {
+    {CodePage::Windows932, 0x81, 0x83, 0x88, 0x98},  // symbols and kana; level 1 kanji
+    {CodePage::Windows949, 0xA1, 0xA3, 0xB0, 0xC8},  // symbols; Hangul
+    {CodePage::Windows950, 0xA1, 0xA3, 0xA4, 0xC6},  // symbols; frequent hanzi
+    {CodePage::Windows936, 0xA1, 0xA3, 0xB0, 0xD7},  // symbols; level 1 hanzi (trail bytes from 0xA1)
+};
+
+int RareCharacters(CodePage page, std::string_view bytes)
+{
+    const auto* leads = std::find_if(std::begin(kEverydayLeads), std::end(kEverydayLeads),
+                                     [page](const EverydayLeads& row) { return row.page == page; });
+    const PageTable& table = TableOf(page);
+    int rare = 0;
+    for (std::size_t at = 0; at + 1 < bytes.size(); ++at) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        const auto trail = static_cast<unsigned char>(bytes[at + 1]);
+        if (!table.lead[lead] || trail < kLowestTrail)
+            continue;
+        const bool everyday = (lead >= leads->punctuationFrom && lead <= leads->punctuationTo) ||
+                              (lead >= leads->from && lead <= leads->to &&
+                               (page != CodePage::Windows936 || trail >= 0xA1));
+        rare += everyday ? 0 : 1;
+        ++at;
+    }
+    return rare;
+}
+
+int ImplausibilityOf(CodePage page, std::string_view bytes)
+{
+    Implausibility score;
+    if (RowOf(page).doubleByte) {
+        ForEachDoubleByteCharacter(page, bytes, [&](std::uint32_t c) { score.Add(c); });
+        return score.Total() + RareCharacters(page, bytes);
+    }
+    const auto& high = TableOf(page).high;
+    for (const char byte : bytes) {
+        const auto b = static_cast<unsigned char>(byte);
+        score.Add(b < 0x80 ? b : high[b - 0x80]);
+    }
+    return score.Total();
 }
 
 }  // namespace
 
+bool CodePageAvailable(CodePage page)
+{
+    return TableOf(page).available;
+}
+
 std::uint32_t CodePoint(CodePage page, unsigned char byte)
 {
-    return byte < 0x80 ? byte : Table(page)[byte - 0x80];
+    return byte < 0x80 ? byte : TableOf(page).high[byte - 0x80];
+}
+
+bool LeadByte(CodePage page, unsigned char byte)
+{
+    return TableOf(page).lead[byte];
+}
+
+std::vector<std::uint32_t> DecodeDoubleBytes(CodePage page, std::string_view bytes)
+{
+    std::vector<std::uint32_t> decoded;
+    ForEachDoubleByteCharacter(page, bytes, [&](std::uint32_t c) { decoded.push_back(c); });
+    return decoded;
+}
+
+std::string DecodedText(CodePage page, std::string_view bytes)
+{
+    std::string text;
+    const auto put = [&](std::uint32_t c) { utf8::append(c, std::back_inserter(text)); };
+    if (RowOf(page).doubleByte) {
+        ForEachDoubleByteCharacter(page, bytes, put);
+    } else {
+        for (const char byte : bytes)
+            put(CodePoint(page, static_cast<unsigned char>(byte)));
+    }
+    return text;
 }
 
 CodePage MostPlausibleCodePage(std::string_view bytes)
 {
-    CodePage best = kCodePages[0];
-    int bestCost = Implausibility(best, bytes);
-    for (CodePage page : kCodePages) {
-        const int cost = Implausibility(page, bytes);
+    CodePage best = kCodePages[0].page;
+    int bestCost = ImplausibilityOf(best, bytes);
+    for (const CodePageRow& row : kCodePages) {
+        if (bestCost == 0)
+            break;  // nothing reads better than text without a fault
+        if (row.page == best || !CodePageAvailable(row.page))
+            continue;
+        const int cost = ImplausibilityOf(row.page, bytes);
         if (cost < bestCost) {
-            best = page;
+            best = row.page;
             bestCost = cost;
         }
     }

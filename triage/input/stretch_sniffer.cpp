@@ -68,17 +68,6 @@ std::size_t WholeUtf8Prefix(const unsigned char* data, std::size_t size)
     return size;
 }
 
-Encoding EncodingOf(CodePage page)
-{
-    switch (page) {
-    case CodePage::Oem437: return Encoding::Cp437;
-    case CodePage::Oem850: return Encoding::Cp850;
-    case CodePage::Oem866: return Encoding::Cp866;
-    case CodePage::Windows1252: break;
-    }
-    return Encoding::Windows1252;
-}
-
 }  // namespace
 
 bool ByteOrderMarkAt(const unsigned char* data, std::size_t size, std::size_t at)
@@ -98,17 +87,6 @@ bool Utf16LeFollows(const unsigned char* data, std::size_t size)
             return false;
     }
     return pairs > 0;
-}
-
-CodePage CodePageOf(Encoding encoding)
-{
-    switch (encoding) {
-    case Encoding::Cp437: return CodePage::Oem437;
-    case Encoding::Cp850: return CodePage::Oem850;
-    case Encoding::Cp866: return CodePage::Oem866;
-    default: break;
-    }
-    return CodePage::Windows1252;
 }
 
 StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEnd, bool first)
@@ -186,9 +164,12 @@ StretchStart SniffStretch(const unsigned char* data, std::size_t size, bool atEn
             if (!atEnd && end == rest)
                 end = WholeUtf8Prefix(text, end);  // a sequence cut by the sample's end is no fault
             const char* begin = reinterpret_cast<const char*>(text);
-            encoding = utf8::find_invalid(begin, begin + end) == begin + end
-                           ? Encoding::Utf8
-                           : EncodingOf(MostPlausibleCodePage(std::string_view(begin, end)));
+            if (utf8::find_invalid(begin, begin + end) == begin + end)
+                encoding = Encoding::Utf8;
+            else if (first && LooksBinary(text, firstZero, false, false))
+                encoding = Encoding::Windows1252;  // junk, refused below: no page makes it text
+            else
+                encoding = EncodingOf(MostPlausibleCodePage(std::string_view(begin, end)));
         }
         // A lone zero that starts no UTF-16LE: binary, unless a later stretch.
         if (first && firstZero < rest && text[firstZero] == 0 && firstZero + 1 < rest &&

@@ -42,6 +42,4 @@ bool ByteOrderMarkAt(const unsigned char* data, std::size_t size, std::size_t at
 // UTF-16LE text of ASCII characters ("\r\0\n\0#\0..."), as far as `size` goes.
 bool Utf16LeFollows(const unsigned char* data, std::size_t size);
 
-CodePage CodePageOf(Encoding encoding);
-
 }  // namespace triage

@@ -19,13 +19,10 @@ const char* EncodingName(Encoding encoding)
     case Encoding::Utf16Be: return "UTF-16BE without BOM";
     case Encoding::Utf8Bom: return "UTF-8";
     case Encoding::Utf8: return "UTF-8 without BOM";
-    case Encoding::Windows1252: return "Windows-1252";
-    case Encoding::Cp437: return "CP437";
-    case Encoding::Cp850: return "CP850";
-    case Encoding::Cp866: return "CP866";
-    case Encoding::Unknown: break;
+    case Encoding::Unknown: return "unknown";
+    default: break;
     }
-    return "unknown";
+    return RowOf(CodePageOf(encoding)).name;
 }
 
 bool LineDecoder::Feed(const char* data, std::size_t size)
@@ -129,13 +126,11 @@ std::size_t LineDecoder::Decode(const unsigned char* data, std::size_t size, boo
     case Encoding::Utf16Be: return DecodeUtf16(data, size, atEnd, true);
     case Encoding::Utf8Bom:
     case Encoding::Utf8: return DecodeUtf8(data, size, atEnd);
-    case Encoding::Windows1252:
-    case Encoding::Cp437:
-    case Encoding::Cp850:
-    case Encoding::Cp866: return DecodeCodePage(data, size, atEnd);
-    case Encoding::Unknown: break;
+    case Encoding::Unknown: return 0;
+    default: break;
     }
-    return 0;
+    return RowOf(CodePageOf(encoding_)).doubleByte ? DecodeDoubleByte(data, size, atEnd)
+                                                   : DecodeCodePage(data, size, atEnd);
 }
 
 void LineDecoder::EndStretch()
@@ -322,6 +317,17 @@ std::size_t LineDecoder::DecodeUtf8(const unsigned char* data, std::size_t size,
     return i;
 }
 
+int LineDecoder::MarkInEightBit(const unsigned char* data, std::size_t size, bool atEnd, std::size_t at)
+{
+    if (at + 2 >= size && !atEnd)
+        return 0;
+    if (ByteOrderMarkAt(data, size, at)) {
+        EndStretch();
+        return 2;
+    }
+    return 1;
+}
+
 std::size_t LineDecoder::DecodeCodePage(const unsigned char* data, std::size_t size, bool atEnd)
 {
     const CodePage page = CodePageOf(encoding_);
@@ -333,19 +339,58 @@ std::size_t LineDecoder::DecodeCodePage(const unsigned char* data, std::size_t s
                 return i;
             continue;
         }
-        if (c == 0xFF || c == 0xFE || c == 0xEF) {
-            if (i + 2 >= size && !atEnd)
-                return i;
-            if (ByteOrderMarkAt(data, size, i)) {
-                EndStretch();
-                return i;
-            }
-        }
+        if ((c == 0xFF || c == 0xFE || c == 0xEF) && MarkInEightBit(data, size, atEnd, i) != 1)
+            return i;
         if (c < 0x80)
             PutAscii(static_cast<char>(c));
         else
             PutCodePoint(CodePoint(page, c));
         ++i;
+    }
+    return i;
+}
+
+// A line of these pages never holds a line end, a zero or a mark's first
+// byte inside a character (no trail byte is below 0x40), so runs of
+// characters outside ASCII go to the platform's decoder whole, and only a
+// lead byte at the end of what has come waits for its trail.
+std::size_t LineDecoder::DecodeDoubleByte(const unsigned char* data, std::size_t size, bool atEnd)
+{
+    const CodePage page = CodePageOf(encoding_);
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char c = data[i];
+        if (c == 0) {
+            if (!SkipZeros(data, size, atEnd, i))
+                return i;
+            continue;
+        }
+        if ((c == 0xFF || c == 0xFE || c == 0xEF) && MarkInEightBit(data, size, atEnd, i) != 1)
+            return i;
+        if (c < 0x80) {
+            PutAscii(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < size && data[end] >= 0x80) {
+            const unsigned char b = data[end];
+            if (end > i && (b == 0xFF || b == 0xFE || b == 0xEF))
+                break;  // a mark is looked for at the run's start
+            if (!LeadByte(page, b)) {
+                ++end;
+                continue;
+            }
+            if (end + 1 == size && !atEnd)
+                break;  // its trail byte comes with the next chunk
+            end += end + 1 < size && data[end + 1] >= 0x40 ? 2 : 1;
+        }
+        if (end == i)
+            return i;
+        const std::string_view characters(reinterpret_cast<const char*>(data + i), end - i);
+        for (const std::uint32_t d : DecodeDoubleBytes(page, characters))
+            PutCodePoint(d);
+        i = end;
     }
     return i;
 }
@@ -356,10 +401,15 @@ void LineDecoder::PutCodePoint(std::uint32_t codePoint)
         PutAscii(static_cast<char>(codePoint));
         return;
     }
-    if (codePoint == 0xA0 || codePoint == 0x202F)
-        codePoint = ' ';  // no-break spaces of web forms
-    else if (codePoint < 0xA0)
-        codePoint = 0xFFFD;  // C1 controls reach no output
+    beyondAscii_ = true;
+    if (codePoint == 0xA0 || codePoint < 0xA0) {
+        // Kept aside, for a line double-encoded on its way.
+        if (leftOut_ == 0)
+            replaced_.emplace_back(line_.size(), codePoint);
+        codePoint = codePoint == 0xA0 ? ' ' : 0xFFFD;  // no-break spaces of web forms; C1 controls reach no output
+    } else if (codePoint == 0x202F) {
+        codePoint = ' ';
+    }
     char encoded[4];
     const char* end = utf8::append(codePoint, encoded);
     afterCr_ = false;  // not the LF of a CRLF
@@ -397,8 +447,61 @@ void LineDecoder::PutCharacter(const char* bytes, std::size_t size)
         ++leftOut_;
 }
 
+namespace {
+
+// The byte Windows-1252 writes each of its characters outside Latin-1 as.
+constexpr std::pair<std::uint32_t, unsigned char> kWindows1252Extras[] = {
+    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86}, {0x2021, 0x87},
+    {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91},
+    {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98},
+    {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F},
+};
+
+}  // namespace
+
+void LineDecoder::RepairDoubleEncoding()
+{
+    // Each character back to the byte Windows-1252 or Latin-1 read it from.
+    std::string bytes;
+    bytes.reserve(line_.size());
+    auto replaced = replaced_.begin();
+    bool multibyte = false;
+    for (auto at = line_.begin(); at != line_.end();) {
+        const auto offset = static_cast<std::size_t>(at - line_.begin());
+        std::uint32_t c = utf8::unchecked::next(at);
+        if (replaced != replaced_.end() && replaced->first == offset)
+            c = (replaced++)->second;
+        if (c >= 0x100) {
+            const auto* extra = std::find_if(std::begin(kWindows1252Extras), std::end(kWindows1252Extras),
+                                             [c](const auto& row) { return row.first == c; });
+            if (extra == std::end(kWindows1252Extras))
+                return;  // no such byte: the line is what it says
+            c = extra->second;
+        }
+        multibyte |= c >= 0x80;
+        bytes += static_cast<char>(c);
+    }
+    if (!multibyte || utf8::find_invalid(bytes.begin(), bytes.end()) != bytes.end())
+        return;
+    // The line it was, under the rules every line is read by.
+    line_.clear();
+    replaced_.clear();
+    for (auto at = bytes.begin(); at != bytes.end();) {
+        const std::uint32_t c = utf8::unchecked::next(at);
+        const char ascii = static_cast<char>(c);
+        if (c < 0x80)
+            PutCharacter(&ascii, 1);
+        else
+            PutCodePoint(c);
+    }
+}
+
 void LineDecoder::EndLine()
 {
+    if (beyondAscii_ && leftOut_ == 0)
+        RepairDoubleEncoding();
+    beyondAscii_ = false;
+    replaced_.clear();
     if (leftOut_ != 0) {
         ++cutLines_;
         line_ += "... [" + std::to_string(leftOut_) + " more characters]";

@@ -14,6 +14,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+#include "triage/input/code_pages.h"
 
 namespace triage {
 
@@ -25,11 +29,23 @@ enum class Encoding {
     Utf16Be,
     Utf8Bom,
     Utf8,
-    Windows1252,  // console text from an 8-bit code page
-    Cp437,        // cmd's `type` on an OEM code page
-    Cp850,
-    Cp866,
+    // The 8-bit code pages follow, one value each in the order of kCodePages:
+    // console text, cmd's `type`, Notepad's "ANSI" re-save.
+    Windows1252,
 };
+
+constexpr Encoding EncodingOf(CodePage page)
+{
+    return static_cast<Encoding>(static_cast<int>(Encoding::Windows1252) + static_cast<int>(page));
+}
+constexpr bool IsCodePage(Encoding encoding)
+{
+    return static_cast<int>(encoding) >= static_cast<int>(Encoding::Windows1252);
+}
+constexpr CodePage CodePageOf(Encoding encoding)
+{
+    return static_cast<CodePage>(static_cast<int>(encoding) - static_cast<int>(Encoding::Windows1252));
+}
 
 const char* EncodingName(Encoding encoding);
 
@@ -74,6 +90,10 @@ private:
     std::size_t DecodeUtf16(const unsigned char* data, std::size_t size, bool atEnd, bool bigEndian);
     std::size_t DecodeUtf8(const unsigned char* data, std::size_t size, bool atEnd);
     std::size_t DecodeCodePage(const unsigned char* data, std::size_t size, bool atEnd);
+    std::size_t DecodeDoubleByte(const unsigned char* data, std::size_t size, bool atEnd);
+    // At a byte that may start a byte order mark in 8-bit text: 0 to wait
+    // for more bytes, 1 when it starts none, 2 when the stretch ended there.
+    int MarkInEightBit(const unsigned char* data, std::size_t size, bool atEnd, std::size_t at);
     // At a zero byte in 8-bit text: 0 to wait for more bytes, else how many
     // bytes the decision took; ends the stretch where the text changes.
     std::size_t ZeroInEightBit(const unsigned char* data, std::size_t size, bool atEnd);
@@ -85,6 +105,9 @@ private:
     void PutAscii(char c);
     // One character's UTF-8 bytes onto the line, unless the line is full.
     void PutCharacter(const char* bytes, std::size_t size);
+    // A line double-encoded on its way (UTF-8 read as Windows-1252 or
+    // Latin-1 and encoded again) made whole, where that decodes cleanly.
+    void RepairDoubleEncoding();
     void EndLine();
     // Ends a line that has text as one without its line end: it may be cut anywhere.
     void EndCutLine();
@@ -98,6 +121,10 @@ private:
     std::uint32_t highSurrogate_ = 0;
     std::string line_;
     std::uint64_t leftOut_ = 0;  // characters of the line past its cut
+    bool beyondAscii_ = false;   // the line holds a character outside ASCII
+    // Bytes of the line that no output carries as they came (C1 controls
+    // written as U+FFFD, no-break spaces as spaces): where, and what they were.
+    std::vector<std::pair<std::size_t, std::uint32_t>> replaced_;
     bool afterCr_ = false;
     std::uint64_t totalBytes_ = 0;
     std::uint64_t lineNumber_ = 0;

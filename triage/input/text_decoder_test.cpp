@@ -172,7 +172,7 @@ TEST(TextDecoder, OverlongLinesAreCutAtAWholeCharacter)
         {"UTF-8 without a mark", "a\r\nx" + repeated(han, 22000) + "\r\nend\r\n", "x" + repeated(han, 22000),
          Encoding::Utf8},
         {"CP866", "a\r\nx" + repeated("\x8F\xE0\xA8\xA2\xA5\xE2 ", 10000) + "\r\nend\r\n",
-         "x" + repeated(privet, 10000), Encoding::Cp866},
+         "x" + repeated(privet, 10000), EncodingOf(CodePage::Oem866)},
         {"Windows-1252", "a\r\nx" + repeated("caf\xE9 ", 14000) + "\r\nend\r\n",
          "x" + repeated("caf\xC3\xA9 ", 14000), Encoding::Windows1252},
         {"ASCII, fed in chunks", "a\r\n" + std::string(3000000, 'x') + "\nend", std::string(3000000, 'x'),
@@ -297,6 +297,19 @@ TEST(TextDecoder, LogsAsToolsMangleThemReadAsTheirOriginal)
          {"CP437"}},
         {"a web form's no-break spaces in UTF-8", Replace(a, "  ", "\xC2\xA0 "), a, {"UTF-8 without BOM"}},
         {"a web form's no-break spaces in Windows-1252", Replace(a, "  ", "\xA0 "), a, {"Windows-1252"}},
+        // A UTF-16 log taken to UTF-8 and then read as Windows-1252 or
+        // Latin-1 and saved as UTF-8 again ("Ã¤" for "ä"); "Ä" and "à" pass
+        // through Latin-1 as a C1 control and a no-break space.
+        {"double-encoded through Windows-1252",
+         testing::Transformed("\xFF\xFE" + testing::Utf16Le(withProduct("Windows 7 \xC3\x89" "dition Int\xC3\xA9grale")),
+                              "iconv -f UTF-16 -t UTF-8 | iconv -f CP1252 -t UTF-8"),
+         withProduct("Windows 7 \xC3\x89" "dition Int\xC3\xA9grale"), {"UTF-8 without BOM"}},
+        {"double-encoded through Latin-1",
+         testing::Transformed("\xFF\xFE" + testing::Utf16Le(withProduct("Windows 7 \xC3\x84rzte \xC3\xA0 Z\xC3\xBCrich")),
+                              "iconv -f UTF-16 -t UTF-8 | iconv -f LATIN1 -t UTF-8"),
+         withProduct("Windows 7 \xC3\x84rzte \xC3\xA0 Z\xC3\xBCrich"), {"UTF-8 without BOM"}},
+        {"a name with a real \"\xC3\x83\" is left as it is", withProduct("Windows 7 JO\xC3\x83O \xC2\xA9"),
+         withProduct("Windows 7 JO\xC3\x83O \xC2\xA9"), {"UTF-8 without BOM"}},
         {"a C1 control the program wrote", "\xFF\xFE" + testing::Utf16Le(withProduct("Windows 7\xC2\x85Pro")),
          withProduct("Windows 7\xEF\xBF\xBDPro"), {"UTF-16LE"}},
     };
@@ -433,6 +446,69 @@ TEST(TextDecoder, ARunAppendedAfterEightBitTextIsRead)
         actual.erase("encoding");
         EXPECT_EQ(actual, expected) << c.name;
         EXPECT_EQ(read.runs[0].verdict, RunVerdict::Error) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace triage
+
+namespace triage {
+namespace {
+
+// Text in each code page a re-save can produce, as iconv writes it, reads as
+// that page and as the text it was: the report's own lines with the values
+// people's systems put in them (Vietnamese with its marks apart, as 1258
+// writes them).
+TEST(TextDecoder, EachCodePageReadsAsItself)
+{
+    const std::string text = GoldenText("troubled-pc.txt");
+    const struct {
+        const char* page;
+        const char* product;
+        const char* proxy;
+    } rows[] = {
+        {"Windows-1252", "Windows 7 \u00C9dition Int\u00E9grale", "proxy.z\u00FCrich.example"},
+        {"CP437", "Windows 7 \u00C9dition Int\u00E9grale", "proxy.z\u00FCrich.example"},
+        {"CP850", "Windows 7 Edi\u00E7\u00E3o Profissional", "proxy.s\u00E3o-paulo.example"},
+        {"CP866", "Windows 7 \u041F\u0440\u043E\u0444\u0435\u0441\u0441\u0438\u043E\u043D\u0430\u043B\u044C\u043D\u0430\u044F",
+         "\u043F\u0440\u043E\u043A\u0441\u0438.\u043F\u0440\u0438\u043C\u0435\u0440.example"},
+        {"Windows-1250", "Windows 7 Profesion\u00E1ln\u00ED", "proxy.dvo\u0159\u00E1k.example"},
+        {"Windows-1251", "Windows 7 \u041F\u0440\u043E\u0444\u0435\u0441\u0441\u0438\u043E\u043D\u0430\u043B\u044C\u043D\u0430\u044F",
+         "\u043F\u0440\u043E\u043A\u0441\u0438.\u043F\u0440\u0438\u043C\u0435\u0440.example"},
+        {"Windows-1253", "Windows 7 \u0395\u03C0\u03B1\u03B3\u03B3\u03B5\u03BB\u03BC\u03B1\u03C4\u03B9\u03BA\u03AE",
+         "\u03B4\u03B9\u03B1\u03BA\u03BF\u03BC\u03B9\u03C3\u03C4\u03AE\u03C2.example"},
+        {"Windows-1254", "Windows 7 Profesyonel S\u00FCr\u00FCm", "proxy.i\u015Fyeri-a\u011F\u0131.example"},
+        {"Windows-1255", "Windows 7 \u05DE\u05E7\u05E6\u05D5\u05E2\u05D9", "\u05E9\u05E8\u05EA.example"},
+        {"Windows-1256", "Windows 7 \u0627\u062D\u062A\u0631\u0627\u0641\u064A", "\u062E\u0627\u062F\u0645.example"},
+        {"Windows-1257", "Windows 7 Profesionalioji", "proxy.j\u016Brat\u0117s-\u012Fmon\u0117.example"},
+        {"Windows-1258", "Windows 7 Chuy\u00EAn nghi\u00EA\u0323p", "proxy.ti\u00EA\u0301ng-vi\u00EA\u0323t.example"},
+        {"Windows-874", "Windows 7 \u0E23\u0E38\u0E48\u0E19\u0E21\u0E37\u0E2D\u0E2D\u0E32\u0E0A\u0E35\u0E1E",
+         "\u0E40\u0E0B\u0E34\u0E23\u0E4C\u0E1F\u0E40\u0E27\u0E2D\u0E23\u0E4C.example"},
+        {"CP852", "Windows 7 Profesjonalny", "proxy.\u0142\u00F3d\u017A-g\u0119\u015B.example"},
+        {"CP855", "Windows 7 \u041F\u0440\u043E\u0444\u0435\u0441\u0438\u043E\u043D\u0430\u043B\u043D\u043E",
+         "\u043F\u0440\u043E\u043A\u0441\u0438.\u0459\u0443\u0431\u0459\u0430\u043D\u0430.example"},
+        {"CP932", "Windows 7 \u30D7\u30ED\u30D5\u30A7\u30C3\u30B7\u30E7\u30CA\u30EB",
+         "\u30D7\u30ED\u30AD\u30B7.\u672C\u793E.example"},
+        {"CP936", "Windows 7 \u4E13\u4E1A\u7248", "\u4EE3\u7406\u670D\u52A1\u5668.\u516C\u53F8.example"},
+        {"CP949", "Windows 7 \uD504\uB85C\uD398\uC154\uB110", "\uD504\uB85D\uC2DC.\uD68C\uC0AC.example"},
+        {"CP950", "Windows 7 \u5C08\u696D\u7248", "\u4EE3\u7406\u4F3A\u670D\u5668.\u516C\u53F8.example"},
+    };
+    for (const auto& row : rows) {
+        const std::string original =
+            testing::Edited(text, {{"Windows 7 Professional", row.product}, {"proxy.corp.example", row.proxy}});
+        const std::string page = row.page;
+        const std::string bytes =
+            testing::Transformed(original, "iconv -f UTF-8 -t CP" + page.substr(page.find_first_of("0123456789")));
+        auto expected = RecordJson(ReadBytes(original).runs.at(0));
+        const auto read = ReadBytes(bytes);
+        ASSERT_EQ(read.runs.size(), 1u) << row.page;
+        auto json = RecordJson(read.runs[0]);
+        EXPECT_EQ(json["encoding"], page);
+        json.erase("encoding");
+        expected.erase("encoding");
+        EXPECT_EQ(testing::Mismatch(json, expected), "") << row.page;
+        // Chunks that end inside a character of two bytes change nothing.
+        EXPECT_EQ(Decode(bytes, 7).lines, Decode(bytes).lines) << row.page;
     }
 }
 

@@ -40,11 +40,7 @@ std::string NameText(const std::string& raw)
 {
     if (utf8::find_invalid(raw.begin(), raw.end()) == raw.end())
         return raw;
-    const CodePage page = MostPlausibleCodePage(raw);
-    std::string text;
-    for (char byte : raw)
-        utf8::append(CodePoint(page, static_cast<unsigned char>(byte)), std::back_inserter(text));
-    return text;
+    return DecodedText(MostPlausibleCodePage(raw), raw);
 }
 
 // The order a folder walk takes: name by name at each level.

@@ -27,6 +27,17 @@ tail -c +4 "$golden/two-runs-one-log.txt" >"$inputs/two-runs-utf8.txt"
 sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 Профессиональная/' "$golden/troubled-pc.txt" |
     iconv -f UTF-8 -t UTF-16LE >"$inputs/cyrillic-utf16le.txt"
 printf 'Shopping list\r\n\r\nmilk\r\nbread\r\n' >"$inputs/not-a-report.txt"
+# Code pages: one the browser decodes (1251), one it lacks, read from the
+# tables made at build time (852), a double-byte one (932), and a log
+# double-encoded through Latin-1 on its way.
+tail -c +4 "$golden/troubled-pc.txt" | sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 Профессиональная/' |
+    iconv -f UTF-8 -t CP1251 >"$inputs/ansi-cp1251.txt"
+tail -c +4 "$golden/troubled-pc.txt" | sed 's/proxy.corp.example/proxy.łódź-gęś.example/' |
+    iconv -f UTF-8 -t CP852 >"$inputs/oem-cp852.txt"
+tail -c +4 "$golden/troubled-pc.txt" | sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 プロフェッショナル/' |
+    iconv -f UTF-8 -t CP932 >"$inputs/ansi-cp932.txt"
+tail -c +4 "$golden/troubled-pc.txt" | sed 's/ProductName: Windows 7 Professional/ProductName: Windows 7 Édition Intégrale/' |
+    iconv -f UTF-8 -t LATIN1 | iconv -f LATIN1 -t UTF-8 | iconv -f LATIN1 -t UTF-8 >"$inputs/double-encoded-utf8.txt"
 # Inputs that once stopped the reader: a line of 22,000 CJK characters, past
 # the decoder's cut, and a log with random bytes after it. And a log with
 # markup in its fields and its name, with its harmless twin.
@@ -88,7 +99,8 @@ mail.add_attachment(open(sys.argv[1], 'rb').read().decode('utf-8-sig').encode('u
 open(sys.argv[2], 'wb').write(mail.as_bytes(policy=policy.SMTP))
 PYTHON
 printf '%s\n' old-windows-utf16le.txt clean-utf16be.txt long-line-utf16le.txt two-runs-utf8.txt not-a-report.txt \
-    random-tail.txt cyrillic-utf16le.txt hostile-utf16le.txt cut-short.txt logs.zip mail.eml damaged.zip >"$inputs/order.txt"
+    random-tail.txt cyrillic-utf16le.txt hostile-utf16le.txt cut-short.txt logs.zip mail.eml damaged.zip \
+    ansi-cp1251.txt oem-cp852.txt ansi-cp932.txt double-encoded-utf8.txt >"$inputs/order.txt"
 # A log of many slices: a hosts file of 150,000 lines (about 12 MB in UTF-16).
 python3 "$here/make_big_log.py" --hosts-lines 150000 "$golden/troubled-pc.txt" "$inputs/big-hosts.txt"
 # A zip archive of a few MB, read from its file in pieces: a log of 40,000
