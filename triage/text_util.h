@@ -4,6 +4,7 @@
 
 #include <utf8.h>
 
+#include <cctype>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -109,6 +110,21 @@ inline std::size_t Indentation(std::string_view line)
     while (at < line.size() && IsBlank(line[at]))
         ++at;
     return at;
+}
+
+// The text without the blanks at either end.
+inline std::string_view Trimmed(std::string_view text)
+{
+    return WithoutEndBlanks(text.substr(Indentation(text)));
+}
+
+// ASCII letters made small: header names, keywords and tags compare so.
+inline std::string Lower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
 }
 
 // The line without up to `margin` of its leading blanks.

@@ -80,6 +80,10 @@ bool CodePageAvailable(CodePage page);
 // undefined give U+FFFD, never a C1 control.
 std::uint32_t CodePoint(CodePage page, unsigned char byte);
 
+// No trail byte of a double-byte page is below 0x40: a lead byte before a
+// line end, a zero or a digit is a character cut off.
+inline constexpr unsigned char kLowestTrail = 0x40;
+
 // Double-byte pages: whether `byte` starts a character of two bytes.
 bool LeadByte(CodePage page, unsigned char byte);
 // Whole characters of a double-byte page to code points, U+FFFD for each

@@ -11,20 +11,14 @@
 
 #include "triage/input/code_pages.h"
 #include "triage/input/transfer_digits.h"
+#include "triage/text_util.h"
 
 namespace triage {
 
 namespace {
 
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-bool IsBlank(char c)
+// Folding white space: blanks and the line ends of a folded header.
+bool IsFoldingBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -99,7 +93,7 @@ std::optional<std::string> EncodedWord(std::string_view text, std::size_t& lengt
         return std::nullopt;
     const std::string_view encoded = text.substr(charsetEnd + 3, end - charsetEnd - 3);
     for (char c : encoded)
-        if (IsBlank(c))
+        if (IsFoldingBlank(c))
             return std::nullopt;
     std::optional<std::string> bytes;
     const char method = static_cast<char>(std::toupper(static_cast<unsigned char>(text[charsetEnd + 1])));
@@ -149,12 +143,12 @@ std::vector<Parameter> Parameters(std::string_view value)
             continue;
         }
         std::string_view attribute = value.substr(at, equals - at);
-        while (!attribute.empty() && IsBlank(attribute.front()))
+        while (!attribute.empty() && IsFoldingBlank(attribute.front()))
             attribute.remove_prefix(1);
-        while (!attribute.empty() && IsBlank(attribute.back()))
+        while (!attribute.empty() && IsFoldingBlank(attribute.back()))
             attribute.remove_suffix(1);
         std::size_t i = equals + 1;
-        while (i < value.size() && IsBlank(value[i]))
+        while (i < value.size() && IsFoldingBlank(value[i]))
             ++i;
         Parameter parameter{Lower(attribute), {}};
         if (i < value.size() && value[i] == '"') {
@@ -167,7 +161,7 @@ std::vector<Parameter> Parameters(std::string_view value)
         } else {
             at = value.find(';', i);
             std::string_view token = value.substr(i, at == std::string_view::npos ? std::string_view::npos : at - i);
-            while (!token.empty() && IsBlank(token.back()))
+            while (!token.empty() && IsFoldingBlank(token.back()))
                 token.remove_suffix(1);
             parameter.value.assign(token);
         }
@@ -192,7 +186,7 @@ std::string DecodeEncodedWords(std::string_view text)
             i += length;
             continue;
         }
-        if (!IsBlank(text[i]))
+        if (!IsFoldingBlank(text[i]))
             blanksAfterWord = std::string::npos;
         decoded.push_back(text[i]);
         ++i;

@@ -24,14 +24,6 @@ constexpr std::string_view kLineBreakingTags[] = {"br", "p", "/p", "div", "/div"
 // Tags whose content is no text of the page.
 constexpr std::string_view kSkippedTags[] = {"head", "script", "style", "title"};
 
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
 // The code point of the reference `name` (between '&' and ';'), or none.
 bool ReferenceValue(std::string_view name, std::uint32_t& codePoint)
 {

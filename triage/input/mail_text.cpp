@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "triage/input/transfer_digits.h"
+#include "triage/text_util.h"
 
 namespace triage {
 
@@ -16,24 +17,6 @@ constexpr std::string_view kBannerRule = "######################################
 constexpr std::string_view kConsoleFirst = "OS version: ";
 // Quoted lines held before a quoted report: a reply's few lines before it.
 constexpr std::size_t kHeldQuotedLines = 16;
-
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 
 // The number of quote marks a line starts with, and where its text begins
 // after at most `limit` of them (each '>' with one space after it).

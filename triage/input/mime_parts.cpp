@@ -6,6 +6,7 @@
 #include "triage/input/input_kinds.h"
 #include "triage/input/mail_text.h"
 #include "triage/input/transfer_digits.h"
+#include "triage/text_util.h"
 
 namespace triage {
 
@@ -18,28 +19,6 @@ constexpr std::string_view kMailFirstHeaders[] = {
     "mime-version:", "content-type:", "reply-to:", "sender:", "x-", "dkim-signature:", "arc-",
     "authentication-results:", "thread-topic:", "in-reply-to:", "references:", "user-agent:", "from ",
 };
-
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-bool StartsWith(std::string_view text, std::string_view lead)
-{
-    return text.substr(0, lead.size()) == lead;
-}
-
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool LooksLikeMailStart(std::string_view line)
 {

@@ -90,7 +90,6 @@ private:
     std::size_t DecodeUtf16(const unsigned char* data, std::size_t size, bool atEnd, bool bigEndian);
     std::size_t DecodeUtf8(const unsigned char* data, std::size_t size, bool atEnd);
     std::size_t DecodeCodePage(const unsigned char* data, std::size_t size, bool atEnd);
-    std::size_t DecodeDoubleByte(const unsigned char* data, std::size_t size, bool atEnd);
     // At a byte that may start a byte order mark in 8-bit text: 0 to wait
     // for more bytes, 1 when it starts none, 2 when the stretch ended there.
     int MarkInEightBit(const unsigned char* data, std::size_t size, bool atEnd, std::size_t at);
